@@ -1,0 +1,59 @@
+#include "activation/startup.h"
+
+#include "activation/eligibility.h"
+#include "activation/hook_table.h"
+#include "host/foundation.h"
+#include "host/notify.h"
+#include "settings/settings.h"
+
+namespace {
+
+bool sameName(const char *a, const char *b) {
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// Installs the sites of every group whose flag the first load turned on, in table order. Each
+// class is looked up once per group, just before its first site; an absent class still goes to
+// the facility, which then replaces nothing and leaves the slot empty.
+void installEnabledGroups() {
+    for (int group = 0; group < hookGroupCount; ++group) {
+        if (!settingsFlag(hookGroups[group].flag)) {
+            continue;
+        }
+        const char *lookedUp = nullptr;
+        HostClass cls = nullptr;
+        for (const HookSite &site : hookSites) {
+            if (site.group != group) {
+                continue;
+            }
+            if (!lookedUp || !sameName(lookedUp, site.hostClass)) {
+                lookedUp = site.hostClass;
+                cls = objc_getClass(site.hostClass);
+            }
+            MSHookMessageEx(cls, sel_registerName(site.selector), site.replacement, site.slot);
+        }
+    }
+}
+
+} // namespace
+
+void startUp() {
+    // A module initializer runs before the host has a pool in place.
+    void *pool = hostAutoreleasePoolPush();
+
+    // The observer is never removed and the registration's outcome is not needed: every reloading
+    // replacement reads the file again anyway.
+    CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, receivedNotification,
+                                    hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION), nullptr,
+                                    hostSuspensionBehaviorCoalesce);
+    loadPrefs();
+    if (processIsEligible(readProcessIdentity())) {
+        installEnabledGroups();
+    }
+
+    hostAutoreleasePoolPop(pool);
+}

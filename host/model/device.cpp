@@ -1,0 +1,240 @@
+// The device around the library: its file system under a root, the identity of the process,
+// and the interface-address list.
+#include "host/model/device.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+#include "host/interfaces.h"
+#include "host/model/foundation_kinds.h"
+
+namespace model {
+namespace {
+
+std::mutex deviceLock;
+std::filesystem::path root = "/";
+std::atomic<long> fileReads{0};
+
+class ProcessInfo : public Object {
+  public:
+    ProcessInfo(const ProcessSetup &setup) : Object(foundation().processInfo) {
+        if (setup.processName) {
+            name_ = makeString(*setup.processName);
+        }
+        std::vector<HostId> elements;
+        for (const std::string &argument : setup.arguments) {
+            elements.push_back(makeString(argument));
+        }
+        arguments_ = makeArray(elements);
+        for (HostId element : elements) {
+            hostRelease(element);
+        }
+    }
+    ~ProcessInfo() override {
+        hostRelease(name_);
+        hostRelease(arguments_);
+    }
+    HostId name() const { return name_; }
+    HostId arguments() const { return arguments_; }
+
+  private:
+    HostId name_ = nullptr;
+    HostId arguments_ = nullptr;
+};
+
+// What the real process reports: its short name and its command line.
+ProcessSetup realProcess() {
+    ProcessSetup setup;
+    setup.processName = program_invocation_short_name;
+    std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find('\0', start);
+        if (end == std::string::npos) {
+            end = all.size();
+        }
+        std::string argument = all.substr(start, end - start);
+        setup.arguments.push_back(isValidUTF8(argument) ? argument : "?");
+        start = end + 1;
+    }
+    return setup;
+}
+
+struct ProcessState {
+    bool hasProcessInfo = true;
+    bool classFindable = true;
+    ProcessInfo *info = nullptr;
+};
+
+ProcessState &processState() {
+    static ProcessState *state = [] {
+        auto *made = new ProcessState;
+        made->info = new ProcessInfo(realProcess());
+        return made;
+    }();
+    return *state;
+}
+
+InterfaceQuery interfaceQuery = nullptr;
+InterfaceRelease interfaceRelease = nullptr;
+
+struct ifaddrs *entry(HostInterface handle) { return reinterpret_cast<struct ifaddrs *>(handle); }
+
+} // namespace
+
+void setDeviceRoot(std::filesystem::path newRoot) {
+    std::lock_guard guard(deviceLock);
+    root = std::move(newRoot);
+}
+
+std::filesystem::path deviceRoot() {
+    std::lock_guard guard(deviceLock);
+    return root;
+}
+
+std::filesystem::path devicePath(const char *absolutePath) {
+    std::string_view path(absolutePath);
+    while (!path.empty() && path.front() == '/') {
+        path.remove_prefix(1);
+    }
+    return deviceRoot() / path;
+}
+
+long dictionaryFileReads() { return fileReads.load(); }
+
+std::optional<std::string> readDeviceFile(const char *absolutePath) {
+    fileReads.fetch_add(1);
+    int fd = ::open(devicePath(absolutePath).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[16384];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+void setProcess(const ProcessSetup &setup) {
+    std::lock_guard guard(deviceLock);
+    ProcessState &state = processState();
+    state.hasProcessInfo = setup.hasProcessInfo;
+    state.classFindable = setup.classFindableByName;
+    ProcessInfo *previous = state.info;
+    state.info = new ProcessInfo(setup);
+    previous->release();
+}
+
+void setInterfaceSource(InterfaceQuery query, InterfaceRelease release) {
+    std::lock_guard guard(deviceLock);
+    interfaceQuery = query;
+    interfaceRelease = release;
+}
+
+} // namespace model
+
+using namespace model;
+
+extern "C" HostClass hostClassFromString(const char *name) {
+    {
+        std::lock_guard guard(deviceLock);
+        if (!processState().classFindable && std::string_view(name) == "NSProcessInfo") {
+            return nullptr;
+        }
+    }
+    Class *found = findClass(name);
+    return found ? found->handle() : nullptr;
+}
+
+extern "C" HostId hostProcessInfo(void) {
+    std::lock_guard guard(deviceLock);
+    ProcessState &state = processState();
+    return state.hasProcessInfo ? state.info->id() : nullptr;
+}
+
+extern "C" HostId hostProcessInfoOfClass(HostClass cls) {
+    if (!cls) {
+        return nullptr;
+    }
+    if (classOf(cls) != foundation().processInfo) {
+        raiseUnrecognized(reinterpret_cast<HostId>(cls), selector("processInfo"));
+    }
+    return hostProcessInfo();
+}
+
+extern "C" HostId hostProcessName(HostId info) {
+    return info ? as<ProcessInfo>(info, "processName").name() : nullptr;
+}
+
+extern "C" HostId hostProcessArguments(HostId info) {
+    return info ? as<ProcessInfo>(info, "arguments").arguments() : nullptr;
+}
+
+extern "C" void hostYieldThread(void) { sched_yield(); }
+
+extern "C" int hostGetInterfaces(HostInterface *list) {
+    InterfaceQuery query;
+    {
+        std::lock_guard guard(deviceLock);
+        query = interfaceQuery ? interfaceQuery : &::getifaddrs;
+    }
+    struct ifaddrs *head = nullptr;
+    int result = query(&head);
+    if (result == 0) {
+        *list = reinterpret_cast<HostInterface>(head);
+    }
+    return result;
+}
+
+extern "C" void hostFreeInterfaces(HostInterface list) {
+    InterfaceRelease release;
+    {
+        std::lock_guard guard(deviceLock);
+        release = interfaceRelease ? interfaceRelease : &::freeifaddrs;
+    }
+    release(entry(list));
+}
+
+extern "C" HostInterface hostInterfaceNext(HostInterface handle) {
+    return reinterpret_cast<HostInterface>(entry(handle)->ifa_next);
+}
+
+extern "C" const char *hostInterfaceName(HostInterface handle) { return entry(handle)->ifa_name; }
+
+extern "C" int hostInterfaceFamily(HostInterface handle) {
+    const struct sockaddr *address = entry(handle)->ifa_addr;
+    return address ? address->sa_family : -1;
+}
+
+extern "C" uint32_t hostInterfaceIPv4Address(HostInterface handle) {
+    return reinterpret_cast<const struct sockaddr_in *>(entry(handle)->ifa_addr)->sin_addr.s_addr;
+}
+
+extern "C" const char *hostInetNtoa(uint32_t networkOrderAddress) {
+    struct in_addr address;
+    address.s_addr = networkOrderAddress;
+    return inet_ntoa(address);
+}

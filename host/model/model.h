@@ -1,0 +1,199 @@
+// The model platform: a small object runtime, Foundation's property-list kinds, a device file
+// system, process identity, interfaces and a Darwin notify centre, behind the same C functions
+// the library calls on a device. This header is the model's own C++ interface, for the host
+// programs (the simulator, the tests) that stand where iOS would.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "host/foundation.h"
+#include "host/notify.h"
+#include "host/objects.h"
+
+struct ifaddrs;
+
+namespace model {
+
+class Class;
+
+// A failure the platform would raise as an exception (an unrecognized selector, a message to an
+// object of the wrong kind), or one a host implementation raises on purpose.
+class HostException : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A reference-counted object. Created with one reference, which the creator owns.
+class Object {
+  public:
+    explicit Object(Class *isa);
+    Object(const Object &) = delete;
+    Object &operator=(const Object &) = delete;
+    virtual ~Object();
+
+    Class *isa() const { return isa_; }
+    HostId id() { return reinterpret_cast<HostId>(this); }
+    void retain();
+    void release();
+    long retainCount() const;
+    // How the simulator and the tests print the object.
+    virtual std::string describe() const;
+
+  protected:
+    // Never freed, and retain/release have no effect: classes, constant strings.
+    void makeImmortal();
+
+  private:
+    std::atomic<long> refs_{1};
+    Class *isa_;
+    bool immortal_ = false;
+};
+
+Object *object(HostId id);
+
+// Mortal objects currently alive in the process.
+long liveObjects();
+
+class Class : public Object {
+  public:
+    Class(std::string name, Class *superclass, Class *isa);
+    const std::string &name() const { return name_; }
+    Class *superclass() const { return superclass_; }
+    HostClass handle() { return reinterpret_cast<HostClass>(this); }
+    // The implementation of `selector` on this class or the nearest superclass, or null.
+    HostImp lookup(HostSel selector) const;
+    HostImp ownMethod(HostSel selector) const;
+    void setMethod(HostSel selector, HostImp imp);
+    bool isKindOf(const Class *other) const;
+    std::string describe() const override { return name_; }
+
+  private:
+    std::string name_;
+    Class *superclass_;
+    std::vector<std::pair<HostSel, HostImp>> methods_;
+};
+
+Class *classOf(HostClass cls);
+
+// Registers a class under `name` (with its metaclass, for class methods). Throws when the name is taken.
+Class *defineClass(const std::string &name, const std::string &superclass = "NSObject");
+Class *findClass(const std::string &name);
+
+HostSel selector(const char *name);
+const char *selectorName(HostSel selector);
+
+template <typename R, typename... A>
+void addMethod(Class *cls, const char *name, R (*imp)(HostId, HostSel, A...)) {
+    cls->setMethod(selector(name), reinterpret_cast<HostImp>(imp));
+}
+template <typename R, typename... A>
+void addClassMethod(Class *cls, const char *name, R (*imp)(HostId, HostSel, A...)) {
+    cls->isa()->setMethod(selector(name), reinterpret_cast<HostImp>(imp));
+}
+
+bool respondsTo(HostId receiver, HostSel selector);
+[[noreturn]] void raiseUnrecognized(HostId receiver, HostSel selector);
+
+// A message send. A null receiver answers zero without effect; a selector the receiver's class
+// does not implement raises, as the platform does.
+template <typename R = void, typename... A> R send(HostId receiver, const char *name, A... args) {
+    if (!receiver) {
+        return R();
+    }
+    HostSel sel = selector(name);
+    HostImp imp = object(receiver)->isa()->lookup(sel);
+    if (!imp) {
+        raiseUnrecognized(receiver, sel);
+    }
+    return reinterpret_cast<R (*)(HostId, HostSel, A...)>(imp)(receiver, sel, args...);
+}
+template <typename R = void, typename... A> R sendToClass(const char *cls, const char *name, A... args) {
+    Class *found = findClass(cls);
+    return send<R>(found ? found->id() : nullptr, name, args...);
+}
+
+// Drains what was autoreleased on this thread since it was made.
+class AutoreleasePool {
+  public:
+    AutoreleasePool() : token_(hostAutoreleasePoolPush()) {}
+    AutoreleasePool(const AutoreleasePool &) = delete;
+    AutoreleasePool &operator=(const AutoreleasePool &) = delete;
+    ~AutoreleasePool() { hostAutoreleasePoolPop(token_); }
+
+  private:
+    void *token_;
+};
+
+// What the interception facility and the class lookup saw, in call order.
+enum class HookOutcome { installed, noClass, noMethod };
+struct HookRecord {
+    std::string className; // for a null class: the name of the lookup that last failed
+    std::string selector;
+    HookOutcome outcome;
+};
+std::vector<HookRecord> hookRecords();
+std::vector<std::string> classLookups();
+
+// Foundation's property-list kinds. Each make* returns a reference the caller owns.
+HostId makeString(std::string_view utf8); // throws HostException for text that is not UTF-8
+HostId makeInteger(int64_t value);
+HostId makeReal(double value);
+HostId makeBoolean(bool value);
+HostId makeDate(double secondsSinceReferenceDate);
+HostId makeData(std::string bytes);
+HostId makeArray(const std::vector<HostId> &elements);
+HostId makeDictionary(const std::vector<std::pair<std::string, HostId>> &entries);
+// An object with no behaviour of its own, printed as "@name".
+HostId makeToken(std::string name);
+std::optional<std::string> stringValue(HostId object); // the text of a string, else nothing
+bool isValidUTF8(std::string_view bytes);
+
+// The property-list reader behind initWithContentsOfFile:. Null for anything but a whole,
+// well-formed property list with a dictionary root.
+HostId readPropertyListDictionary(std::string_view bytes);
+
+// The simulated device's file system: absolute device paths resolve under this root.
+void setDeviceRoot(std::filesystem::path root);
+std::filesystem::path deviceRoot();
+std::filesystem::path devicePath(const char *absolutePath);
+// How many times a dictionary was read from a file in this process.
+long dictionaryFileReads();
+
+// What NSProcessInfo reports. By default, the real process: its name and its command line.
+struct ProcessSetup {
+    bool hasProcessInfo = true;
+    bool classFindableByName = true;
+    std::optional<std::string> processName;
+    std::vector<std::string> arguments;
+};
+void setProcess(const ProcessSetup &setup);
+
+// Where the interface list comes from. Null functions restore the system's getifaddrs.
+using InterfaceQuery = int (*)(struct ifaddrs **);
+using InterfaceRelease = void (*)(struct ifaddrs *);
+void setInterfaceSource(InterfaceQuery query, InterfaceRelease release);
+
+// The notify centre.
+struct ObserverRegistration {
+    HostNotifyCenter center;
+    const void *observer;
+    HostNotificationCallback callback;
+    std::string name;
+    const void *object;
+    long suspensionBehavior;
+};
+std::vector<ObserverRegistration> observerRegistrations();
+// Delivers `name` to every observer of it, on the centre's own delivery thread, and returns
+// once they have all been called.
+void postDarwinNotification(const std::string &name, const void *object = nullptr, HostId userInfo = nullptr);
+
+} // namespace model

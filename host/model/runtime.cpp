@@ -1,0 +1,303 @@
+// The object runtime: reference counts, classes with method tables, selectors, autorelease
+// pools, and the interception facility with the loader's chaining and tolerance rules.
+#include <map>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+
+#include "host/model/foundation_kinds.h"
+
+namespace model {
+namespace {
+
+std::atomic<long> mortalObjects{0};
+
+struct Selector {
+    std::string name;
+};
+
+// Never destroyed: classes and selectors outlive every object, static ones included.
+struct Runtime {
+    std::shared_mutex lock; // classes, method tables, selectors
+    std::map<std::string, Class *, std::less<>> classes;
+    std::map<std::string, std::unique_ptr<Selector>, std::less<>> selectors;
+
+    std::mutex recordLock;
+    std::vector<HookRecord> hooks;
+    std::vector<std::string> lookups;
+    std::string lastFailedLookup;
+};
+
+Runtime &runtime() {
+    static Runtime *instance = new Runtime;
+    return *instance;
+}
+
+// The autorelease pools of one thread; whatever is left drains when the thread ends.
+struct PoolStack {
+    std::vector<Object *> objects;
+    std::vector<size_t> marks;
+    ~PoolStack() { drainTo(0); }
+    void drainTo(size_t mark) {
+        while (objects.size() > mark) {
+            Object *last = objects.back();
+            objects.pop_back();
+            last->release();
+        }
+    }
+};
+
+PoolStack &pools() {
+    thread_local PoolStack stack;
+    return stack;
+}
+
+void record(std::string className, HostSel sel, HookOutcome outcome) {
+    Runtime &rt = runtime();
+    std::lock_guard guard(rt.recordLock);
+    rt.hooks.push_back({std::move(className), selectorName(sel), outcome});
+}
+
+} // namespace
+
+Object::Object(Class *isa) : isa_(isa) { mortalObjects.fetch_add(1, std::memory_order_relaxed); }
+
+Object::~Object() {
+    if (!immortal_) {
+        mortalObjects.fetch_sub(1, std::memory_order_relaxed);
+    }
+}
+
+void Object::retain() {
+    if (!immortal_) {
+        refs_.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+void Object::release() {
+    if (immortal_) {
+        return;
+    }
+    long before = refs_.fetch_sub(1, std::memory_order_acq_rel);
+    if (before <= 0) {
+        throw HostException("over-release of " + describe());
+    }
+    if (before == 1) {
+        delete this;
+    }
+}
+
+long Object::retainCount() const { return refs_.load(std::memory_order_relaxed); }
+
+std::string Object::describe() const { return "<" + (isa_ ? isa_->name() : std::string("?")) + ">"; }
+
+void Object::makeImmortal() {
+    if (!immortal_) {
+        immortal_ = true;
+        mortalObjects.fetch_sub(1, std::memory_order_relaxed);
+    }
+}
+
+Object *object(HostId id) { return reinterpret_cast<Object *>(id); }
+
+long liveObjects() { return mortalObjects.load(std::memory_order_relaxed); }
+
+Class::Class(std::string name, Class *superclass, Class *isa)
+    : Object(isa), name_(std::move(name)), superclass_(superclass) {
+    makeImmortal();
+}
+
+HostImp Class::lookup(HostSel sel) const {
+    std::shared_lock guard(runtime().lock);
+    for (const Class *cls = this; cls; cls = cls->superclass_) {
+        for (const auto &[known, imp] : cls->methods_) {
+            if (known == sel) {
+                return imp;
+            }
+        }
+    }
+    return nullptr;
+}
+
+HostImp Class::ownMethod(HostSel sel) const {
+    std::shared_lock guard(runtime().lock);
+    for (const auto &[known, imp] : methods_) {
+        if (known == sel) {
+            return imp;
+        }
+    }
+    return nullptr;
+}
+
+void Class::setMethod(HostSel sel, HostImp imp) {
+    std::unique_lock guard(runtime().lock);
+    for (auto &[known, current] : methods_) {
+        if (known == sel) {
+            current = imp;
+            return;
+        }
+    }
+    methods_.emplace_back(sel, imp);
+}
+
+bool Class::isKindOf(const Class *other) const {
+    for (const Class *cls = this; cls; cls = cls->superclass_) {
+        if (cls == other) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Class *classOf(HostClass cls) { return reinterpret_cast<Class *>(cls); }
+
+Class *registeredClass(std::string_view name) {
+    Runtime &rt = runtime();
+    std::shared_lock guard(rt.lock);
+    auto found = rt.classes.find(name);
+    return found == rt.classes.end() ? nullptr : found->second;
+}
+
+Class *registerClass(const std::string &name, const std::string &superclassName) {
+    Class *superclass = nullptr;
+    if (!superclassName.empty()) {
+        superclass = registeredClass(superclassName);
+        if (!superclass) {
+            throw HostException("no superclass " + superclassName + " for " + name);
+        }
+    }
+    Runtime &rt = runtime();
+    std::unique_lock guard(rt.lock);
+    if (rt.classes.count(name)) {
+        throw HostException("class " + name + " is already defined");
+    }
+    auto *metaclass = new Class(name + " (class)", superclass ? superclass->isa() : nullptr, nullptr);
+    auto *cls = new Class(name, superclass, metaclass);
+    rt.classes.emplace(name, cls);
+    return cls;
+}
+
+// Foundation's classes exist before any class the host defines or looks up.
+Class *defineClass(const std::string &name, const std::string &superclassName) {
+    foundation();
+    return registerClass(name, superclassName);
+}
+
+Class *findClass(const std::string &name) {
+    foundation();
+    return registeredClass(name);
+}
+
+HostSel selector(const char *name) {
+    Runtime &rt = runtime();
+    {
+        std::shared_lock guard(rt.lock);
+        auto found = rt.selectors.find(std::string_view(name));
+        if (found != rt.selectors.end()) {
+            return reinterpret_cast<HostSel>(found->second.get());
+        }
+    }
+    std::unique_lock guard(rt.lock);
+    auto &slot = rt.selectors[name];
+    if (!slot) {
+        slot = std::make_unique<Selector>(Selector{name});
+    }
+    return reinterpret_cast<HostSel>(slot.get());
+}
+
+const char *selectorName(HostSel sel) { return reinterpret_cast<const Selector *>(sel)->name.c_str(); }
+
+bool respondsTo(HostId receiver, HostSel sel) { return receiver && object(receiver)->isa()->lookup(sel); }
+
+void raiseUnrecognized(HostId receiver, HostSel sel) {
+    throw HostException("-[" + object(receiver)->isa()->name() + " " + selectorName(sel) +
+                        "]: unrecognized selector sent to instance");
+}
+
+std::vector<HookRecord> hookRecords() {
+    Runtime &rt = runtime();
+    std::lock_guard guard(rt.recordLock);
+    return rt.hooks;
+}
+
+std::vector<std::string> classLookups() {
+    Runtime &rt = runtime();
+    std::lock_guard guard(rt.recordLock);
+    return rt.lookups;
+}
+
+} // namespace model
+
+using namespace model;
+
+extern "C" HostClass objc_getClass(const char *name) {
+    Class *found = findClass(name);
+    Runtime &rt = runtime();
+    std::lock_guard guard(rt.recordLock);
+    rt.lookups.emplace_back(name);
+    if (!found) {
+        rt.lastFailedLookup = name;
+    }
+    return found ? found->handle() : nullptr;
+}
+
+extern "C" HostSel sel_registerName(const char *name) { return selector(name); }
+
+extern "C" void MSHookMessageEx(HostClass cls, HostSel sel, HostImp replacement, HostImp *previous) {
+    if (!cls) {
+        std::string name;
+        {
+            std::lock_guard guard(runtime().recordLock);
+            name = runtime().lastFailedLookup;
+        }
+        record(name, sel, HookOutcome::noClass);
+        return;
+    }
+    Class *target = classOf(cls);
+    // Inherited methods count: the replacement goes on the named class, over what it inherits.
+    HostImp displaced = target->lookup(sel);
+    if (!displaced) {
+        record(target->name(), sel, HookOutcome::noMethod);
+        return;
+    }
+    *previous = displaced;
+    target->setMethod(sel, replacement);
+    record(target->name(), sel, HookOutcome::installed);
+}
+
+extern "C" HostId hostRetain(HostId obj) {
+    if (obj) {
+        object(obj)->retain();
+    }
+    return obj;
+}
+
+extern "C" void hostRelease(HostId obj) {
+    if (obj) {
+        object(obj)->release();
+    }
+}
+
+extern "C" HostId hostAutorelease(HostId obj) {
+    if (obj) {
+        pools().objects.push_back(object(obj));
+    }
+    return obj;
+}
+
+extern "C" void *hostAutoreleasePoolPush(void) {
+    PoolStack &stack = pools();
+    stack.marks.push_back(stack.objects.size());
+    return reinterpret_cast<void *>(stack.marks.size());
+}
+
+extern "C" void hostAutoreleasePoolPop(void *token) {
+    PoolStack &stack = pools();
+    auto depth = reinterpret_cast<size_t>(token);
+    if (depth == 0 || depth > stack.marks.size()) {
+        throw HostException("autorelease pool popped out of order");
+    }
+    size_t mark = stack.marks[depth - 1];
+    stack.marks.resize(depth - 1);
+    stack.drainTo(mark);
+}

@@ -1,0 +1,204 @@
+#include "host/model/telephony.h"
+
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "host/model/foundation_kinds.h"
+
+namespace model::telephony {
+
+const char *const classNames[5] = {"SBTelephonyManager", "STTelephonyStateProvider", "SBStatusBarStateAggregator",
+                                   "STTelephonyStatusDomainData", "STMutableTelephonyStatusDomainData"};
+
+namespace {
+
+struct Record {
+    long entered = 0;
+    std::vector<Argument> last;
+};
+
+struct HostState {
+    std::mutex lock;
+    std::map<std::string, HostId> instances;
+    std::map<std::pair<std::string, std::string>, Record> log;
+    std::map<std::string, bool> radioDead;
+    std::map<HostId, bool> dualSIM; // per instance
+    std::set<std::pair<std::string, std::string>> raising;
+    HostId otherSIMInfo = nullptr;
+};
+
+HostState &state() {
+    static HostState *instance = new HostState;
+    return *instance;
+}
+
+void releaseArguments(std::vector<Argument> &arguments) {
+    for (Argument &argument : arguments) {
+        if (argument.isObject) {
+            hostRelease(argument.object);
+        }
+    }
+    arguments.clear();
+}
+
+void enter(const char *className, HostSel cmd, std::vector<Argument> arguments) {
+    HostState &host = state();
+    std::pair<std::string, std::string> key{className, selectorName(cmd)};
+    bool raise;
+    {
+        std::lock_guard guard(host.lock);
+        for (Argument &argument : arguments) {
+            if (argument.isObject) {
+                hostRetain(argument.object);
+            }
+        }
+        Record &record = host.log[key];
+        ++record.entered;
+        releaseArguments(record.last);
+        record.last = std::move(arguments);
+        raise = host.raising.count(key) > 0;
+    }
+    if (raise) {
+        throw HostException(std::string("-[") + className + " " + selectorName(cmd) + "] raised");
+    }
+}
+
+Argument objectArgument(HostId object) { return Argument{true, object, 0}; }
+Argument truthArgument(HostBool truth) { return Argument{false, nullptr, truth}; }
+
+template <const char *const *Cls> void nameSetter(HostId, HostSel cmd, HostId name) {
+    enter(*Cls, cmd, {objectArgument(name)});
+}
+template <const char *const *Cls> void nameInContextSetter(HostId, HostSel cmd, HostId name, HostId context) {
+    enter(*Cls, cmd, {objectArgument(name), objectArgument(context)});
+}
+
+constexpr const char *const *manager = &classNames[0];
+constexpr const char *const *provider = &classNames[1];
+constexpr const char *const *aggregator = &classNames[2];
+constexpr const char *const *statusData = &classNames[3];
+constexpr const char *const *mutableStatusData = &classNames[4];
+
+template <const char *const *Cls> HostBool radioModuleDead(HostId, HostSel cmd) {
+    enter(*Cls, cmd, {});
+    std::lock_guard guard(state().lock);
+    return state().radioDead[*Cls] ? 1 : 0;
+}
+
+HostId displayStringForSIMStatus(HostId, HostSel cmd, HostId status) {
+    enter(*aggregator, cmd, {objectArgument(status)});
+    std::string text = "SIM " + (status ? object(status)->describe() : std::string("nil"));
+    return hostAutorelease(makeString(text));
+}
+
+HostId otherSIMInfoIfSIMPresent(HostId, HostSel cmd, HostId info) {
+    enter(*statusData, cmd, {objectArgument(info)});
+    return hostAutorelease(hostRetain(state().otherSIMInfo));
+}
+
+HostBool isDualSIMEnabled(HostId self, HostSel cmd) {
+    enter(*statusData, cmd, {});
+    std::lock_guard guard(state().lock);
+    return state().dualSIM[self] ? 1 : 0;
+}
+
+void setCachedDualSIMEnabled(HostId self, HostSel cmd, HostBool enabled) {
+    enter(*provider, cmd, {truthArgument(enabled)});
+    std::lock_guard guard(state().lock);
+    state().dualSIM[self] = enabled != 0;
+}
+
+void setDualSIMEnabled(HostId self, HostSel cmd, HostBool enabled) {
+    enter(*mutableStatusData, cmd, {truthArgument(enabled)});
+    std::lock_guard guard(state().lock);
+    state().dualSIM[self] = enabled != 0;
+}
+
+Class *defineHostClass(const std::string &name, const std::set<std::string> &without, const std::string &superclass) {
+    if (without.count(name)) {
+        return nullptr;
+    }
+    Class *cls = defineClass(name, superclass);
+    std::lock_guard guard(state().lock);
+    state().instances[name] = (new Object(cls))->id();
+    return cls;
+}
+
+} // namespace
+
+void install(const std::vector<std::string> &withoutClasses) {
+    std::set<std::string> without(withoutClasses.begin(), withoutClasses.end());
+    {
+        std::lock_guard guard(state().lock);
+        if (!state().otherSIMInfo) {
+            state().otherSIMInfo = makeToken("host-sim-info");
+        }
+    }
+    if (Class *cls = defineHostClass(*manager, without, "NSObject")) {
+        addMethod(cls, "setOperatorName:", &nameSetter<manager>);
+        addMethod(cls, "_reallySetOperatorName:", &nameSetter<manager>);
+        addMethod(cls, "_reallySetOperatorName:inSubscriptionContext:", &nameInContextSetter<manager>);
+        addMethod(cls, "isRadioModuleDead", &radioModuleDead<manager>);
+    }
+    if (Class *cls = defineHostClass(*provider, without, "NSObject")) {
+        addMethod(cls, "_reallySetOperatorName:inSubscriptionContext:", &nameInContextSetter<provider>);
+        addMethod(cls, "_setOperatorName:inSubscriptionContext:", &nameInContextSetter<provider>);
+        addMethod(cls, "isRadioModuleDead", &radioModuleDead<provider>);
+        addMethod(cls, "setCachedDualSIMEnabled:", &setCachedDualSIMEnabled);
+    }
+    if (Class *cls = defineHostClass(*aggregator, without, "NSObject")) {
+        addMethod(cls, "_displayStringForSIMStatus:", &displayStringForSIMStatus);
+    }
+    Class *base = defineHostClass(*statusData, without, "NSObject");
+    if (base) {
+        addMethod(base, "_otherSIMInfoIfSIMPresent:", &otherSIMInfoIfSIMPresent);
+        addMethod(base, "isDualSIMEnabled", &isDualSIMEnabled);
+    }
+    // The mutable status data inherits its getters from the immutable one.
+    if (Class *cls = defineHostClass(*mutableStatusData, without, base ? *statusData : "NSObject")) {
+        addMethod(cls, "setDualSIMEnabled:", &setDualSIMEnabled);
+    }
+}
+
+HostId instance(const std::string &className) {
+    std::lock_guard guard(state().lock);
+    auto found = state().instances.find(className);
+    return found == state().instances.end() ? nullptr : found->second;
+}
+
+long timesEntered(const std::string &className, const std::string &selector) {
+    std::lock_guard guard(state().lock);
+    auto found = state().log.find({className, selector});
+    return found == state().log.end() ? 0 : found->second.entered;
+}
+
+std::vector<Argument> lastArguments(const std::string &className, const std::string &selector) {
+    std::lock_guard guard(state().lock);
+    auto found = state().log.find({className, selector});
+    return found == state().log.end() ? std::vector<Argument>{} : found->second.last;
+}
+
+void clearLog() {
+    std::lock_guard guard(state().lock);
+    for (auto &[key, record] : state().log) {
+        releaseArguments(record.last);
+    }
+    state().log.clear();
+}
+
+void setRadioModuleDead(const std::string &className, bool dead) {
+    std::lock_guard guard(state().lock);
+    state().radioDead[className] = dead;
+}
+
+void setRaising(const std::string &className, const std::string &selector, bool raising) {
+    std::lock_guard guard(state().lock);
+    if (raising) {
+        state().raising.insert({className, selector});
+    } else {
+        state().raising.erase({className, selector});
+    }
+}
+
+} // namespace model::telephony

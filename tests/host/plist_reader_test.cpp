@@ -1,0 +1,92 @@
+// The property-list reader behind initWithContentsOfFile:, over files from two producers.
+#include <gtest/gtest.h>
+
+#include "host/model/foundation_kinds.h"
+#include "host/model/model.h"
+#include "tests/support/preferences.h"
+
+namespace {
+
+HostStrongRef read(const std::string &bytes) { return HostStrongRef::adopt(model::readPropertyListDictionary(bytes)); }
+
+class PlistFixture : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(PlistFixture, PythonWrittenTypicalFileReadsEveryKey) {
+    long before = model::liveObjects();
+    {
+        HostStrongRef prefs = read(fixtureBytes(GetParam()));
+        ASSERT_NE(prefs.get(), nullptr);
+        EXPECT_EQ(hostBoolValue(hostObjectForKey(prefs.get(), "kEnabled")), 1);
+        EXPECT_EQ(hostBoolValue(hostObjectForKey(prefs.get(), "k1Enabled")), 0);
+        EXPECT_EQ(model::stringValue(hostObjectForKey(prefs.get(), "customtextEnabled")), "Brindle \u2713");
+        EXPECT_EQ(model::stringValue(hostObjectForKey(prefs.get(), "customtext2Enabled")), "");
+        EXPECT_EQ(hostObjectForKey(prefs.get(), "missing"), nullptr);
+    }
+    EXPECT_EQ(model::liveObjects(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothEncodings, PlistFixture, ::testing::Values("typical.binary.plist", "typical.xml.plist"));
+
+class PlistEncoding : public ::testing::TestWithParam<Encoding> {};
+
+TEST_P(PlistEncoding, EveryKindSurvivesAWriteAndARead) {
+    plist_t array = plist_new_array();
+    plist_array_append_item(array, plist_new_string("inner"));
+    plist_t nested = plist_new_dict();
+    plist_dict_set_item(nested, "deep", plist_new_uint(5));
+    HostStrongRef prefs = read(encodePreferences({{"text", plist_new_string("t\u00e9xt")},
+                                                  {"integer", plist_new_uint(static_cast<uint64_t>(-3))},
+                                                  {"real", plist_new_real(0.5)},
+                                                  {"boolean", plist_new_bool(1)},
+                                                  {"date", plist_new_date(100, 0)},
+                                                  {"data", plist_new_data("\x00\x01", 2)},
+                                                  {"array", array},
+                                                  {"dictionary", nested}},
+                                                 GetParam()));
+    ASSERT_NE(prefs.get(), nullptr);
+    auto kind = [&](const char *key) { return model::object(hostObjectForKey(prefs.get(), key))->isa()->name(); };
+    EXPECT_EQ(model::stringValue(hostObjectForKey(prefs.get(), "text")), "t\u00e9xt");
+    EXPECT_EQ(model::object(hostObjectForKey(prefs.get(), "integer"))->describe(), "-3");
+    EXPECT_EQ(model::object(hostObjectForKey(prefs.get(), "real"))->describe(), "0.5");
+    EXPECT_EQ(model::object(hostObjectForKey(prefs.get(), "boolean"))->describe(), "YES");
+    EXPECT_EQ(kind("date"), "NSDate");
+    EXPECT_EQ(kind("data"), "NSData");
+    HostId elements = hostObjectForKey(prefs.get(), "array");
+    ASSERT_EQ(hostCount(elements), 1u);
+    EXPECT_EQ(model::stringValue(hostObjectAtIndexedSubscript(elements, 0)), "inner");
+    EXPECT_EQ(kind("dictionary"), "NSDictionary");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothEncodings, PlistEncoding, ::testing::Values(Encoding::xml, Encoding::binary));
+
+TEST(PlistReader, AnythingButAWholeDictionaryReadsAsNone) {
+    std::string whole = fixtureBytes("typical.binary.plist");
+    EXPECT_EQ(read(fixtureBytes("truncated.binary.plist")).get(), nullptr);
+    EXPECT_EQ(read(whole.substr(0, whole.size() - 1)).get(), nullptr);
+    EXPECT_EQ(read(fixtureBytes("array-root.xml.plist")).get(), nullptr);
+    EXPECT_EQ(read("").get(), nullptr);
+    EXPECT_EQ(read("not a property list").get(), nullptr);
+    std::string xml = fixtureBytes("typical.xml.plist");
+    EXPECT_EQ(read(xml.substr(0, xml.size() / 2)).get(), nullptr);
+}
+
+TEST(PlistReader, TextThatIsNotUTF8FailsTheWholeFile) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+                      "<key>kEnabled</key><true/><key>customtextEnabled</key><string>\xff\xfe</string>"
+                      "</dict></plist>";
+    EXPECT_EQ(read(xml).get(), nullptr);
+}
+
+TEST(DeviceFiles, PathsResolveUnderTheDeviceRootAndEveryReadCounts) {
+    TestDevice device;
+    device.writePreferences({{"kEnabled", plist_new_bool(1)}});
+    long reads = model::dictionaryFileReads();
+    HostStrongRef found = HostStrongRef::adopt(
+        hostDictionaryWithContentsOfFile("/User/Library/Preferences/com.moxfathom.brindlewick.plist"));
+    EXPECT_NE(found.get(), nullptr);
+    device.removePreferences();
+    EXPECT_EQ(hostDictionaryWithContentsOfFile("/User/Library/Preferences/com.moxfathom.brindlewick.plist"), nullptr);
+    EXPECT_EQ(model::dictionaryFileReads(), reads + 2);
+}
+
+} // namespace

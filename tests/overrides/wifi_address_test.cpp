@@ -1,0 +1,112 @@
+// The Wi-Fi address as operator name: which entry of the interface list gives the text.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "host/model/model.h"
+#include "overrides/replacements.h"
+#include "tests/support/fresh_process.h"
+#include "tests/support/interfaces.h"
+#include "tests/support/library_host.h"
+
+namespace {
+
+std::string addressText(std::vector<FakeInterface> interfaces) {
+    useFakeInterfaces(std::move(interfaces));
+    model::AutoreleasePool pool;
+    return *model::stringValue(wifiAddressText());
+}
+
+TEST(WifiAddressText, TheLastIPv4AddressOfEn0InListOrder) {
+    EXPECT_EQ(addressText({{"lo", FakeInterface::ipv4, "127.0.0.1"}, {"en0", FakeInterface::ipv4, "192.0.2.1"}}),
+              "192.0.2.1");
+    EXPECT_EQ(addressText({{"en0", FakeInterface::ipv4, "192.0.2.1"},
+                           {"en0", FakeInterface::ipv6, "fe80::1"},
+                           {"en0", FakeInterface::ipv4, "10.20.30.40"}}),
+              "10.20.30.40");
+    EXPECT_EQ(addressText({{"en0", FakeInterface::ipv4, "0.0.0.0"}}), "0.0.0.0");
+    EXPECT_EQ(addressText({{"en0", FakeInterface::ipv4, "255.255.255.255"}}), "255.255.255.255");
+}
+
+TEST(WifiAddressText, EntriesWithoutAddressAreSkippedAndTheWalkGoesOn) {
+    EXPECT_EQ(addressText({{"en0", FakeInterface::none, ""}, {"en0", FakeInterface::ipv4, "192.0.2.9"},
+                           {"en1", FakeInterface::none, ""}}),
+              "192.0.2.9");
+}
+
+TEST(WifiAddressText, ErrorWithoutAnIPv4AddressOnExactlyEn0) {
+    EXPECT_EQ(addressText({}), "error");
+    EXPECT_EQ(addressText({{"en0", FakeInterface::ipv6, "2001:db8::1"}}), "error");
+    EXPECT_EQ(addressText({{"en1", FakeInterface::ipv4, "192.0.2.1"}, {"en01", FakeInterface::ipv4, "192.0.2.2"},
+                           {"EN0", FakeInterface::ipv4, "192.0.2.3"}, {"en", FakeInterface::ipv4, "192.0.2.4"},
+                           {"\xff\xfe", FakeInterface::ipv4, "192.0.2.5"}}),
+              "error");
+}
+
+TEST(WifiAddressText, AFailedQueryGivesErrorAndStillFreesTheNullList) {
+    int nulls = nullInterfaceListsReleased();
+    useFakeInterfaces({{"en0", FakeInterface::ipv4, "192.0.2.1"}}, true);
+    model::AutoreleasePool pool;
+    EXPECT_EQ(model::stringValue(wifiAddressText()), "error");
+    EXPECT_EQ(nullInterfaceListsReleased(), nulls + 1);
+}
+
+TEST(WifiAddressText, EveryListIsReleased) {
+    int before = interfaceListsReleased();
+    addressText({{"en0", FakeInterface::ipv4, "192.0.2.1"}});
+    addressText({});
+    EXPECT_EQ(interfaceListsReleased(), before + 2);
+}
+
+TEST(WifiAddressLayer, PassesTheAddressInwardOnlyWhileItsFlagIsOn) {
+    inFreshProcess([] {
+        TestDevice device;
+        useFakeInterfaces({{"en0", FakeInterface::ipv4, "192.0.2.44"}});
+        startLibraryHost(device, {.preferences = {{"k4Enabled", yes()}}});
+        model::AutoreleasePool pool;
+        HostStrongRef context = HostStrongRef::adopt(model::makeToken("sub"));
+        for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
+            hostCall(cls, "_reallySetOperatorName:inSubscriptionContext:", static_cast<HostId>(nullptr), context.get());
+            EXPECT_EQ(model::stringValue(hostReceived(cls, "_reallySetOperatorName:inSubscriptionContext:")),
+                      "192.0.2.44");
+            EXPECT_EQ(hostReceived(cls, "_reallySetOperatorName:inSubscriptionContext:", 1), context.get());
+        }
+        device.writePreferences({{"k4Enabled", no()}});
+        HostStrongRef name = HostStrongRef::adopt(model::makeString("Carrier"));
+        hostCall("SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:", name.get(), context.get());
+        EXPECT_EQ(hostReceived("SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:"), name.get());
+    });
+}
+
+// A real en0 in a network namespace of the test's own, read through the system's getifaddrs.
+TEST(WifiAddressText, ARealEn0InANetworkNamespace) {
+    if (geteuid() != 0 || std::system("command -v ip >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs root and the ip command to make a network namespace";
+    }
+    std::string name = "brindlewick-" + std::to_string(getpid());
+    if (std::system(("ip netns add " + name + " 2>/dev/null").c_str()) != 0) {
+        GTEST_SKIP() << "this machine does not allow network namespaces";
+    }
+    std::string in = "ip -n " + name + " ";
+    bool made = std::system((in + "link add en0 type veth peer name en0peer && " + in +
+                             "addr add 192.0.2.10/24 dev en0 && " + in + "addr add 192.0.2.77/24 dev en0 && " + in +
+                             "link add en1 type veth peer name en1peer && " + in + "addr add 198.51.100.1/24 dev en1")
+                                .c_str()) == 0;
+    if (made) {
+        inFreshProcess([&] {
+            int fd = open(("/var/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(setns(fd, CLONE_NEWNET), 0);
+            close(fd);
+            model::AutoreleasePool pool;
+            EXPECT_EQ(model::stringValue(wifiAddressText()), "192.0.2.77");
+        });
+    }
+    std::system(("ip netns del " + name).c_str());
+    EXPECT_TRUE(made) << "could not set up the interfaces";
+}
+
+} // namespace

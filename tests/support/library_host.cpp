@@ -1,0 +1,38 @@
+#include "tests/support/library_host.h"
+
+#include <gtest/gtest.h>
+
+#include "activation/startup.h"
+
+void startLibraryHost(const TestDevice &device, HostSetup setup) {
+    model::telephony::install(setup.withoutClasses);
+    model::ProcessSetup process;
+    process.processName = setup.processName;
+    process.arguments = {setup.executable};
+    model::setProcess(process);
+    if (setup.writePreferences) {
+        device.writePreferences(std::move(setup.preferences));
+    }
+    startUp();
+}
+
+PrefEntries allFlags(bool on) {
+    PrefEntries entries;
+    for (const char *key : {"kEnabled", "k1Enabled", "k2Enabled", "k3Enabled", "k4Enabled", "k5Enabled"}) {
+        entries.emplace_back(key, plist_new_bool(on));
+    }
+    return entries;
+}
+
+HostId hostReceived(const char *cls, const char *selector, size_t index) {
+    auto arguments = model::telephony::lastArguments(cls, selector);
+    if (index >= arguments.size()) {
+        ADD_FAILURE() << cls << " " << selector << " received no argument " << index;
+        return nullptr;
+    }
+    return arguments[index].object;
+}
+
+plist_t yes() { return plist_new_bool(1); }
+plist_t no() { return plist_new_bool(0); }
+plist_t text(const char *value) { return plist_new_string(value); }
