@@ -192,8 +192,8 @@ struct ObserverRegistration {
     long suspensionBehavior;
 };
 std::vector<ObserverRegistration> observerRegistrations();
-// Delivers `name` to every observer of it, on the centre's own delivery thread, and returns
-// once they have all been called.
+// Posts `name` on the device root: this process's observers have been called, on the centre's
+// delivery thread, when it returns; other processes' observers are called soon after.
 void postDarwinNotification(const std::string &name, const void *object = nullptr, HostId userInfo = nullptr);
 
 } // namespace model

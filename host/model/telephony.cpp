@@ -24,6 +24,7 @@ struct HostState {
     std::map<std::pair<std::string, std::string>, Record> log;
     std::map<std::string, bool> radioDead;
     std::map<HostId, bool> dualSIM; // per instance
+    std::map<std::string, HostStrongRef> operatorNames;
     std::set<std::pair<std::string, std::string>> raising;
     HostId otherSIMInfo = nullptr;
 };
@@ -67,11 +68,19 @@ void enter(const char *className, HostSel cmd, std::vector<Argument> arguments) 
 Argument objectArgument(HostId object) { return Argument{true, object, 0}; }
 Argument truthArgument(HostBool truth) { return Argument{false, nullptr, truth}; }
 
+void storeOperatorName(const char *className, HostId name) {
+    std::lock_guard guard(state().lock);
+    state().operatorNames.erase(className);
+    state().operatorNames.emplace(className, HostStrongRef(name));
+}
+
 template <const char *const *Cls> void nameSetter(HostId, HostSel cmd, HostId name) {
     enter(*Cls, cmd, {objectArgument(name)});
+    storeOperatorName(*Cls, name);
 }
 template <const char *const *Cls> void nameInContextSetter(HostId, HostSel cmd, HostId name, HostId context) {
     enter(*Cls, cmd, {objectArgument(name), objectArgument(context)});
+    storeOperatorName(*Cls, name);
 }
 
 constexpr const char *const *manager = &classNames[0];
@@ -185,6 +194,12 @@ void clearLog() {
         releaseArguments(record.last);
     }
     state().log.clear();
+}
+
+StoredName lastOperatorName(const std::string &className) {
+    std::lock_guard guard(state().lock);
+    auto found = state().operatorNames.find(className);
+    return found == state().operatorNames.end() ? StoredName{false, nullptr} : StoredName{true, found->second.get()};
 }
 
 void setRadioModuleDead(const std::string &className, bool dead) {

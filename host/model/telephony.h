@@ -36,6 +36,13 @@ long timesEntered(const std::string &className, const std::string &selector);
 std::vector<Argument> lastArguments(const std::string &className, const std::string &selector);
 void clearLog();
 
+// The operator name the host last stored on `className`, through any of its name setters.
+struct StoredName {
+    bool received;
+    HostId name; // held by the host until the next name arrives
+};
+StoredName lastOperatorName(const std::string &className);
+
 void setRadioModuleDead(const std::string &className, bool dead);
 // Makes the host's own implementation raise after recording its arguments.
 void setRaising(const std::string &className, const std::string &selector, bool raising);

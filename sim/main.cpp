@@ -1,0 +1,125 @@
+// brindlewick-sim: a simulated iOS host process into which the built library is loaded as the
+// loader maps it, driven by one-line commands.
+#include <editline/readline.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "host/model/model.h"
+#include "sim/command_line.h"
+#include "sim/json.h"
+#include "sim/options.h"
+#include "sim/simulated_host.h"
+
+namespace {
+
+constexpr int badInput = 2;
+
+std::filesystem::path executableDirectory() {
+    std::error_code failed;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
+    return failed ? std::filesystem::path(".") : self.parent_path();
+}
+
+class Session {
+  public:
+    Session(sim::SimulatedHost &host, bool json) : host_(host), json_(json) {}
+
+    void print(const sim::Reply &reply) {
+        std::cout << (json_ ? reply.json : reply.plain) << std::endl; // one line, flushed at once
+    }
+
+    // Runs one command; bad input is reported with where it came from, and the session goes on.
+    void run(const std::string &line, const std::string &where) {
+        try {
+            print(host_.run(line));
+        } catch (const sim::InputError &error) {
+            complain(error.what(), where);
+        } catch (const model::HostException &error) {
+            complain(std::string("the host raised: ") + error.what(), where);
+        }
+    }
+
+    void complain(const std::string &message, const std::string &where) {
+        failed_ = true;
+        if (json_) {
+            std::cerr << "{\"error\":" << sim::jsonString(message)
+                      << (where.empty() ? "" : ",\"where\":" + sim::jsonString(where)) << "}" << std::endl;
+        } else {
+            std::cerr << "brindlewick-sim: " << (where.empty() ? "" : where + ": ") << message << std::endl;
+        }
+    }
+
+    bool failed() const { return failed_; }
+
+  private:
+    sim::SimulatedHost &host_;
+    bool json_;
+    bool failed_ = false;
+};
+
+bool worthRunning(const std::string &line) {
+    size_t start = line.find_first_not_of(" \t\r");
+    return start != std::string::npos && line[start] != '#';
+}
+
+void interactive(Session &session, sim::SimulatedHost &host) {
+    session.print(host.status());
+    int number = 0;
+    while (char *raw = readline("brindlewick> ")) {
+        std::string line(raw);
+        free(raw);
+        ++number;
+        if (!worthRunning(line)) {
+            continue;
+        }
+        add_history(line.c_str());
+        if (line == "quit" || line == "exit") {
+            break;
+        }
+        session.run(line, "");
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    sim::Options options;
+    try {
+        options = sim::parseOptions(argc, argv, BRINDLEWICK_EXAMPLE_ROOT);
+    } catch (const sim::InputError &error) {
+        std::cerr << "brindlewick-sim: " << error.what() << "\n" << sim::usage;
+        return badInput;
+    }
+    if (options.help) {
+        std::cout << sim::usage;
+        return 0;
+    }
+    try {
+        sim::SimulatedHost host(options, (executableDirectory() / "Brindlewick.so").string());
+        Session session(host, options.json);
+        if (!options.commands.empty()) {
+            for (size_t i = 0; i < options.commands.size(); ++i) {
+                if (worthRunning(options.commands[i])) {
+                    session.run(options.commands[i], "command " + std::to_string(i + 1));
+                }
+            }
+        } else if (isatty(STDIN_FILENO)) {
+            interactive(session, host);
+        } else {
+            std::string line;
+            for (int number = 1; std::getline(std::cin, line); ++number) {
+                if (worthRunning(line)) {
+                    session.run(line, "line " + std::to_string(number));
+                }
+            }
+        }
+        return session.failed() ? badInput : 0;
+    } catch (const sim::InputError &error) {
+        std::cerr << "brindlewick-sim: " << error.what() << std::endl;
+        return badInput;
+    }
+}

@@ -1,0 +1,29 @@
+// The simulator's command line.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Options {
+    std::filesystem::path root;
+    std::string processName = "SpringBoard";
+    std::string executable = "/System/Library/CoreServices/SpringBoard.app/SpringBoard";
+    bool noArguments = false;
+    bool noProcessInfo = false;
+    std::vector<std::string> withoutClasses;
+    bool noLibrary = false;
+    bool json = false;
+    std::string operatorName = "Carrier";
+    std::vector<std::string> commands;
+    bool help = false;
+};
+
+// Throws InputError for an unknown option or a missing value.
+Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot);
+
+extern const char *const usage;
+
+} // namespace sim

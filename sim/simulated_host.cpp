@@ -1,0 +1,358 @@
+#include "sim/simulated_host.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "host/model/model.h"
+#include "host/model/telephony.h"
+#include "sim/json.h"
+
+namespace sim {
+namespace {
+
+enum class Kind { object, truth };
+enum class Result { none, object, truth };
+
+// The host methods a command can call, with their signatures; `implementer` is the class whose
+// own implementation runs (a subclass inherits some).
+struct HostMethod {
+    const char *cls;
+    const char *selector;
+    std::vector<Kind> arguments;
+    Result result;
+    const char *implementer;
+};
+
+const std::vector<HostMethod> &hostMethods() {
+    static const std::vector<HostMethod> methods = {
+        {"SBTelephonyManager", "setOperatorName:", {Kind::object}, Result::none, "SBTelephonyManager"},
+        {"SBTelephonyManager", "_reallySetOperatorName:", {Kind::object}, Result::none, "SBTelephonyManager"},
+        {"SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:", {Kind::object, Kind::object},
+         Result::none, "SBTelephonyManager"},
+        {"SBTelephonyManager", "isRadioModuleDead", {}, Result::truth, "SBTelephonyManager"},
+        {"STTelephonyStateProvider", "_reallySetOperatorName:inSubscriptionContext:", {Kind::object, Kind::object},
+         Result::none, "STTelephonyStateProvider"},
+        {"STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:", {Kind::object, Kind::object},
+         Result::none, "STTelephonyStateProvider"},
+        {"STTelephonyStateProvider", "isRadioModuleDead", {}, Result::truth, "STTelephonyStateProvider"},
+        {"STTelephonyStateProvider", "setCachedDualSIMEnabled:", {Kind::truth}, Result::none,
+         "STTelephonyStateProvider"},
+        {"SBStatusBarStateAggregator", "_displayStringForSIMStatus:", {Kind::object}, Result::object,
+         "SBStatusBarStateAggregator"},
+        {"STTelephonyStatusDomainData", "_otherSIMInfoIfSIMPresent:", {Kind::object}, Result::object,
+         "STTelephonyStatusDomainData"},
+        {"STTelephonyStatusDomainData", "isDualSIMEnabled", {}, Result::truth, "STTelephonyStatusDomainData"},
+        {"STMutableTelephonyStatusDomainData", "_otherSIMInfoIfSIMPresent:", {Kind::object}, Result::object,
+         "STTelephonyStatusDomainData"},
+        {"STMutableTelephonyStatusDomainData", "isDualSIMEnabled", {}, Result::truth, "STTelephonyStatusDomainData"},
+        {"STMutableTelephonyStatusDomainData", "setDualSIMEnabled:", {Kind::truth}, Result::none,
+         "STMutableTelephonyStatusDomainData"},
+    };
+    return methods;
+}
+
+const HostMethod &findMethod(const std::string &cls, const std::string &selector) {
+    const auto &known = model::telephony::classNames;
+    if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
+        throw InputError("unknown class " + cls);
+    }
+    for (const HostMethod &method : hostMethods()) {
+        if (cls == method.cls && selector == method.selector) {
+            return method;
+        }
+    }
+    throw InputError("unknown selector " + selector + " for " + cls);
+}
+
+HostBool truthOf(const Value &value) {
+    switch (value.kind) {
+    case Value::Kind::yes:
+        return 1;
+    case Value::Kind::no:
+        return 0;
+    case Value::Kind::integer:
+        if (value.integer < -128 || value.integer > 255) {
+            throw InputError("a truth value is one byte, not " + std::to_string(value.integer));
+        }
+        return static_cast<HostBool>(value.integer);
+    default:
+        throw InputError("expected YES, NO or an integer, not " + formatValue(value));
+    }
+}
+
+Value truthValue(HostBool truth) {
+    if (truth == 0 || truth == 1) {
+        return {truth ? Value::Kind::yes : Value::Kind::no, ""};
+    }
+    return {Value::Kind::integer, "", static_cast<int64_t>(truth)};
+}
+
+std::string jsonValue(const Value &value) {
+    switch (value.kind) {
+    case Value::Kind::text:
+        return jsonString(value.text);
+    case Value::Kind::nil:
+        return "null";
+    case Value::Kind::yes:
+        return "true";
+    case Value::Kind::no:
+        return "false";
+    case Value::Kind::integer:
+        return std::to_string(value.integer);
+    case Value::Kind::object:
+        return "{\"object\":" + jsonString(value.text) + "}";
+    }
+    return "null";
+}
+
+std::string libraryFailure() {
+    const char *error = dlerror();
+    return error ? error : "unknown error";
+}
+
+constexpr const char *simStatus = "Ready";
+
+} // namespace
+
+SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryPath) {
+    std::error_code failed;
+    if (!std::filesystem::is_directory(options.root, failed) || access(options.root.c_str(), R_OK | X_OK) != 0) {
+        throw InputError("cannot read the device root " + options.root.string());
+    }
+    model::setDeviceRoot(std::filesystem::absolute(options.root));
+    model::ProcessSetup process;
+    process.hasProcessInfo = !options.noProcessInfo;
+    process.processName = options.processName;
+    if (!options.noArguments) {
+        process.arguments = {options.executable};
+    }
+    model::setProcess(process);
+    model::telephony::install(options.withoutClasses);
+
+    if (!options.noLibrary && !dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+        throw InputError("cannot load the library: " + libraryFailure());
+    }
+    // Registering on the network, the host hands both telephony classes the operator's name.
+    model::AutoreleasePool pool;
+    HostStrongRef name = HostStrongRef::adopt(model::makeString(options.operatorName));
+    HostId context = objectNamed("subscription");
+    for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
+        model::send(model::telephony::instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(),
+                    context);
+    }
+}
+
+HostId SimulatedHost::objectNamed(const std::string &name) {
+    auto found = objects_.find(name);
+    if (found == objects_.end()) {
+        found = objects_.emplace(name, HostStrongRef::adopt(model::makeToken(name))).first;
+    }
+    return found->second.get();
+}
+
+HostId SimulatedHost::toObject(const Value &value) {
+    switch (value.kind) {
+    case Value::Kind::text:
+        made_.push_back(HostStrongRef::adopt(model::makeString(value.text)));
+        return made_.back().get();
+    case Value::Kind::integer:
+        made_.push_back(HostStrongRef::adopt(model::makeInteger(value.integer)));
+        return made_.back().get();
+    case Value::Kind::nil:
+        return nullptr;
+    case Value::Kind::object:
+        return objectNamed(value.text);
+    default:
+        throw InputError("expected \"text\", nil, an integer or @NAME, not " + formatValue(value));
+    }
+}
+
+Value SimulatedHost::describe(HostId object) const {
+    if (!object) {
+        return {Value::Kind::nil, ""};
+    }
+    if (std::optional<std::string> text = model::stringValue(object)) {
+        return {Value::Kind::text, *text};
+    }
+    std::string shown = model::object(object)->describe();
+    if (!shown.empty() && shown[0] == '@') {
+        return {Value::Kind::object, shown.substr(1)};
+    }
+    if (shown == "YES" || shown == "NO") {
+        return {shown == "YES" ? Value::Kind::yes : Value::Kind::no, ""};
+    }
+    try {
+        return {Value::Kind::integer, "", std::stoll(shown)};
+    } catch (const std::exception &) {
+        return {Value::Kind::object, shown};
+    }
+}
+
+Reply SimulatedHost::run(std::string_view line) {
+    std::vector<Token> tokens = tokenize(line);
+    if (tokens.empty()) {
+        throw InputError("empty command");
+    }
+    const Token &verb = tokens[0];
+    auto expectCount = [&](size_t count) {
+        if (tokens.size() != count) {
+            throw InputError(verb.text + (count == 1 ? " takes no argument" : " takes one argument"));
+        }
+    };
+    if (verb.quoted) {
+        throw InputError("unknown command " + quoteText(verb.text));
+    }
+    if (verb.text == "call") {
+        return call(tokens);
+    }
+    if (verb.text == "status") {
+        expectCount(1);
+        return status();
+    }
+    if (verb.text == "hooks") {
+        expectCount(1);
+        return hooks();
+    }
+    if (verb.text == "reads") {
+        expectCount(1);
+        long reads = model::dictionaryFileReads();
+        return {"preference-reads " + std::to_string(reads),
+                "{\"command\":\"reads\",\"preferenceReads\":" + std::to_string(reads) + "}"};
+    }
+    if (verb.text == "post") {
+        expectCount(2);
+        if (tokens[1].quoted || tokens[1].text.size() > 1024) {
+            throw InputError("post takes a notification name");
+        }
+        model::postDarwinNotification(tokens[1].text);
+        return {"posted " + tokens[1].text, "{\"command\":\"post\",\"posted\":" + jsonString(tokens[1].text) + "}"};
+    }
+    throw InputError("unknown command " + verb.text);
+}
+
+Reply SimulatedHost::call(const std::vector<Token> &tokens) {
+    if (tokens.size() < 3 || tokens[1].quoted || tokens[2].quoted) {
+        throw InputError("call needs a class and a selector");
+    }
+    const HostMethod &method = findMethod(tokens[1].text, tokens[2].text);
+    HostId receiver = model::telephony::instance(method.cls);
+    if (!receiver) {
+        throw InputError(std::string("the host has no class ") + method.cls);
+    }
+    if (tokens.size() - 3 != method.arguments.size()) {
+        throw InputError(std::string(method.selector) + " takes " + std::to_string(method.arguments.size()) +
+                         " argument(s)");
+    }
+    std::vector<Value> values;
+    for (size_t i = 3; i < tokens.size(); ++i) {
+        values.push_back(parseValue(tokens[i]));
+    }
+    // Check every argument before sending anything.
+    std::vector<HostId> objects;
+    std::vector<HostBool> truths;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (method.arguments[i] == Kind::truth) {
+            truths.push_back(truthOf(values[i]));
+        } else {
+            objects.push_back(toObject(values[i]));
+        }
+    }
+
+    model::AutoreleasePool pool;
+    long entered = model::telephony::timesEntered(method.implementer, method.selector);
+    Value returned{Value::Kind::nil, ""};
+    switch (method.result) {
+    case Result::object:
+        returned = describe(model::send<HostId>(receiver, method.selector, objects[0]));
+        break;
+    case Result::truth:
+        returned = truthValue(model::send<HostBool>(receiver, method.selector));
+        break;
+    case Result::none:
+        if (!truths.empty()) {
+            model::send(receiver, method.selector, truths[0]);
+        } else if (objects.size() == 1) {
+            model::send(receiver, method.selector, objects[0]);
+        } else {
+            model::send(receiver, method.selector, objects[0], objects[1]);
+        }
+        break;
+    }
+    std::string head = std::string("{\"command\":\"call\",\"class\":") + jsonString(method.cls) +
+                       ",\"selector\":" + jsonString(method.selector);
+    if (method.result != Result::none) {
+        return {"returned " + formatValue(returned), head + ",\"returned\":" + jsonValue(returned) + "}"};
+    }
+    if (model::telephony::timesEntered(method.implementer, method.selector) == entered) {
+        return {"not entered", head + ",\"entered\":false}"};
+    }
+    std::string plain = "received";
+    std::string json = head + ",\"entered\":true,\"received\":[";
+    bool first = true;
+    for (const model::telephony::Argument &argument : model::telephony::lastArguments(method.implementer, method.selector)) {
+        Value value = argument.isObject ? describe(argument.object) : truthValue(argument.truth);
+        plain += " " + formatValue(value);
+        json += (first ? "" : ",") + jsonValue(value);
+        first = false;
+    }
+    return {plain, json + "]}"};
+}
+
+Reply SimulatedHost::status() {
+    model::AutoreleasePool pool;
+    std::string plain;
+    std::string json = "{\"command\":\"status\",\"operator\":{";
+    bool first = true;
+    for (auto [cls, label] : {std::pair{"SBTelephonyManager", "carrier"}, std::pair{"STTelephonyStateProvider", "provider carrier"}}) {
+        std::string shown = "absent";
+        std::string jsonShown = "\"absent\"";
+        if (model::telephony::instance(cls)) {
+            model::telephony::StoredName stored = model::telephony::lastOperatorName(cls);
+            Value value = describe(stored.name);
+            shown = !stored.received ? "unset" : value.kind == Value::Kind::nil ? "none" : formatValue(value);
+            jsonShown = stored.received ? jsonValue(value) : "\"unset\"";
+        }
+        plain += std::string(first ? "" : " | ") + label + " " + shown;
+        json += std::string(first ? "" : ",") + jsonString(cls) + ":" + jsonShown;
+        first = false;
+    }
+    json += "}";
+
+    HostId aggregator = model::telephony::instance("SBStatusBarStateAggregator");
+    HostStrongRef simState = HostStrongRef::adopt(model::makeString(simStatus));
+    Value sim = aggregator ? describe(model::send<HostId>(aggregator, "_displayStringForSIMStatus:", simState.get()))
+                           : Value{Value::Kind::object, "absent"};
+    plain += " | SIM " + (aggregator ? formatValue(sim) : "absent");
+    json += ",\"sim\":" + (aggregator ? jsonValue(sim) : "\"absent\"");
+
+    HostId manager = model::telephony::instance("SBTelephonyManager");
+    bool dead = manager && model::send<HostBool>(manager, "isRadioModuleDead");
+    plain += std::string(" | radio ") + (!manager ? "absent" : dead ? "dead" : "on");
+    json += std::string(",\"radio\":") + (!manager ? "\"absent\"" : dead ? "\"dead\"" : "\"on\"");
+
+    HostId data = model::telephony::instance("STTelephonyStatusDomainData");
+    bool dual = data && model::send<HostBool>(data, "isDualSIMEnabled");
+    plain += std::string(" | dual SIM ") + (!data ? "absent" : dual ? "on" : "off");
+    json += std::string(",\"dualSIM\":") + (!data ? "\"absent\"" : dual ? "\"on\"" : "\"off\"") + "}";
+    return {plain, json};
+}
+
+Reply SimulatedHost::hooks() const {
+    std::string plain;
+    std::string json = "{\"command\":\"hooks\",\"hooks\":[";
+    bool first = true;
+    for (const model::HookRecord &record : model::hookRecords()) {
+        const char *outcome = record.outcome == model::HookOutcome::installed ? "installed"
+                              : record.outcome == model::HookOutcome::noClass ? "no-class"
+                                                                             : "no-method";
+        plain += (first ? "" : "; ") + record.className + " " + record.selector + " " + outcome;
+        json += std::string(first ? "" : ",") + "{\"class\":" + jsonString(record.className) +
+                ",\"selector\":" + jsonString(record.selector) + ",\"outcome\":" + jsonString(outcome) + "}";
+        first = false;
+    }
+    return {first ? "none" : plain, json + "]}"};
+}
+
+} // namespace sim

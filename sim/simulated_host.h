@@ -1,0 +1,43 @@
+// A simulated iOS host process: the model platform set up from the options, the library loaded
+// into it with dlopen as the loader would, and the host booted onto its network.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "host/objects.h"
+#include "sim/command_line.h"
+#include "sim/options.h"
+
+namespace sim {
+
+// What one command prints, as plain text and as JSON.
+struct Reply {
+    std::string plain;
+    std::string json;
+};
+
+class SimulatedHost {
+  public:
+    // Throws InputError when the root cannot be used or the library cannot be loaded.
+    SimulatedHost(const Options &options, const std::string &libraryPath);
+    SimulatedHost(const SimulatedHost &) = delete;
+    SimulatedHost &operator=(const SimulatedHost &) = delete;
+
+    // Runs one command line. Throws InputError for bad input, before any effect.
+    Reply run(std::string_view line);
+    Reply status();
+
+  private:
+    Reply call(const std::vector<Token> &tokens);
+    Reply hooks() const;
+    HostId objectNamed(const std::string &name);
+    HostId toObject(const Value &value);
+    Value describe(HostId object) const;
+
+    std::map<std::string, HostStrongRef> objects_; // @NAME, the same object for a whole run
+    std::vector<HostStrongRef> made_;              // text and numbers given as arguments
+};
+
+} // namespace sim
