@@ -21,8 +21,12 @@
 namespace model {
 namespace {
 
+// Never destroyed: the notify centre's threads may read the root while the process exits.
 std::mutex deviceLock;
-std::filesystem::path root = "/";
+std::filesystem::path &root() {
+    static auto *path = new std::filesystem::path("/");
+    return *path;
+}
 std::atomic<long> fileReads{0};
 
 class ProcessInfo : public Object {
@@ -94,12 +98,12 @@ struct ifaddrs *entry(HostInterface handle) { return reinterpret_cast<struct ifa
 
 void setDeviceRoot(std::filesystem::path newRoot) {
     std::lock_guard guard(deviceLock);
-    root = std::move(newRoot);
+    root() = std::move(newRoot);
 }
 
 std::filesystem::path deviceRoot() {
     std::lock_guard guard(deviceLock);
-    return root;
+    return root();
 }
 
 std::filesystem::path devicePath(const char *absolutePath) {
