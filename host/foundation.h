@@ -18,7 +18,8 @@ static const HostUInteger hostNotFound = (HostUInteger)__LONG_MAX__;
 extern "C" {
 #endif
 
-// A string that is never released, for names the platform wants as string objects (CFSTR).
+// A string that is never released, for a name the platform keeps (CFSTR). Each call may make a
+// new one: call it once per name.
 HostId hostConstantString(const char *utf8);
 // [NSString stringWithUTF8String:]: an autoreleased string, or null when `utf8` is null or is not
 // valid UTF-8.

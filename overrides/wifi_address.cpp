@@ -9,7 +9,7 @@ HostImp previous_K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubsc
 HostImp previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
 
 HostId wifiAddressText() {
-    HostId result = hostConstantString("error");
+    HostId result = hostStringWithUTF8String("error");
     HostInterface list = nullptr;
     if (hostGetInterfaces(&list) == 0) {
         for (HostInterface entry = list; entry; entry = hostInterfaceNext(entry)) {

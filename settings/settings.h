@@ -4,7 +4,10 @@
 #include "host/notify.h"
 #include "host/objects.h"
 
+// A build for another file-system layout (a rootless jailbreak, a test host) names its own path.
+#ifndef BRINDLEWICK_PREFERENCE_PATH
 #define BRINDLEWICK_PREFERENCE_PATH "/User/Library/Preferences/com.moxfathom.brindlewick.plist"
+#endif
 #define BRINDLEWICK_CHANGE_NOTIFICATION "com.moxfathom.brindlewick.prefschanged"
 
 struct Settings {
