@@ -1,0 +1,286 @@
+#!/usr/bin/env python3
+"""Builds Brindlewick.dylib for the device and the two packages that install it.
+
+No SDK is needed: the library and its Darwin backend declare what they use of the platform, and
+the libraries they import are stood in for by stubs made here from one table, so that every
+import binds to its library by name (two-level namespace) and a misspelt one fails the link.
+
+  rootful:  armv7, armv7s (iOS 6.0) and arm64 (iOS 7.0), joined into one fat file
+  rootless: arm64 only, everything under /var/jb
+
+The 32-bit slices are linked by the older Mach-O linker, which two faults make careful: it
+crashes on an __objc_imageinfo section and it leaves non-lazy symbol pointers unbound. So they are
+built from one translation unit (no reference crosses a file, so none needs such a pointer), with
+the image info placed under another name and renamed after the link; and without C++ exceptions,
+since the unwinder's personality routine would be such a pointer.
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+import macho_sign
+
+ROOT = Path(__file__).resolve().parent.parent
+IDENTIFIER = "com.moxfathom.brindlewick"
+VERSION = "0.1.0"
+
+SYSTEM_SOURCES = [
+    "activation/eligibility.cpp", "activation/hook_table.cpp", "activation/startup.cpp",
+    "activation/initializer.cpp", "settings/settings.cpp", "overrides/operator_name.cpp",
+    "overrides/wifi_address.cpp", "overrides/sim_status.cpp", "overrides/dual_sim.cpp",
+]
+BACKEND_SOURCES = ["host/darwin/runtime.mm", "host/darwin/foundation.mm", "host/darwin/interfaces.mm"]
+
+SUBSTRATE = "substrate"  # its install name differs between the layouts
+# What the library imports, by library. The C++ runtime is needed only where exceptions unwind.
+IMPORTS = {
+    "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_objc_msgSend", "_sel_registerName"],
+    "/System/Library/Frameworks/Foundation.framework/Foundation": ["_NSClassFromString"],
+    "/System/Library/Frameworks/CoreFoundation.framework/CoreFoundation": [
+        "_CFNotificationCenterAddObserver", "_CFNotificationCenterGetDarwinNotifyCenter"],
+    "/usr/lib/libSystem.B.dylib": ["_freeifaddrs", "_getifaddrs", "_inet_ntoa", "_sched_yield",
+                                   "dyld_stub_binder"],
+    SUBSTRATE: ["_MSHookMessageEx"],
+}
+IMPORTS_32 = {"/usr/lib/libobjc.A.dylib": ["_objc_msgSend_stret"]}  # structures come back in memory
+IMPORTS_UNWINDING = {
+    "/usr/lib/libSystem.B.dylib": ["__Unwind_Resume"],
+    "/usr/lib/libc++.1.dylib": ["__ZSt9terminatev", "___cxa_begin_catch", "___gxx_personality_v0"],
+}
+
+LAYOUTS = {
+    "rootful": {
+        "prefix": "",
+        "preferences": "/User/Library/Preferences/com.moxfathom.brindlewick.plist",
+        "substrate": "/Library/Frameworks/CydiaSubstrate.framework/CydiaSubstrate",
+        "slices": ["armv7", "armv7s", "arm64"],
+        "architecture": "iphoneos-arm",
+        "package": IDENTIFIER,
+    },
+    "rootless": {
+        "prefix": "/var/jb",
+        "preferences": "/var/mobile/Library/Preferences/com.moxfathom.brindlewick.plist",
+        "substrate": "/var/jb/usr/lib/libsubstrate.dylib",
+        "slices": ["arm64"],
+        "architecture": "iphoneos-arm64",
+        "package": IDENTIFIER,
+    },
+}
+
+SLICES = {
+    "armv7": {"target": "armv7-apple-ios6.0", "minimum": "6.0", "old_linker": True},
+    "armv7s": {"target": "armv7s-apple-ios6.0", "minimum": "6.0", "old_linker": True},
+    "arm64": {"target": "arm64-apple-ios7.0", "minimum": "7.0", "old_linker": False},
+}
+
+CLANG = "clang++-16"
+LINKER = "ld64.lld-16"
+OLD_LINKER = "ld64.lld.darwinold-13"
+LIPO = "llvm-lipo-16"
+OBJCOPY = "llvm-objcopy-16"
+
+INSTALL_DIR = "/Library/MobileSubstrate/DynamicLibraries"
+
+
+class BuildError(Exception):
+    pass
+
+
+def run(*command):
+    result = subprocess.run([str(part) for part in command], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise BuildError(f"{' '.join(map(str, command))}\n{result.stdout}{result.stderr}")
+    return result.stdout
+
+
+def imports_for(slice_name, layout):
+    wanted = {}
+    tables = [IMPORTS, IMPORTS_32 if SLICES[slice_name]["old_linker"] else IMPORTS_UNWINDING]
+    for table in tables:
+        for library, symbols in table.items():
+            name = layout["substrate"] if library == SUBSTRATE else library
+            wanted.setdefault(name, []).extend(symbols)
+    return wanted
+
+
+def write_text_stubs(directory, imports):
+    """TAPI text stubs, which the current linker reads."""
+    paths = []
+    for i, (library, symbols) in enumerate(sorted(imports.items())):
+        path = directory / f"import{i}.tbd"
+        path.write_text("--- !tapi-tbd\ntbd-version: 4\ntargets: [ arm64-ios ]\n"
+                        f"install-name: '{library}'\nexports:\n  - targets: [ arm64-ios ]\n"
+                        f"    symbols: [ {', '.join(sorted(symbols))} ]\n...\n")
+        paths.append(path)
+    return paths
+
+
+def write_stub_dylibs(directory, imports, slice_name):
+    """Stub libraries carrying the real install names, for the older linker, which reads no text stubs."""
+    target = SLICES[slice_name]["target"]
+    order = sorted(imports, key=lambda library: library != "/usr/lib/libSystem.B.dylib")
+    paths = []
+    for i, library in enumerate(order):
+        source = directory / f"stub{i}.c"
+        lines = []
+        for n, symbol in enumerate(imports[library]):
+            lines.append(f'void stub{n}(void) __asm__("{symbol}");\nvoid stub{n}(void) {{}}\n')
+        source.write_text("".join(lines))
+        run(CLANG, "-x", "c", "-target", target, "-marm", "-c", source, "-o", source.with_suffix(".o"))
+        path = directory / f"stub{i}.dylib"
+        run(OLD_LINKER, "-dylib", "-arch", slice_name, "-iphoneos_version_min", "6.0", "-sdk_version", "6.0",
+            "-install_name", library, "-o", path, source.with_suffix(".o"), *paths[:1])
+        paths.append(path)
+    return paths
+
+
+def compile_slice(directory, slice_name, layout):
+    info = SLICES[slice_name]
+    resources = run(CLANG, "-print-resource-dir").strip()
+    unwinding = [] if info["old_linker"] else ["-fexceptions"]
+    flags = ["-target", info["target"], "-std=c++20", "-O2", "-fno-rtti", "-ffreestanding", "-nostdinc",
+             "-isystem", f"{resources}/include", f"-I{ROOT}", "-fvisibility=hidden", "-Wall", "-Wextra", "-Werror",
+             f'-DBRINDLEWICK_PREFERENCE_PATH="{layout["preferences"]}"'] + unwinding
+    if info["old_linker"]:
+        flags += ["-marm", "-fno-exceptions"]  # no Thumb trampolines, no personality pointer
+    system = directory / "system.cpp"
+    system.write_text("".join(f'#include "{source}"\n' for source in SYSTEM_SOURCES))
+    backend = directory / "backend.mm"
+    backend.write_text("".join(f'#include "{source}"\n' for source in BACKEND_SOURCES))
+    objects = []
+    for source in (system, backend):
+        obj = source.with_suffix(".o")
+        run(CLANG, *flags, "-c", source, "-o", obj)
+        objects.append(obj)
+    if info["old_linker"]:
+        for obj in objects:
+            run(OBJCOPY, "--remove-section", "__DATA,__objc_imageinfo", obj, obj)
+        image_info = directory / "image_info.s"
+        image_info.write_text("\t.section __DATA,__brindle_imginf,regular,no_dead_strip\n\t.p2align 2\n"
+                              "L_image_info:\n\t.long 0\n\t.long 0\n")
+        run(CLANG, "-target", info["target"], "-c", image_info, "-o", image_info.with_suffix(".o"))
+        objects.append(image_info.with_suffix(".o"))
+    return objects
+
+
+def rename_section(path, old, new):
+    """Renames a section in place: the names are fixed 16-byte fields, so nothing moves."""
+    data = bytearray(path.read_bytes())
+    old_field, new_field = old.encode().ljust(16, b"\0"), new.encode().ljust(16, b"\0")
+    at = data.find(old_field)
+    if at < 0 or data.find(old_field, at + 1) >= 0:
+        raise BuildError(f"expected one section named {old}")
+    data[at:at + 16] = new_field
+    path.write_bytes(bytes(data))
+
+
+def link_slice(directory, slice_name, layout):
+    info = SLICES[slice_name]
+    objects = compile_slice(directory, slice_name, layout)
+    imports = imports_for(slice_name, layout)
+    install_name = f'{layout["prefix"]}{INSTALL_DIR}/Brindlewick.dylib'
+    output = directory / f"Brindlewick-{slice_name}.dylib"
+    if info["old_linker"]:
+        stubs = write_stub_dylibs(directory, imports, slice_name)
+        run(OLD_LINKER, "-dylib", "-arch", slice_name, "-iphoneos_version_min", info["minimum"],
+            "-sdk_version", info["minimum"], "-install_name", install_name, "-o", output, *objects, *stubs)
+        rename_section(output, "__brindle_imginf", "__objc_imageinfo")
+    else:
+        stubs = write_text_stubs(directory, imports)
+        run(LINKER, "-dylib", "-arch", slice_name, "-platform_version", "ios", info["minimum"], info["minimum"],
+            "-install_name", install_name, "-dead_strip", "-o", output, *objects, *stubs)
+    output.write_bytes(macho_sign.sign(output.read_bytes(), IDENTIFIER))
+    macho_sign.verify(output.read_bytes())
+    return output
+
+
+FILTER = """<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE plist PUBLIC "-//Apple//DTD PLIST 1.0//EN" "http://www.apple.com/DTDs/PropertyList-1.0.dtd">
+<plist version="1.0">
+<dict>
+\t<key>Filter</key>
+\t<dict>
+\t\t<key>Bundles</key>
+\t\t<array>
+\t\t\t<string>com.apple.springboard</string>
+\t\t\t<string>com.apple.UIKit</string>
+\t\t</array>
+\t</dict>
+</dict>
+</plist>
+"""
+
+
+def control(layout_name, layout):
+    return (f"Package: {layout['package']}\n"
+            "Name: Brindlewick\n"
+            f"Version: {VERSION}\n"
+            f"Architecture: {layout['architecture']}\n"
+            "Description: Your own text in the status bar instead of the carrier name, no carrier,\n"
+            " or the Wi-Fi address; a custom SIM-status text; the radio reported dead; dual SIM on.\n"
+            "Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
+            "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
+            "Section: Tweaks\n"
+            "Depends: mobilesubstrate\n")
+
+
+def build_package(out, layout_name, library):
+    layout = LAYOUTS[layout_name]
+    stage = out / f"package-{layout_name}"
+    shutil.rmtree(stage, ignore_errors=True)
+    target = stage / (layout["prefix"].lstrip("/") + INSTALL_DIR).lstrip("/")
+    target.mkdir(parents=True)
+    (stage / "DEBIAN").mkdir()
+    (stage / "DEBIAN" / "control").write_text(control(layout_name, layout))
+    shutil.copyfile(library, target / "Brindlewick.dylib")
+    (target / "Brindlewick.plist").write_text(FILTER)
+    for path in [stage, *stage.rglob("*")]:
+        os.chmod(path, 0o755 if path.is_dir() or path.suffix == ".dylib" else 0o644)
+    deb = out / f"{layout['package']}_{VERSION}_{layout['architecture']}.deb"
+    run("dpkg-deb", "--root-owner-group", "-Zxz", "--build", stage, deb)
+    return deb
+
+
+def build(out):
+    out.mkdir(parents=True, exist_ok=True)
+    made = {}
+    for layout_name, layout in LAYOUTS.items():
+        with tempfile.TemporaryDirectory(prefix=f"brindlewick-{layout_name}-") as scratch:
+            slices = []
+            for slice_name in layout["slices"]:
+                directory = Path(scratch) / slice_name
+                directory.mkdir()
+                slices.append(link_slice(directory, slice_name, layout))
+            library = out / f"{layout_name}" / "Brindlewick.dylib"
+            library.parent.mkdir(exist_ok=True)
+            if len(slices) > 1:
+                run(LIPO, "-create", *slices, "-output", library)
+            else:
+                shutil.copyfile(slices[0], library)
+        made[layout_name] = (library, build_package(out, layout_name, library))
+    return made
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("out", type=Path, help="the folder to build into")
+    arguments = parser.parse_args()
+    for tool in (CLANG, LINKER, OLD_LINKER, LIPO, OBJCOPY, "dpkg-deb"):
+        if not shutil.which(tool):
+            print(f"build_device.py: {tool} is missing (tools/install-deps installs it)", file=sys.stderr)
+            return 2
+    try:
+        for layout_name, (library, deb) in build(arguments.out).items():
+            print(f"{layout_name}: {library} and {deb}")
+    except (BuildError, macho_sign.SignError) as error:
+        print(f"build_device.py: {error}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

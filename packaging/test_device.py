@@ -1,0 +1,158 @@
+#!/usr/bin/env python3
+"""Structural checks of the built device library and packages, with the LLVM tools: what can be
+known about them without a device."""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import build_device  # noqa: E402
+import macho_sign  # noqa: E402
+
+OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
+OBJDUMP, NM = "llvm-objdump-16", "llvm-nm-16"
+NOTIFICATION = "com.moxfathom.brindlewick.prefschanged"
+
+
+def tool(*command):
+    return subprocess.run([str(c) for c in command], check=True, capture_output=True, text=True).stdout
+
+
+def library(layout):
+    return OUT / layout / "Brindlewick.dylib"
+
+
+def package(layout):
+    info = build_device.LAYOUTS[layout]
+    return OUT / f"{info['package']}_{build_device.VERSION}_{info['architecture']}.deb"
+
+
+def headers(layout, arch):
+    return tool(OBJDUMP, "--macho", f"--arch={arch}", "--private-headers", library(layout))
+
+
+def thin(layout, arch, directory):
+    path = Path(directory) / f"{layout}-{arch}.dylib"
+    if len(build_device.LAYOUTS[layout]["slices"]) > 1:
+        tool(build_device.LIPO, "-thin", arch, library(layout), "-output", path)
+    else:
+        path.write_bytes(library(layout).read_bytes())
+    return path
+
+
+def slices():
+    for layout, info in build_device.LAYOUTS.items():
+        for arch in info["slices"]:
+            yield layout, arch
+
+
+class Slices(unittest.TestCase):
+    def test_each_layout_has_exactly_its_processors(self):
+        for layout, info in build_device.LAYOUTS.items():
+            archs = tool(build_device.LIPO, "-archs", library(layout)).split()
+            self.assertEqual(archs, info["slices"], layout)
+        for layout, arch in slices():
+            header = re.sub(r"\s+", " ", tool(OBJDUMP, "--macho", f"--arch={arch}", "--private-header", library(layout)))
+            cpu = {"armv7": "MH_MAGIC ARM V7 ", "armv7s": "MH_MAGIC ARM V7S ", "arm64": "MH_MAGIC_64 ARM64 ALL "}[arch]
+            self.assertIn(cpu, header, f"{layout} {arch}")
+
+    def test_lowest_system_version_and_install_name(self):
+        for layout, arch in slices():
+            text = headers(layout, arch)
+            version = re.search(r"cmd LC_VERSION_MIN_IPHONEOS\s+cmdsize \d+\s+version (\S+)", text)
+            self.assertIsNotNone(version, f"{layout} {arch}")
+            self.assertEqual(version.group(1), build_device.SLICES[arch]["minimum"], f"{layout} {arch}")
+            prefix = build_device.LAYOUTS[layout]["prefix"]
+            self.assertIn(f"name {prefix}/Library/MobileSubstrate/DynamicLibraries/Brindlewick.dylib (offset",
+                          re.search(r"cmd LC_ID_DYLIB.*?\n.*?\n\s+name [^\n]*", text, re.S).group(0))
+
+    def test_every_import_binds_to_its_own_library(self):
+        for layout, arch in slices():
+            expected = build_device.imports_for(arch, build_device.LAYOUTS[layout])
+            text = headers(layout, arch)
+            loaded = set(re.findall(r"cmd LC_LOAD_DYLIB\s+cmdsize \d+\s+name (\S+)", text))
+            self.assertEqual(loaded, set(expected), f"{layout} {arch}")
+            self.assertIn("TWOLEVEL", tool(OBJDUMP, "--macho", f"--arch={arch}", "--private-header", library(layout)))
+            binds = tool(OBJDUMP, "--macho", f"--arch={arch}", "--bind", "--lazy-bind", "--weak-bind", library(layout))
+            self.assertNotIn("flat-namespace", binds)
+            owner = {Path(lib).name.split(".")[0]: lib for lib in expected}
+            bound = re.findall(r"^__DATA\S*\s+\S+\s+0x[0-9A-Fa-f]+\s+(?:pointer\s+-?\d+\s+)?(\S+)\s+(\S+)\s*$",
+                               binds, re.M)
+            self.assertTrue(bound, f"{layout} {arch}")
+            for short, symbol in bound:
+                self.assertIn(symbol, expected[owner[short]], f"{layout} {arch}: {symbol} from {short}")
+
+    def test_one_initializer_and_no_exported_entry(self):
+        for layout, arch in slices():
+            sections = tool(OBJDUMP, "--macho", f"--arch={arch}", "--section-headers", library(layout))
+            init = re.search(r"__mod_init_func\s+([0-9a-f]+)", sections)
+            self.assertIsNotNone(init, f"{layout} {arch}")
+            self.assertEqual(int(init.group(1), 16), 8 if arch == "arm64" else 4, f"{layout} {arch}")
+            self.assertIn("__objc_imageinfo", sections, f"{layout} {arch}: the runtime would skip the image")
+            exported = tool(NM, f"--arch={arch}", "--extern-only", "--defined-only", library(layout))
+            symbols = [line for line in exported.splitlines() if line.strip() and not line.endswith(":")]
+            self.assertEqual(symbols, [], f"{layout} {arch}")
+
+    def test_thirty_two_bit_slices_leave_no_pointer_unbound(self):
+        for layout, arch in slices():
+            if not build_device.SLICES[arch]["old_linker"]:
+                continue
+            sections = tool(OBJDUMP, "--macho", f"--arch={arch}", "--section-headers", library(layout))
+            self.assertNotIn("__nl_symbol_ptr", sections, f"{layout} {arch}")
+
+    def test_every_slice_carries_a_valid_ad_hoc_signature(self):
+        with tempfile.TemporaryDirectory() as directory:
+            for layout, arch in slices():
+                found = macho_sign.verify(thin(layout, arch, directory).read_bytes())
+                self.assertEqual(found, {"sha1": build_device.IDENTIFIER, "sha256": build_device.IDENTIFIER})
+
+    def test_each_slice_names_its_notification_and_preference_file(self):
+        with tempfile.TemporaryDirectory() as directory:
+            for layout, arch in slices():
+                data = thin(layout, arch, directory).read_bytes()
+                self.assertIn(NOTIFICATION.encode() + b"\0", data, f"{layout} {arch}")
+                self.assertIn(build_device.LAYOUTS[layout]["preferences"].encode() + b"\0", data, f"{layout} {arch}")
+                if layout == "rootless":
+                    self.assertNotIn(b"/User/Library/Preferences", data)
+
+
+class Packages(unittest.TestCase):
+    def test_control_fields(self):
+        for layout, info in build_device.LAYOUTS.items():
+            fields = dict(re.findall(r"^ ?(\w+): (.*)$", tool("dpkg-deb", "-f", package(layout)), re.M))
+            self.assertEqual(fields["Package"], build_device.IDENTIFIER)
+            self.assertEqual(fields["Architecture"], info["architecture"])
+            self.assertEqual(fields["Section"], "Tweaks")
+            self.assertEqual(fields["Depends"], "mobilesubstrate")
+            for field in ("Name", "Version", "Description", "Maintainer", "Author"):
+                self.assertTrue(fields.get(field), f"{layout} lacks {field}")
+
+    def test_contents_paths_and_modes(self):
+        for layout, info in build_device.LAYOUTS.items():
+            listing = tool("dpkg-deb", "-c", package(layout))
+            files = {line.split()[-1]: (line.split()[0], line.split()[1]) for line in listing.splitlines()}
+            directory = f".{info['prefix']}/Library/MobileSubstrate/DynamicLibraries/"
+            self.assertEqual(files[directory + "Brindlewick.dylib"], ("-rwxr-xr-x", "root/root"))
+            self.assertEqual(files[directory + "Brindlewick.plist"], ("-rw-r--r--", "root/root"))
+            regular = [name for name, (mode, _) in files.items() if mode.startswith("-")]
+            self.assertEqual(len(regular), 2, listing)
+
+    def test_the_filter_is_a_property_list_naming_springboard_and_uikit(self):
+        with tempfile.TemporaryDirectory() as directory:
+            for layout, info in build_device.LAYOUTS.items():
+                tool("dpkg-deb", "-x", package(layout), directory)
+                path = Path(directory) / f".{info['prefix']}/Library/MobileSubstrate/DynamicLibraries/Brindlewick.plist"
+                # Through libplist both ways: parsed, written as binary, parsed again.
+                binary = Path(directory) / f"{layout}.bplist"
+                tool("plistutil", "-i", path.resolve(), "-f", "bin", "-o", binary)
+                xml = tool("plistutil", "-i", binary, "-f", "xml")
+                self.assertEqual(re.findall(r"<string>(.*?)</string>", xml), ["com.apple.springboard", "com.apple.UIKit"])
+                self.assertIn("<key>Bundles</key>", xml)
+
+
+if __name__ == "__main__":
+    unittest.main()
