@@ -84,6 +84,8 @@ LIPO = "llvm-lipo-16"
 OBJCOPY = "llvm-objcopy-16"
 
 INSTALL_DIR = "/Library/MobileSubstrate/DynamicLibraries"
+PANE_DIR = "/Library/PreferenceLoader/Preferences"
+PANE = ROOT / "packaging" / "pane" / "Brindlewick.plist"
 
 
 class BuildError(Exception):
@@ -225,7 +227,7 @@ def control(layout_name, layout):
             "Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Section: Tweaks\n"
-            "Depends: mobilesubstrate\n")
+            "Depends: mobilesubstrate, preferenceloader\n")
 
 
 def build_package(out, layout_name, library):
@@ -238,6 +240,10 @@ def build_package(out, layout_name, library):
     (stage / "DEBIAN" / "control").write_text(control(layout_name, layout))
     shutil.copyfile(library, target / "Brindlewick.dylib")
     (target / "Brindlewick.plist").write_text(FILTER)
+    # The settings pane: a PreferenceLoader entry that needs no compiled bundle.
+    pane = stage / (layout["prefix"] + PANE_DIR).lstrip("/")
+    pane.mkdir(parents=True)
+    shutil.copyfile(PANE, pane / "Brindlewick.plist")
     for path in [stage, *stage.rglob("*")]:
         os.chmod(path, 0o755 if path.is_dir() or path.suffix == ".dylib" else 0o644)
     deb = out / f"{layout['package']}_{VERSION}_{layout['architecture']}.deb"

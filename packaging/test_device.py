@@ -127,7 +127,7 @@ class Packages(unittest.TestCase):
             self.assertEqual(fields["Package"], build_device.IDENTIFIER)
             self.assertEqual(fields["Architecture"], info["architecture"])
             self.assertEqual(fields["Section"], "Tweaks")
-            self.assertEqual(fields["Depends"], "mobilesubstrate")
+            self.assertEqual(fields["Depends"], "mobilesubstrate, preferenceloader")
             for field in ("Name", "Version", "Description", "Maintainer", "Author"):
                 self.assertTrue(fields.get(field), f"{layout} lacks {field}")
 
@@ -138,8 +138,10 @@ class Packages(unittest.TestCase):
             directory = f".{info['prefix']}/Library/MobileSubstrate/DynamicLibraries/"
             self.assertEqual(files[directory + "Brindlewick.dylib"], ("-rwxr-xr-x", "root/root"))
             self.assertEqual(files[directory + "Brindlewick.plist"], ("-rw-r--r--", "root/root"))
+            self.assertEqual(files[f".{info['prefix']}/Library/PreferenceLoader/Preferences/Brindlewick.plist"],
+                             ("-rw-r--r--", "root/root"))
             regular = [name for name, (mode, _) in files.items() if mode.startswith("-")]
-            self.assertEqual(len(regular), 2, listing)
+            self.assertEqual(len(regular), 3, listing)
 
     def test_the_filter_is_a_property_list_naming_springboard_and_uikit(self):
         with tempfile.TemporaryDirectory() as directory:
@@ -152,6 +154,43 @@ class Packages(unittest.TestCase):
                 xml = tool("plistutil", "-i", binary, "-f", "xml")
                 self.assertEqual(re.findall(r"<string>(.*?)</string>", xml), ["com.apple.springboard", "com.apple.UIKit"])
                 self.assertIn("<key>Bundles</key>", xml)
+
+
+def pane_cells():
+    """The pane's cells, through libplist: the XML converted to binary and back."""
+    with tempfile.TemporaryDirectory() as directory:
+        binary = Path(directory) / "pane.bplist"
+        tool("plistutil", "-i", build_device.PANE, "-f", "bin", "-o", binary)
+        xml = tool("plistutil", "-i", binary, "-f", "xml")
+    import plistlib
+    pane = plistlib.loads(xml.encode())
+    return pane, [item for item in pane["items"] if item["cell"] != "PSGroupCell"]
+
+
+class Pane(unittest.TestCase):
+    KEYS = {"kEnabled", "k1Enabled", "k2Enabled", "k3Enabled", "k4Enabled", "k5Enabled", "customtextEnabled",
+            "customtext2Enabled"}
+
+    def test_the_entry_and_one_cell_per_key(self):
+        pane, cells = pane_cells()
+        self.assertEqual(pane["entry"], {"cell": "PSLinkCell", "label": "Brindlewick"})
+        self.assertEqual(sorted(cell["key"] for cell in cells), sorted(self.KEYS))
+        for cell in cells:
+            text = cell["key"].startswith("customtext")
+            self.assertEqual(cell["cell"], "PSEditTextCell" if text else "PSSwitchCell", cell["key"])
+            self.assertEqual(cell["default"], "" if text else False, cell["key"])
+            self.assertEqual(cell["defaults"], build_device.IDENTIFIER, cell["key"])
+            self.assertEqual(cell["PostNotification"], NOTIFICATION, cell["key"])
+        groups = [item for item in pane["items"] if item["cell"] == "PSGroupCell"]
+        self.assertTrue(all(group.get("footerText") for group in groups))
+
+    def test_every_key_the_pane_writes_is_one_every_slice_reads(self):
+        _, cells = pane_cells()
+        with tempfile.TemporaryDirectory() as directory:
+            for layout, arch in slices():
+                data = thin(layout, arch, directory).read_bytes()
+                for cell in cells:
+                    self.assertIn(cell["key"].encode() + b"\0", data, f"{layout} {arch}")
 
 
 if __name__ == "__main__":

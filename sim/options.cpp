@@ -20,6 +20,7 @@ const char *const usage =
     "  --no-library           run the host without loading the library\n"
     "  --json                 one JSON object per printed line\n"
     "commands: call CLASS SELECTOR [ARG ...] | status | hooks | reads | post NAME\n"
+    "          set KEY VALUE | unset KEY | pane\n"
     "  an ARG is \"text\", nil, YES, NO, an integer or @NAME\n"
     "With no COMMAND, commands are read from standard input, one per line.\n";
 

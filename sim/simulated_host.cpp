@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "host/model/model.h"
 #include "host/model/telephony.h"
@@ -113,15 +115,20 @@ std::string libraryFailure() {
 }
 
 constexpr const char *simStatus = "Ready";
+constexpr const char *preferencePath = "/User/Library/Preferences/com.moxfathom.brindlewick.plist";
+constexpr const char *changeNotification = "com.moxfathom.brindlewick.prefschanged";
 
 } // namespace
 
-SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryPath) {
+SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryPath,
+                             const std::filesystem::path &paneFile)
+    : pane_(loadPane(paneFile)) {
     std::error_code failed;
     if (!std::filesystem::is_directory(options.root, failed) || access(options.root.c_str(), R_OK | X_OK) != 0) {
         throw InputError("cannot read the device root " + options.root.string());
     }
     model::setDeviceRoot(std::filesystem::absolute(options.root));
+    preferenceFile_ = model::devicePath(preferencePath);
     model::ProcessSetup process;
     process.hasProcessInfo = !options.noProcessInfo;
     process.processName = options.processName;
@@ -220,6 +227,13 @@ Reply SimulatedHost::run(std::string_view line) {
         long reads = model::dictionaryFileReads();
         return {"preference-reads " + std::to_string(reads),
                 "{\"command\":\"reads\",\"preferenceReads\":" + std::to_string(reads) + "}"};
+    }
+    if (verb.text == "set" || verb.text == "unset") {
+        return edit(tokens);
+    }
+    if (verb.text == "pane") {
+        expectCount(1);
+        return pane();
     }
     if (verb.text == "post") {
         expectCount(2);
@@ -337,6 +351,59 @@ Reply SimulatedHost::status() {
     plain += std::string(" | dual SIM ") + (!data ? "absent" : dual ? "on" : "off");
     json += std::string(",\"dualSIM\":") + (!data ? "\"absent\"" : dual ? "\"on\"" : "\"off\"") + "}";
     return {plain, json};
+}
+
+const PaneCell &SimulatedHost::cellFor(const Token &key) const {
+    for (const PaneCell &cell : pane_) {
+        if (!key.quoted && cell.key == key.text) {
+            return cell;
+        }
+    }
+    throw InputError("unknown key " + (key.quoted ? quoteText(key.text) : key.text));
+}
+
+// What the pane does when a cell changes: write the file, then announce it.
+Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
+    bool setting = tokens[0].text == "set";
+    if (tokens.size() != (setting ? 3u : 2u)) {
+        throw InputError(setting ? "set takes a key and a value" : "unset takes a key");
+    }
+    const PaneCell &cell = cellFor(tokens[1]);
+    std::optional<Value> value;
+    if (setting) {
+        value = parseValue(tokens[2]);
+    }
+    editPreference(preferenceFile_, cell, value);
+    model::postDarwinNotification(changeNotification);
+    std::string shown = setting ? formatValue(*value) : "";
+    return {tokens[0].text + " " + cell.key + (setting ? " " + shown : ""),
+            "{\"command\":" + jsonString(tokens[0].text) + ",\"key\":" + jsonString(cell.key) +
+                (setting ? ",\"value\":" + jsonValue(*value) : "") + "}"};
+}
+
+// The cells with what each shows now: the file's value, or the cell's default when it has none.
+Reply SimulatedHost::pane() const {
+    model::AutoreleasePool pool;
+    std::ifstream in(preferenceFile_, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    HostStrongRef prefs = HostStrongRef::adopt(model::readPropertyListDictionary(bytes));
+    std::string plain;
+    std::string json = "{\"command\":\"pane\",\"cells\":[";
+    std::string group;
+    for (size_t i = 0; i < pane_.size(); ++i) {
+        const PaneCell &cell = pane_[i];
+        HostId stored = hostObjectForKey(prefs.get(), cell.key.c_str());
+        Value value = cell.kind == PaneCell::Kind::truth
+                          ? Value{hostBoolValue(stored) ? Value::Kind::yes : Value::Kind::no, ""}
+                          : Value{Value::Kind::text, model::stringValue(stored).value_or("")};
+        std::string shown = cell.kind == PaneCell::Kind::truth ? (hostBoolValue(stored) ? "on" : "off")
+                                                               : formatValue(value);
+        plain += (cell.group != group ? std::string(i ? " | " : "") + cell.group + ": " : ", ") + cell.label + " " + shown;
+        group = cell.group;
+        json += std::string(i ? "," : "") + "{\"group\":" + jsonString(cell.group) + ",\"label\":" +
+                jsonString(cell.label) + ",\"key\":" + jsonString(cell.key) + ",\"value\":" + jsonValue(value) + "}";
+    }
+    return {plain, json + "]}"};
 }
 
 Reply SimulatedHost::hooks() const {

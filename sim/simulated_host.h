@@ -9,6 +9,7 @@
 #include "host/objects.h"
 #include "sim/command_line.h"
 #include "sim/options.h"
+#include "sim/settings_pane.h"
 
 namespace sim {
 
@@ -21,7 +22,7 @@ struct Reply {
 class SimulatedHost {
   public:
     // Throws InputError when the root cannot be used or the library cannot be loaded.
-    SimulatedHost(const Options &options, const std::string &libraryPath);
+    SimulatedHost(const Options &options, const std::string &libraryPath, const std::filesystem::path &paneFile);
     SimulatedHost(const SimulatedHost &) = delete;
     SimulatedHost &operator=(const SimulatedHost &) = delete;
 
@@ -32,12 +33,17 @@ class SimulatedHost {
   private:
     Reply call(const std::vector<Token> &tokens);
     Reply hooks() const;
+    Reply edit(const std::vector<Token> &tokens);
+    Reply pane() const;
+    const PaneCell &cellFor(const Token &key) const;
     HostId objectNamed(const std::string &name);
     HostId toObject(const Value &value);
     Value describe(HostId object) const;
 
     std::map<std::string, HostStrongRef> objects_; // @NAME, the same object for a whole run
     std::vector<HostStrongRef> made_;              // text and numbers given as arguments
+    std::vector<PaneCell> pane_;
+    std::filesystem::path preferenceFile_;
 };
 
 } // namespace sim

@@ -1,0 +1,142 @@
+#include "sim/settings_pane.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <plist/plist.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace sim {
+namespace {
+
+struct PlistFree {
+    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
+};
+using Plist = std::unique_ptr<void, PlistFree>;
+
+std::optional<std::string> readWhole(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+Plist parse(const std::string &bytes) {
+    plist_t root = nullptr;
+    if (!bytes.empty()) {
+        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
+    }
+    return Plist(root);
+}
+
+std::string stringAt(plist_t dictionary, const char *key) {
+    plist_t node = plist_dict_get_item(dictionary, key);
+    if (!node || plist_get_node_type(node) != PLIST_STRING) {
+        return "";
+    }
+    char *text = nullptr;
+    plist_get_string_val(node, &text);
+    std::string copy = text ? text : "";
+    free(text);
+    return copy;
+}
+
+plist_t valueNode(const PaneCell &cell, const Value &value) {
+    if (cell.kind == PaneCell::Kind::text) {
+        if (value.kind != Value::Kind::text) {
+            throw InputError(cell.key + " takes \"text\", not " + formatValue(value));
+        }
+        return plist_new_string(value.text.c_str());
+    }
+    switch (value.kind) {
+    case Value::Kind::yes:
+        return plist_new_bool(1);
+    case Value::Kind::no:
+        return plist_new_bool(0);
+    case Value::Kind::integer:
+        return plist_new_uint(static_cast<uint64_t>(value.integer));
+    default:
+        throw InputError(cell.key + " takes YES, NO or an integer, not " + formatValue(value));
+    }
+}
+
+std::string failure(const std::filesystem::path &file) {
+    return "cannot write " + file.string() + ": " + std::strerror(errno);
+}
+
+// Writes `bytes` beside `file` and renames it into place, so no reader sees half a file.
+void replaceAtomically(const std::filesystem::path &file, const std::string &bytes) {
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
+    std::string staged = file.string() + ".XXXXXX";
+    int fd = mkstemp(staged.data());
+    if (fd < 0) {
+        throw InputError(failure(file));
+    }
+    bool written = fchmod(fd, 0644) == 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+                   fsync(fd) == 0;
+    written = (close(fd) == 0) && written;
+    if (!written || rename(staged.c_str(), file.c_str()) != 0) {
+        std::string message = failure(file);
+        unlink(staged.c_str());
+        throw InputError(message);
+    }
+}
+
+} // namespace
+
+std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
+    std::optional<std::string> bytes = readWhole(file);
+    Plist pane = bytes ? parse(*bytes) : Plist(nullptr);
+    plist_t items = pane ? plist_dict_get_item(pane.get(), "items") : nullptr;
+    if (!items || plist_get_node_type(items) != PLIST_ARRAY) {
+        throw InputError("cannot read the settings pane " + file.string());
+    }
+    std::vector<PaneCell> cells;
+    std::string group;
+    for (uint32_t i = 0; i < plist_array_get_size(items); ++i) {
+        plist_t item = plist_array_get_item(items, i);
+        std::string kind = stringAt(item, "cell");
+        if (kind == "PSGroupCell") {
+            group = stringAt(item, "label");
+        } else if (kind == "PSSwitchCell" || kind == "PSEditTextCell") {
+            cells.push_back({group, stringAt(item, "label"), stringAt(item, "key"),
+                             kind == "PSSwitchCell" ? PaneCell::Kind::truth : PaneCell::Kind::text});
+        }
+    }
+    return cells;
+}
+
+void editPreference(const std::filesystem::path &file, const PaneCell &cell, const std::optional<Value> &value) {
+    Plist node(value ? valueNode(cell, *value) : nullptr);
+    Plist dictionary(nullptr);
+    std::error_code missing;
+    if (std::filesystem::exists(file, missing)) {
+        std::optional<std::string> bytes = readWhole(file);
+        dictionary = bytes ? parse(*bytes) : Plist(nullptr);
+        if (!dictionary || plist_get_node_type(dictionary.get()) != PLIST_DICT) {
+            throw InputError(file.string() + " is not a property-list dictionary; it was left as it is");
+        }
+    } else {
+        dictionary.reset(plist_new_dict());
+    }
+    if (node) {
+        plist_dict_set_item(dictionary.get(), cell.key.c_str(), node.release());
+    } else if (plist_dict_get_item(dictionary.get(), cell.key.c_str())) {
+        plist_dict_remove_item(dictionary.get(), cell.key.c_str());
+    }
+    char *encoded = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(dictionary.get(), &encoded, &length);
+    std::string bytes(encoded, length);
+    free(encoded);
+    replaceAtomically(file, bytes);
+}
+
+} // namespace sim

@@ -1,0 +1,30 @@
+// The device's settings pane, read from the same file the package installs, and the edits it
+// makes to the preference file.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/command_line.h"
+
+namespace sim {
+
+struct PaneCell {
+    std::string group;
+    std::string label;
+    std::string key;
+    enum class Kind { truth, text } kind;
+};
+
+// The pane's switch and text cells, in order. Throws InputError when the file is not a pane.
+std::vector<PaneCell> loadPane(const std::filesystem::path &file);
+
+// Writes `key` (or removes it, for no value) as the preferences service does: the whole file,
+// in binary encoding, replaced atomically. Throws InputError before any change for a value of
+// the wrong kind, an existing file that is not a property-list dictionary, or a file that
+// cannot be written.
+void editPreference(const std::filesystem::path &file, const PaneCell &cell, const std::optional<Value> &value);
+
+} // namespace sim
