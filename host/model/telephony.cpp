@@ -8,8 +8,18 @@
 
 namespace model::telephony {
 
-const char *const classNames[5] = {"SBTelephonyManager", "STTelephonyStateProvider", "SBStatusBarStateAggregator",
-                                   "STTelephonyStatusDomainData", "STMutableTelephonyStatusDomainData"};
+namespace {
+
+// Template arguments for the implementations below, so each knows its class.
+constexpr char managerName[] = "SBTelephonyManager";
+constexpr char providerName[] = "STTelephonyStateProvider";
+constexpr char aggregatorName[] = "SBStatusBarStateAggregator";
+constexpr char statusDataName[] = "STTelephonyStatusDomainData";
+constexpr char mutableStatusDataName[] = "STMutableTelephonyStatusDomainData";
+
+} // namespace
+
+const char *const classNames[5] = {managerName, providerName, aggregatorName, statusDataName, mutableStatusDataName};
 
 namespace {
 
@@ -74,52 +84,52 @@ void storeOperatorName(const char *className, HostId name) {
     state().operatorNames.emplace(className, HostStrongRef(name));
 }
 
-template <const char *const *Cls> void nameSetter(HostId, HostSel cmd, HostId name) {
-    enter(*Cls, cmd, {objectArgument(name)});
-    storeOperatorName(*Cls, name);
+template <const char *Cls> void nameSetter(HostId, HostSel cmd, HostId name) {
+    enter(Cls, cmd, {objectArgument(name)});
+    storeOperatorName(Cls, name);
 }
-template <const char *const *Cls> void nameInContextSetter(HostId, HostSel cmd, HostId name, HostId context) {
-    enter(*Cls, cmd, {objectArgument(name), objectArgument(context)});
-    storeOperatorName(*Cls, name);
+template <const char *Cls> void nameInContextSetter(HostId, HostSel cmd, HostId name, HostId context) {
+    enter(Cls, cmd, {objectArgument(name), objectArgument(context)});
+    storeOperatorName(Cls, name);
 }
 
-constexpr const char *const *manager = &classNames[0];
-constexpr const char *const *provider = &classNames[1];
-constexpr const char *const *aggregator = &classNames[2];
-constexpr const char *const *statusData = &classNames[3];
-constexpr const char *const *mutableStatusData = &classNames[4];
+constexpr const char *manager = managerName;
+constexpr const char *provider = providerName;
+constexpr const char *aggregator = aggregatorName;
+constexpr const char *statusData = statusDataName;
+constexpr const char *mutableStatusData = mutableStatusDataName;
 
-template <const char *const *Cls> HostBool radioModuleDead(HostId, HostSel cmd) {
-    enter(*Cls, cmd, {});
+template <const char *Cls> HostBool radioModuleDead(HostId, HostSel cmd) {
+    enter(Cls, cmd, {});
     std::lock_guard guard(state().lock);
-    return state().radioDead[*Cls] ? 1 : 0;
+    return state().radioDead[Cls] ? 1 : 0;
 }
 
 HostId displayStringForSIMStatus(HostId, HostSel cmd, HostId status) {
-    enter(*aggregator, cmd, {objectArgument(status)});
+    enter(aggregator, cmd, {objectArgument(status)});
     std::string text = "SIM " + (status ? object(status)->describe() : std::string("nil"));
     return hostAutorelease(makeString(text));
 }
 
 HostId otherSIMInfoIfSIMPresent(HostId, HostSel cmd, HostId info) {
-    enter(*statusData, cmd, {objectArgument(info)});
+    enter(statusData, cmd, {objectArgument(info)});
     return hostAutorelease(hostRetain(state().otherSIMInfo));
 }
 
 HostBool isDualSIMEnabled(HostId self, HostSel cmd) {
-    enter(*statusData, cmd, {});
+    enter(statusData, cmd, {});
     std::lock_guard guard(state().lock);
     return state().dualSIM[self] ? 1 : 0;
 }
 
 void setCachedDualSIMEnabled(HostId self, HostSel cmd, HostBool enabled) {
-    enter(*provider, cmd, {truthArgument(enabled)});
+    enter(provider, cmd, {truthArgument(enabled)});
     std::lock_guard guard(state().lock);
     state().dualSIM[self] = enabled != 0;
 }
 
 void setDualSIMEnabled(HostId self, HostSel cmd, HostBool enabled) {
-    enter(*mutableStatusData, cmd, {truthArgument(enabled)});
+    enter(mutableStatusData, cmd, {truthArgument(enabled)});
     std::lock_guard guard(state().lock);
     state().dualSIM[self] = enabled != 0;
 }
@@ -144,28 +154,28 @@ void install(const std::vector<std::string> &withoutClasses) {
             state().otherSIMInfo = makeToken("host-sim-info");
         }
     }
-    if (Class *cls = defineHostClass(*manager, without, "NSObject")) {
-        addMethod(cls, "setOperatorName:", &nameSetter<manager>);
-        addMethod(cls, "_reallySetOperatorName:", &nameSetter<manager>);
-        addMethod(cls, "_reallySetOperatorName:inSubscriptionContext:", &nameInContextSetter<manager>);
-        addMethod(cls, "isRadioModuleDead", &radioModuleDead<manager>);
+    if (Class *cls = defineHostClass(manager, without, "NSObject")) {
+        addMethod(cls, "setOperatorName:", &nameSetter<managerName>);
+        addMethod(cls, "_reallySetOperatorName:", &nameSetter<managerName>);
+        addMethod(cls, "_reallySetOperatorName:inSubscriptionContext:", &nameInContextSetter<managerName>);
+        addMethod(cls, "isRadioModuleDead", &radioModuleDead<managerName>);
     }
-    if (Class *cls = defineHostClass(*provider, without, "NSObject")) {
-        addMethod(cls, "_reallySetOperatorName:inSubscriptionContext:", &nameInContextSetter<provider>);
-        addMethod(cls, "_setOperatorName:inSubscriptionContext:", &nameInContextSetter<provider>);
-        addMethod(cls, "isRadioModuleDead", &radioModuleDead<provider>);
+    if (Class *cls = defineHostClass(provider, without, "NSObject")) {
+        addMethod(cls, "_reallySetOperatorName:inSubscriptionContext:", &nameInContextSetter<providerName>);
+        addMethod(cls, "_setOperatorName:inSubscriptionContext:", &nameInContextSetter<providerName>);
+        addMethod(cls, "isRadioModuleDead", &radioModuleDead<providerName>);
         addMethod(cls, "setCachedDualSIMEnabled:", &setCachedDualSIMEnabled);
     }
-    if (Class *cls = defineHostClass(*aggregator, without, "NSObject")) {
+    if (Class *cls = defineHostClass(aggregator, without, "NSObject")) {
         addMethod(cls, "_displayStringForSIMStatus:", &displayStringForSIMStatus);
     }
-    Class *base = defineHostClass(*statusData, without, "NSObject");
+    Class *base = defineHostClass(statusData, without, "NSObject");
     if (base) {
         addMethod(base, "_otherSIMInfoIfSIMPresent:", &otherSIMInfoIfSIMPresent);
         addMethod(base, "isDualSIMEnabled", &isDualSIMEnabled);
     }
     // The mutable status data inherits its getters from the immutable one.
-    if (Class *cls = defineHostClass(*mutableStatusData, without, base ? *statusData : "NSObject")) {
+    if (Class *cls = defineHostClass(mutableStatusData, without, base ? statusData : "NSObject")) {
         addMethod(cls, "setDualSIMEnabled:", &setDualSIMEnabled);
     }
 }

@@ -77,6 +77,35 @@ TEST(PlistReader, TextThatIsNotUTF8FailsTheWholeFile) {
     EXPECT_EQ(read(xml).get(), nullptr);
 }
 
+// A binary property list of one dictionary { key : true } whose key object is given as bytes.
+std::string binaryWithKey(const std::string &keyObject) {
+    std::string bytes = "bplist00";
+    std::vector<uint8_t> offsets;
+    offsets.push_back(static_cast<uint8_t>(bytes.size()));
+    bytes += std::string("\xd1\x01\x02", 3); // a dictionary of one entry: key object 1, value object 2
+    offsets.push_back(static_cast<uint8_t>(bytes.size()));
+    bytes += keyObject;
+    offsets.push_back(static_cast<uint8_t>(bytes.size()));
+    bytes += '\x09'; // true
+    auto table = static_cast<uint8_t>(bytes.size());
+    bytes.append(offsets.begin(), offsets.end());
+    std::string trailer(32, '\0');
+    trailer[6] = 1;  // offset width
+    trailer[7] = 1;  // reference width
+    trailer[15] = 3; // objects
+    trailer[31] = static_cast<char>(table);
+    return bytes + trailer;
+}
+
+TEST(PlistReader, BinaryKeysMustBeTextWithoutNul) {
+    EXPECT_NE(read(binaryWithKey("\x51k")).get(), nullptr);                    // ASCII "k"
+    EXPECT_NE(read(binaryWithKey(std::string("\x61\x00k", 3))).get(), nullptr); // UTF-16 "k"
+    EXPECT_EQ(read(binaryWithKey(std::string("\x52k\x00", 3))).get(), nullptr); // a NUL inside the key
+    EXPECT_EQ(read(binaryWithKey("\x10\x05")).get(), nullptr);                 // an integer as key
+    EXPECT_EQ(read(binaryWithKey(std::string("\x61\xdc\x00", 3))).get(), nullptr); // a lone surrogate
+    EXPECT_EQ(read(fixtureBytes("../fuzz/regressions/preferences/binary-key-with-nul")).get(), nullptr);
+}
+
 TEST(DeviceFiles, PathsResolveUnderTheDeviceRootAndEveryReadCounts) {
     TestDevice device;
     device.writePreferences({{"kEnabled", plist_new_bool(1)}});

@@ -1,0 +1,77 @@
+// Arbitrary bytes as the preference file, through the real load path and then through every
+// reloading replacement, in a SpringBoard where every group is installed.
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+#include "activation/startup.h"
+#include "host/model/model.h"
+#include "host/model/telephony.h"
+#include "settings/settings.h"
+
+namespace {
+
+std::filesystem::path preferenceFile;
+
+void write(const uint8_t *data, size_t size) {
+    std::ofstream out(preferenceFile, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
+}
+
+HostId instance(const char *cls) { return model::telephony::instance(cls); }
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    std::string root = (std::filesystem::temp_directory_path() / "brindlewick-fuzz-XXXXXX").string();
+    if (!mkdtemp(root.data())) {
+        abort();
+    }
+    model::setDeviceRoot(root);
+    preferenceFile = model::devicePath("/User/Library/Preferences/com.moxfathom.brindlewick.plist");
+    std::filesystem::create_directories(preferenceFile.parent_path());
+    static const char everyGroup[] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
+        "<key>kEnabled</key><true/><key>k1Enabled</key><true/><key>k2Enabled</key><true/>"
+        "<key>k3Enabled</key><true/><key>k4Enabled</key><true/><key>k5Enabled</key><true/></dict></plist>";
+    write(reinterpret_cast<const uint8_t *>(everyGroup), sizeof everyGroup - 1);
+    model::telephony::install();
+    model::ProcessSetup process;
+    process.processName = "SpringBoard";
+    process.arguments = {"/System/Library/CoreServices/SpringBoard.app/SpringBoard"};
+    model::setProcess(process);
+    startUp();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    write(data, size);
+    model::AutoreleasePool pool;
+    loadPrefs();
+    HostStrongRef name = HostStrongRef::adopt(model::makeString("Carrier"));
+    HostStrongRef context = HostStrongRef::adopt(model::makeToken("subscription"));
+    model::send(instance("SBTelephonyManager"), "setOperatorName:", name.get());
+    model::send(instance("SBTelephonyManager"), "_reallySetOperatorName:", name.get());
+    for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
+        model::send(instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(), context.get());
+        (void)model::send<HostBool>(instance(cls), "isRadioModuleDead");
+    }
+    model::send(instance("STTelephonyStateProvider"), "_setOperatorName:inSubscriptionContext:", name.get(),
+                context.get());
+    HostId shown = model::send<HostId>(instance("SBStatusBarStateAggregator"), "_displayStringForSIMStatus:",
+                                       context.get());
+    // Whatever the file holds, the host is only ever handed text (or no name) to show.
+    for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
+        HostId received = model::telephony::lastOperatorName(cls).name;
+        if (received && !hostIsString(received)) {
+            abort();
+        }
+    }
+    if (!hostIsString(shown)) {
+        abort();
+    }
+    model::telephony::clearLog();
+    return 0;
+}
