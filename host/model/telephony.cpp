@@ -75,8 +75,8 @@ void enter(const char *className, HostSel cmd, std::vector<Argument> arguments) 
     }
 }
 
-Argument objectArgument(HostId object) { return Argument{true, object, 0}; }
-Argument truthArgument(HostBool truth) { return Argument{false, nullptr, truth}; }
+Argument objectArgument(HostId object) { return Argument{true, object, 0, nullptr}; }
+Argument truthArgument(HostBool truth) { return Argument{false, nullptr, truth, nullptr}; }
 
 void storeOperatorName(const char *className, HostId name) {
     std::lock_guard guard(state().lock);
@@ -195,7 +195,18 @@ long timesEntered(const std::string &className, const std::string &selector) {
 std::vector<Argument> lastArguments(const std::string &className, const std::string &selector) {
     std::lock_guard guard(state().lock);
     auto found = state().log.find({className, selector});
-    return found == state().log.end() ? std::vector<Argument>{} : found->second.last;
+    if (found == state().log.end()) {
+        return {};
+    }
+    std::vector<Argument> copies = found->second.last;
+    for (Argument &copy : copies) {
+        if (copy.isObject && copy.object) {
+            copy.held = std::shared_ptr<void>(hostRetain(copy.object), [](void *object) {
+                hostRelease(static_cast<HostId>(object));
+            });
+        }
+    }
+    return copies;
 }
 
 void clearLog() {
@@ -204,6 +215,7 @@ void clearLog() {
         releaseArguments(record.last);
     }
     state().log.clear();
+    state().operatorNames.clear();
 }
 
 StoredName lastOperatorName(const std::string &className) {

@@ -9,6 +9,7 @@
 //   setCachedDualSIMEnabled:, setDualSIMEnabled:   record and store the value
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,14 +27,16 @@ HostId instance(const std::string &className);
 
 struct Argument {
     bool isObject;
-    HostId object;   // when isObject; held by the log until clearLog
+    HostId object;   // when isObject
     HostBool truth;  // otherwise
+    std::shared_ptr<void> held; // a copy handed out keeps its object alive, whatever the host does next
 };
 
 // How often the host's own implementation of a method ran, and what it last received. The method
 // is named by the class that defines it, whichever instance received the message.
 long timesEntered(const std::string &className, const std::string &selector);
 std::vector<Argument> lastArguments(const std::string &className, const std::string &selector);
+// Forgets, and lets go of, everything the host recorded, the stored operator names included.
 void clearLog();
 
 // The operator name the host last stored on `className`, through any of its name setters.

@@ -1,0 +1,188 @@
+// A bounded soak: host threads call every installed site while the preference file is rewritten
+// underneath them (atomically, in place, deleted and restored) and another process posts the
+// change notification. Every answer must be one some state of the file allows, nothing may leak,
+// and once the writers stop, one load leaves the settings equal to the file.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "host/model/model.h"
+#include "settings/settings.h"
+#include "tests/support/fresh_process.h"
+#include "tests/support/interfaces.h"
+#include "tests/support/library_host.h"
+#include "tests/support/process.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double soakSeconds() {
+    const char *asked = std::getenv("BRINDLEWICK_SOAK_SECONDS");
+    return asked ? std::atof(asked) : 3.0;
+}
+
+std::string file(bool on, const char *operatorText, const char *simText) {
+    PrefEntries entries = allFlags(on);
+    if (operatorText) {
+        entries.emplace_back("customtextEnabled", text(operatorText));
+        entries.emplace_back("customtext2Enabled", text(simText));
+    }
+    return encodePreferences(std::move(entries), on ? Encoding::binary : Encoding::xml);
+}
+
+struct Violations {
+    std::atomic<long> count{0};
+    std::mutex lock;
+    std::string first;
+    void report(const std::string &what) {
+        if (count++ == 0) {
+            std::lock_guard guard(lock);
+            first = what;
+        }
+    }
+};
+
+void callSites(std::mt19937 &random, Violations &violations) {
+    static const std::set<std::string> names = {"alpha", "beta", "192.0.2.5", "Carrier"};
+    static const std::set<std::string> simTexts = {"sim-alpha", "sim-beta", "SIM @status"};
+    model::AutoreleasePool pool;
+    HostStrongRef name = HostStrongRef::adopt(model::makeString("Carrier"));
+    HostStrongRef context = HostStrongRef::adopt(model::makeToken("context"));
+    HostStrongRef status = HostStrongRef::adopt(model::makeToken("status"));
+    auto checkName = [&](const char *cls, const char *selector) {
+        auto received = model::telephony::lastArguments(cls, selector);
+        if (received.empty()) {
+            return violations.report(std::string(cls) + " " + selector + " was not entered");
+        }
+        HostId given = received[0].object;
+        if (given && !names.count(model::stringValue(given).value_or("<not text>"))) {
+            violations.report(std::string(cls) + " " + selector + " received " + model::object(given)->describe());
+        }
+    };
+    switch (random() % 8) {
+    case 0:
+        hostCall("SBTelephonyManager", "setOperatorName:", name.get());
+        return checkName("SBTelephonyManager", "setOperatorName:");
+    case 1:
+        hostCall("SBTelephonyManager", "_reallySetOperatorName:", name.get());
+        return checkName("SBTelephonyManager", "_reallySetOperatorName:");
+    case 2:
+    case 3: {
+        const char *cls = random() % 2 ? "SBTelephonyManager" : "STTelephonyStateProvider";
+        hostCall(cls, "_reallySetOperatorName:inSubscriptionContext:", name.get(), context.get());
+        return checkName(cls, "_reallySetOperatorName:inSubscriptionContext:");
+    }
+    case 4:
+        hostCall("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:", name.get(), context.get());
+        return checkName("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:");
+    case 5: {
+        auto shown = model::stringValue(hostCall<HostId>("SBStatusBarStateAggregator", "_displayStringForSIMStatus:",
+                                                         status.get()));
+        if (!shown || !simTexts.count(*shown)) {
+            violations.report("SIM text " + shown.value_or("<not text>"));
+        }
+        return;
+    }
+    case 6:
+        (void)hostCall<HostBool>(random() % 2 ? "SBTelephonyManager" : "STTelephonyStateProvider", "isRadioModuleDead");
+        return;
+    default:
+        if (!hostCall<HostBool>("STTelephonyStatusDomainData", "isDualSIMEnabled")) {
+            violations.report("dual SIM off");
+        }
+        hostCall("STTelephonyStateProvider", "setCachedDualSIMEnabled:", HostBool(0));
+        auto stored = model::telephony::lastArguments("STTelephonyStateProvider", "setCachedDualSIMEnabled:");
+        if (stored.empty() || stored[0].truth != 1) {
+            violations.report("the host stored a dual-SIM value other than true");
+        }
+    }
+}
+
+TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
+    inFreshProcess([] {
+        TestDevice device;
+        useFakeInterfaces({{"en0", FakeInterface::ipv4, "192.0.2.5"}});
+        const std::vector<std::string> states = {file(true, "alpha", "sim-alpha"), file(true, "beta", "sim-beta"),
+                                                 file(false, "beta", "sim-beta"), file(false, nullptr, nullptr)};
+        startLibraryHost(device, {.preferences = allFlags(true)});
+        device.writeBytes(states[1]);
+        loadPrefs();
+        long live = model::liveObjects();
+
+        Violations violations;
+        std::atomic<bool> stop{false};
+        std::atomic<long> calls{0};
+        auto deadline = Clock::now() + std::chrono::duration<double>(soakSeconds());
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 3; ++i) {
+            threads.emplace_back([&, i] {
+                std::mt19937 random(static_cast<unsigned>(i));
+                while (!stop) {
+                    callSites(random, violations);
+                    ++calls;
+                }
+            });
+        }
+        threads.emplace_back([&] { // atomic replacement, deletion and restoration
+            for (size_t round = 0; !stop; ++round) {
+                if (round % 5 == 4) {
+                    device.removePreferences();
+                } else {
+                    device.writeBytes(states[round % states.size()]);
+                }
+            }
+        });
+        threads.emplace_back([&] { // in-place writes, seen half-done by whoever reads meanwhile
+            for (size_t round = 0; !stop; ++round) {
+                const std::string &bytes = states[round % 2];
+                int fd = open(device.preferenceFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (fd < 0) {
+                    continue;
+                }
+                size_t half = bytes.size() / 2;
+                bool whole = write(fd, bytes.data(), half) == static_cast<ssize_t>(half);
+                std::this_thread::yield();
+                whole = whole && write(fd, bytes.data() + half, bytes.size() - half) > 0;
+                close(fd);
+                EXPECT_TRUE(whole);
+            }
+        });
+        std::string posts;
+        for (int i = 0; i < 400; ++i) {
+            posts += "post com.moxfathom.brindlewick.prefschanged\n";
+        }
+        threads.emplace_back([&] {
+            Finished poster = runProgram(BRINDLEWICK_SIMULATOR, {"--root", device.root().string(), "--no-library"}, posts);
+            EXPECT_EQ(poster.status, 0) << poster.err;
+        });
+        while (Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        stop = true;
+        for (std::thread &thread : threads) {
+            thread.join();
+        }
+
+        EXPECT_EQ(violations.count, 0) << violations.first;
+        EXPECT_GT(calls, 100);
+        device.writeBytes(states[1]);
+        loadPrefs();
+        const Settings &s = settingsRecord();
+        EXPECT_EQ(std::vector<int>({s.kEnabled, s.k1Enabled, s.k2Enabled, s.k3Enabled, s.k4Enabled, s.k5Enabled}),
+                  std::vector<int>(6, 1));
+        EXPECT_EQ(model::stringValue(s.customtextEnabled), "beta");
+        EXPECT_EQ(model::stringValue(s.customtext2Enabled), "sim-beta");
+        model::telephony::clearLog();
+        EXPECT_EQ(model::liveObjects(), live);
+    });
+}
+
+} // namespace
