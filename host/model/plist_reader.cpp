@@ -48,16 +48,30 @@ HostStrongRef convertDictionary(plist_t node, int depth) {
 }
 
 HostStrongRef convertArray(plist_t node, int depth) {
+    // By iterator: libplist finds an element by index by walking the list from its head.
     std::vector<HostStrongRef> elements;
-    uint32_t count = plist_array_get_size(node);
-    for (uint32_t i = 0; i < count; ++i) {
-        HostStrongRef converted = convert(plist_array_get_item(node, i), depth + 1);
+    elements.reserve(plist_array_get_size(node));
+    plist_array_iter iterator = nullptr;
+    plist_array_new_iter(node, &iterator);
+    for (;;) {
+        plist_t item = nullptr;
+        plist_array_next_item(node, iterator, &item);
+        if (!item) {
+            break;
+        }
+        HostStrongRef converted = convert(item, depth + 1);
         if (!converted.get()) {
+            free(iterator);
             return HostStrongRef(nullptr);
         }
         elements.push_back(std::move(converted));
     }
+    free(iterator);
+    if (elements.size() != plist_array_get_size(node)) {
+        return HostStrongRef(nullptr);
+    }
     std::vector<HostId> ids;
+    ids.reserve(elements.size());
     for (const HostStrongRef &element : elements) {
         ids.push_back(element.get());
     }

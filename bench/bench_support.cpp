@@ -1,0 +1,64 @@
+#include "bench/bench_support.h"
+
+#include <stdlib.h>
+
+#include <fstream>
+#include <stdexcept>
+
+#include "host/model/model.h"
+
+std::string preferenceBytes(Encoding encoding, size_t padding) {
+    plist_t dictionary = plist_new_dict();
+    for (const char *key : {"kEnabled", "k1Enabled", "k2Enabled", "k3Enabled", "k4Enabled", "k5Enabled"}) {
+        plist_dict_set_item(dictionary, key, plist_new_bool(1));
+    }
+    plist_dict_set_item(dictionary, "customtextEnabled", plist_new_string("Brindlewick"));
+    plist_dict_set_item(dictionary, "customtext2Enabled", plist_new_string("No SIM? No problem"));
+    if (padding) {
+        plist_t array = plist_new_array();
+        for (size_t i = 0; i < padding; ++i) {
+            plist_array_append_item(array, plist_new_string(("padding entry " + std::to_string(i)).c_str()));
+        }
+        plist_dict_set_item(dictionary, "padding", array);
+    }
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    if (encoding == Encoding::binary) {
+        plist_to_bin(dictionary, &bytes, &length);
+    } else {
+        plist_to_xml(dictionary, &bytes, &length);
+    }
+    std::string encoded(bytes, length);
+    free(bytes);
+    plist_free(dictionary);
+    return encoded;
+}
+
+size_t paddingFor(Encoding encoding, size_t size) {
+    size_t low = 0;
+    size_t high = 1;
+    while (preferenceBytes(encoding, high).size() < size) {
+        low = high;
+        high *= 2;
+    }
+    while (low + 1 < high) {
+        size_t middle = (low + high) / 2;
+        (preferenceBytes(encoding, middle).size() < size ? low : high) = middle;
+    }
+    return high;
+}
+
+std::filesystem::path makeDevice() {
+    std::string root = (std::filesystem::temp_directory_path() / "brindlewick-bench-XXXXXX").string();
+    if (!mkdtemp(root.data())) {
+        throw std::runtime_error("cannot make a device root");
+    }
+    model::setDeviceRoot(root);
+    std::filesystem::path file = model::devicePath("/User/Library/Preferences/com.moxfathom.brindlewick.plist");
+    std::filesystem::create_directories(file.parent_path());
+    return file;
+}
+
+void writeFile(const std::filesystem::path &file, const std::string &bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
