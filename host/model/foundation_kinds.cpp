@@ -113,6 +113,12 @@ Array::Array(const std::vector<HostId> &elements) : Object(foundation().array) {
     }
 }
 
+Array *Array::adopting(std::vector<Object *> elements) {
+    auto *array = new Array({});
+    array->elements_ = std::move(elements);
+    return array;
+}
+
 Array::~Array() {
     for (Object *element : elements_) {
         element->release();

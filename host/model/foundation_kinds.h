@@ -65,6 +65,8 @@ class Data : public Object {
 class Array : public Object {
   public:
     explicit Array(const std::vector<HostId> &elements);
+    // Takes over the caller's references to `elements`.
+    static Array *adopting(std::vector<Object *> elements);
     ~Array() override;
     const std::vector<Object *> &elements() const { return elements_; }
 

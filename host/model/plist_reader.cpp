@@ -70,12 +70,12 @@ HostStrongRef convertArray(plist_t node, int depth) {
     if (elements.size() != plist_array_get_size(node)) {
         return HostStrongRef(nullptr);
     }
-    std::vector<HostId> ids;
-    ids.reserve(elements.size());
-    for (const HostStrongRef &element : elements) {
-        ids.push_back(element.get());
+    std::vector<Object *> adopted;
+    adopted.reserve(elements.size());
+    for (HostStrongRef &element : elements) {
+        adopted.push_back(object(element.release()));
     }
-    return HostStrongRef::adopt(makeArray(ids));
+    return HostStrongRef::adopt(Array::adopting(std::move(adopted))->id());
 }
 
 HostStrongRef convert(plist_t node, int depth) {
@@ -91,7 +91,7 @@ HostStrongRef convert(plist_t node, int depth) {
         uint64_t length = 0;
         const char *text = plist_get_string_ptr(node, &length);
         std::string_view bytes(text ? text : "", text ? length : 0);
-        return HostStrongRef::adopt(isValidUTF8(bytes) ? makeString(bytes) : nullptr);
+        return HostStrongRef::adopt(isValidUTF8(bytes) ? (new String(std::string(bytes)))->id() : nullptr);
     }
     case PLIST_BOOLEAN: {
         uint8_t value = 0;

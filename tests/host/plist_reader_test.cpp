@@ -77,8 +77,9 @@ TEST(PlistReader, TextThatIsNotUTF8FailsTheWholeFile) {
     EXPECT_EQ(read(xml).get(), nullptr);
 }
 
-// A binary property list of one dictionary { key : true } whose key object is given as bytes.
-std::string binaryWithKey(const std::string &keyObject) {
+// A binary property list of one dictionary { key : value }, its key and value objects given as
+// bytes; objects are numbered 0 (the dictionary), 1 (the key) and 2 (the value).
+std::string binaryDictionary(const std::string &keyObject, const std::string &valueObject) {
     std::string bytes = "bplist00";
     std::vector<uint8_t> offsets;
     offsets.push_back(static_cast<uint8_t>(bytes.size()));
@@ -86,7 +87,7 @@ std::string binaryWithKey(const std::string &keyObject) {
     offsets.push_back(static_cast<uint8_t>(bytes.size()));
     bytes += keyObject;
     offsets.push_back(static_cast<uint8_t>(bytes.size()));
-    bytes += '\x09'; // true
+    bytes += valueObject;
     auto table = static_cast<uint8_t>(bytes.size());
     bytes.append(offsets.begin(), offsets.end());
     std::string trailer(32, '\0');
@@ -97,6 +98,8 @@ std::string binaryWithKey(const std::string &keyObject) {
     return bytes + trailer;
 }
 
+std::string binaryWithKey(const std::string &keyObject) { return binaryDictionary(keyObject, "\x09"); } // true
+
 TEST(PlistReader, BinaryKeysMustBeTextWithoutNul) {
     EXPECT_NE(read(binaryWithKey("\x51k")).get(), nullptr);                    // ASCII "k"
     EXPECT_NE(read(binaryWithKey(std::string("\x61\x00k", 3))).get(), nullptr); // UTF-16 "k"
@@ -104,6 +107,25 @@ TEST(PlistReader, BinaryKeysMustBeTextWithoutNul) {
     EXPECT_EQ(read(binaryWithKey("\x10\x05")).get(), nullptr);                 // an integer as key
     EXPECT_EQ(read(binaryWithKey(std::string("\x61\xdc\x00", 3))).get(), nullptr); // a lone surrogate
     EXPECT_EQ(read(fixtureBytes("../fuzz/regressions/preferences/binary-key-with-nul")).get(), nullptr);
+}
+
+TEST(PlistReader, CyclesHugeCountsAndDeepNestingReadAsNone) {
+    EXPECT_NE(read(binaryDictionary("\x51k", std::string("\xa1\x01", 2))).get(), nullptr); // [ "k" ]
+    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xa1\x02", 2))).get(), nullptr); // an array in itself
+    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xa1\x00", 2))).get(), nullptr); // the root in itself
+    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xaf\x13\x7f\xff\xff\xff\xff\xff\xff\xff", 10))).get(),
+              nullptr); // an array claiming 2^63 elements
+    EXPECT_EQ(read(binaryDictionary(std::string("\x5f\x13\x7f\xff\xff\xff\xff\xff\xff\xff", 10), "\x09")).get(),
+              nullptr); // a key claiming 2^63 characters
+    std::string nested;
+    for (int i = 0; i < 600; ++i) {
+        nested += "<array>";
+    }
+    for (int i = 0; i < 600; ++i) {
+        nested += "</array>";
+    }
+    EXPECT_EQ(read("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>" + nested + "</dict></plist>").get(),
+              nullptr);
 }
 
 TEST(DeviceFiles, PathsResolveUnderTheDeviceRootAndEveryReadCounts) {
