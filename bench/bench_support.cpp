@@ -8,30 +8,20 @@
 #include "host/model/model.h"
 
 std::string preferenceBytes(Encoding encoding, size_t padding) {
-    plist_t dictionary = plist_new_dict();
+    PrefEntries entries;
     for (const char *key : {"kEnabled", "k1Enabled", "k2Enabled", "k3Enabled", "k4Enabled", "k5Enabled"}) {
-        plist_dict_set_item(dictionary, key, plist_new_bool(1));
+        entries.emplace_back(key, plist_new_bool(1));
     }
-    plist_dict_set_item(dictionary, "customtextEnabled", plist_new_string("Brindlewick"));
-    plist_dict_set_item(dictionary, "customtext2Enabled", plist_new_string("No SIM? No problem"));
+    entries.emplace_back("customtextEnabled", plist_new_string("Brindlewick"));
+    entries.emplace_back("customtext2Enabled", plist_new_string("No SIM? No problem"));
     if (padding) {
         plist_t array = plist_new_array();
         for (size_t i = 0; i < padding; ++i) {
             plist_array_append_item(array, plist_new_string(("padding entry " + std::to_string(i)).c_str()));
         }
-        plist_dict_set_item(dictionary, "padding", array);
+        entries.emplace_back("padding", array);
     }
-    char *bytes = nullptr;
-    uint32_t length = 0;
-    if (encoding == Encoding::binary) {
-        plist_to_bin(dictionary, &bytes, &length);
-    } else {
-        plist_to_xml(dictionary, &bytes, &length);
-    }
-    std::string encoded(bytes, length);
-    free(bytes);
-    plist_free(dictionary);
-    return encoded;
+    return encodePreferences(std::move(entries), encoding);
 }
 
 size_t paddingFor(Encoding encoding, size_t size) {

@@ -1,12 +1,10 @@
 // A simulated device for the benchmarks: a temporary root and preference files of chosen sizes.
 #pragma once
 
-#include <plist/plist.h>
-
 #include <filesystem>
 #include <string>
 
-enum class Encoding { xml, binary };
+#include "tests/support/plist_writing.h"
 
 // The eight keys, every flag on, plus `padding` entries in an array to reach larger sizes.
 std::string preferenceBytes(Encoding encoding, size_t padding);

@@ -50,24 +50,27 @@ extern "C" HostId hostDictionaryWithContentsOfFile(const char *path) {
     return (HostId)dictionary;
 }
 
-extern "C" HostId hostObjectForKeyedSubscript(HostId dictionary, const char *key) {
+namespace {
+
+// Looks `key` up with `lookup`, a send to the dictionary, after making the key a string.
+template <typename Lookup> HostId valueForKey(HostId dictionary, const char *key, Lookup lookup) {
     if (!dictionary) {
         return nullptr;
     }
     NSString *name = newString(key);
-    id value = [(NSDictionary *)dictionary objectForKeyedSubscript:name];
+    id value = lookup((NSDictionary *)dictionary, name);
     [name release];
     return (HostId)value;
 }
 
+} // namespace
+
+extern "C" HostId hostObjectForKeyedSubscript(HostId dictionary, const char *key) {
+    return valueForKey(dictionary, key, [](NSDictionary *d, NSString *k) { return [d objectForKeyedSubscript:k]; });
+}
+
 extern "C" HostId hostObjectForKey(HostId dictionary, const char *key) {
-    if (!dictionary) {
-        return nullptr;
-    }
-    NSString *name = newString(key);
-    id value = [(NSDictionary *)dictionary objectForKey:name];
-    [name release];
-    return (HostId)value;
+    return valueForKey(dictionary, key, [](NSDictionary *d, NSString *k) { return [d objectForKey:k]; });
 }
 
 extern "C" HostBool hostBoolValue(HostId object) {

@@ -3,11 +3,6 @@
 // property lists only, so every file here is XML.
 #include <gtest/gtest.h>
 #include <plist/plist.h>
-#include <sched.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -17,6 +12,7 @@
 #include "settings/settings.h"
 #include "tests/gnustep/telephony_host.h"
 #include "tests/support/fresh_process.h"
+#include "tests/support/network_namespace.h"
 
 namespace {
 
@@ -185,29 +181,17 @@ TEST_F(Gnustep, SimTextRadioAndDualSim) {
 }
 
 TEST_F(Gnustep, TheWifiRoutineReadsARealEn0) {
-    if (geteuid() != 0 || std::system("command -v ip >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "needs root and the ip command to make a network namespace";
+    NamespaceRun run = inNetworkNamespace(
+        "ip link add en0 type veth peer name en0peer && ip addr add 192.0.2.10/24 dev en0 && "
+        "ip link add EN0 type veth peer name en0x && ip addr add 198.51.100.1/24 dev EN0",
+        [] {
+            gsPoolPush(); // the child ends without popping it
+            return gsText(wifiAddressText()) == "192.0.2.10";
+        });
+    if (run.outcome == NamespaceRun::unavailable) {
+        GTEST_SKIP() << run.reason;
     }
-    std::fflush(nullptr);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (unshare(CLONE_NEWNET) != 0 ||
-            std::system("ip link add en0 type veth peer name en0peer && ip addr add 192.0.2.10/24 dev en0 && "
-                        "ip link add EN0 type veth peer name en0x && ip addr add 198.51.100.1/24 dev EN0") != 0) {
-            _exit(77);
-        }
-        gsPoolPush(); // the child ends without popping it
-        std::optional<std::string> text = gsText(wifiAddressText());
-        _exit(text == "192.0.2.10" ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 77) {
-        GTEST_SKIP() << "this machine does not let the test make a network namespace with a veth pair";
-    }
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(run.outcome, NamespaceRun::passed);
 }
 
 } // namespace

@@ -1,16 +1,12 @@
 // The Wi-Fi address as operator name: which entry of the interface list gives the text.
-#include <sys/wait.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <unistd.h>
-
-#include <cstdlib>
 
 #include "host/model/model.h"
 #include "overrides/replacements.h"
 #include "tests/support/fresh_process.h"
 #include "tests/support/interfaces.h"
 #include "tests/support/library_host.h"
+#include "tests/support/network_namespace.h"
 
 namespace {
 
@@ -83,36 +79,20 @@ TEST(WifiAddressLayer, PassesTheAddressInwardOnlyWhileItsFlagIsOn) {
 
 // A real en0 in a network namespace of the test's own, read through the system's getifaddrs.
 TEST(WifiAddressText, ARealEn0InANetworkNamespace) {
-    if (geteuid() != 0 || std::system("command -v ip >/dev/null 2>&1") != 0) {
-        GTEST_SKIP() << "needs root and the ip command to make a network namespace";
-    }
-    constexpr int cannotMakeNamespace = 77;
-    std::fflush(nullptr);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The namespace belongs to this child alone and goes with it; ip runs inside it.
-        if (unshare(CLONE_NEWNET) != 0 ||
-            std::system("ip link add en0 type veth peer name en0peer && ip addr add 192.0.2.10/24 dev en0 && "
-                        "ip addr add 192.0.2.77/24 dev en0 && ip link add en1 type veth peer name en1peer && "
-                        "ip addr add 198.51.100.1/24 dev en1") != 0) {
-            _exit(cannotMakeNamespace);
-        }
-        model::AutoreleasePool pool;
-        std::optional<std::string> text = model::stringValue(wifiAddressText());
-        if (text != "192.0.2.77") {
+    NamespaceRun run = inNetworkNamespace(
+        "ip link add en0 type veth peer name en0peer && ip addr add 192.0.2.10/24 dev en0 && "
+        "ip addr add 192.0.2.77/24 dev en0 && ip link add en1 type veth peer name en1peer && "
+        "ip addr add 198.51.100.1/24 dev en1",
+        [] {
+            model::AutoreleasePool pool;
+            std::optional<std::string> text = model::stringValue(wifiAddressText());
             std::fprintf(stderr, "wifiAddressText gave %s\n", text ? text->c_str() : "(null)");
-            _exit(1);
-        }
-        _exit(0);
+            return text == "192.0.2.77"; // the later address of en0; en1's is not looked at
+        });
+    if (run.outcome == NamespaceRun::unavailable) {
+        GTEST_SKIP() << run.reason;
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == cannotMakeNamespace) {
-        GTEST_SKIP() << "this machine does not let the test make a network namespace with a veth pair";
-    }
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the address read in the namespace was wrong (see above)";
+    EXPECT_EQ(run.outcome, NamespaceRun::passed);
 }
 
 } // namespace

@@ -2,16 +2,10 @@
 // written as the device's preferences service writes it.
 #pragma once
 
-#include <plist/plist.h>
-
 #include <filesystem>
 #include <string>
-#include <utility>
-#include <vector>
 
-enum class Encoding { xml, binary };
-
-using PrefEntries = std::vector<std::pair<std::string, plist_t>>;
+#include "tests/support/plist_writing.h"
 
 class TestDevice {
   public:
@@ -33,9 +27,6 @@ class TestDevice {
   private:
     std::filesystem::path root_;
 };
-
-// The bytes of a dictionary property list; takes over the plist values.
-std::string encodePreferences(PrefEntries entries, Encoding encoding);
 
 // A fixture file kept under tests/fixtures.
 std::string fixtureBytes(const std::string &name);
