@@ -2,25 +2,17 @@
 // atomically, the change announced, and another process on the root seeing it.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "host/model/model.h"
 #include "tests/support/library_host.h"
 #include "tests/support/preferences.h"
 #include "tests/support/process.h"
+#include "tests/sim/simulator_driving.h"
 
 namespace {
-
-const std::string simulator = BRINDLEWICK_SIMULATOR;
-
-std::vector<std::string> on(const TestDevice &device, std::vector<std::string> rest) {
-    rest.insert(rest.begin(), {"--root", device.root().string()});
-    return rest;
-}
 
 std::string fileBytes(const TestDevice &device) {
     std::ifstream in(device.preferenceFile(), std::ios::binary);
@@ -101,19 +93,12 @@ TEST(SettingsEdits, AnotherProcessOnTheRootSeesTheChange) {
     device.writePreferences({{"kEnabled", yes()}, {"customtextEnabled", text("One")}});
     RunningProgram springBoard(simulator, on(device, {}));
     EXPECT_EQ(springBoard.ask("call SBTelephonyManager setOperatorName: \"Net\""), "received \"One\"");
-    std::string answer = springBoard.ask("reads");
-    long before = std::stol(answer.substr(answer.find(' ') + 1));
+    long before = preferenceReads(springBoard);
 
     Finished settings = runProgram(simulator, on(device, {"--no-library", "set customtextEnabled \"Two\""}));
     ASSERT_EQ(settings.status, 0) << settings.err;
 
-    long reads = before;
-    for (int attempt = 0; attempt < 200 && reads == before; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        answer = springBoard.ask("reads");
-        reads = std::stol(answer.substr(answer.find(' ') + 1));
-    }
-    EXPECT_EQ(reads, before + 1) << "the change notification did not arrive";
+    EXPECT_EQ(readsAbove(springBoard, before), before + 1) << "the change notification did not arrive";
     EXPECT_EQ(springBoard.ask("call SBTelephonyManager setOperatorName: \"Net\""), "received \"Two\"");
     EXPECT_NE(springBoard.ask("pane").find("Carrier text \"Two\""), std::string::npos);
     EXPECT_EQ(springBoard.finish(), 0);

@@ -6,26 +6,19 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "tests/support/library_host.h"
 #include "tests/support/preferences.h"
 #include "tests/support/process.h"
+#include "tests/sim/simulator_driving.h"
 
 namespace {
 
-const std::string simulator = BRINDLEWICK_SIMULATOR;
 const char *const notification = "com.moxfathom.brindlewick.prefschanged";
 
 Finished sim(std::vector<std::string> arguments, const std::string &input = "") {
     return runProgram(simulator, arguments, input);
-}
-
-std::vector<std::string> on(const TestDevice &device, std::vector<std::string> rest) {
-    rest.insert(rest.begin(), {"--root", device.root().string()});
-    return rest;
 }
 
 std::vector<std::string> lines(const std::string &text) {
@@ -171,20 +164,6 @@ TEST(Simulator, AnEditBetweenCommandsShowsAtTheNextCall) {
     device.writePreferences({{"kEnabled", no()}});
     EXPECT_EQ(running.ask("call SBTelephonyManager setOperatorName: \"Net\""), "received \"Net\"");
     EXPECT_EQ(running.finish(), 0);
-}
-
-// Asks `reads` until the count passes `above`, for a bounded number of tries.
-long readsAbove(RunningProgram &running, long above) {
-    long reads = 0;
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        std::string answer = running.ask("reads");
-        reads = std::stol(answer.substr(answer.find(' ') + 1));
-        if (reads > above) {
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return reads;
 }
 
 TEST(Simulator, APostFromAnotherProcessReachesTheObserver) {
