@@ -4,6 +4,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -118,14 +119,32 @@ long dictionaryFileReads() { return fileReads.load(); }
 
 std::optional<std::string> readDeviceFile(const char *absolutePath) {
     fileReads.fetch_add(1);
-    int fd = ::open(devicePath(absolutePath).c_str(), O_RDONLY | O_CLOEXEC);
+    // Every replaced call reads the file, so this path stays lean: one string for the name, one
+    // read into a buffer one byte larger than fstat's size, and more only if the file grew.
+    std::string full;
+    {
+        std::lock_guard guard(deviceLock);
+        full = root().native();
+    }
+    if (full.empty() || full.back() != '/') {
+        full += '/';
+    }
+    while (*absolutePath == '/') {
+        ++absolutePath;
+    }
+    full += absolutePath;
+    int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
-    std::string bytes;
-    char buffer[16384];
+    struct stat info {};
+    std::string bytes(::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
+    size_t used = 0;
     for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() * 2);
+        }
+        ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -133,12 +152,14 @@ std::optional<std::string> readDeviceFile(const char *absolutePath) {
             ::close(fd);
             return std::nullopt;
         }
-        if (got == 0) {
+        used += static_cast<size_t>(got);
+        // A regular file reads short only at its end: no read is spent on learning that.
+        if (got == 0 || used < bytes.size()) {
             break;
         }
-        bytes.append(buffer, static_cast<size_t>(got));
     }
     ::close(fd);
+    bytes.resize(used);
     return bytes;
 }
 

@@ -87,10 +87,15 @@ extern "C" HostId hostObjectForKey(HostId dictionary, const char *key) {
 
 extern "C" HostBool hostBoolValue(HostId obj) {
     // A kind without boolValue would raise and take the host down; it reads as false instead.
-    if (!respondsTo(obj, selector("boolValue"))) {
+    static const HostSel boolValue = selector("boolValue"); // selectors live as long as the process
+    if (!obj) {
         return 0;
     }
-    return send<HostBool>(obj, "boolValue") ? 1 : 0;
+    HostImp imp = object(obj)->isa()->lookup(boolValue);
+    if (!imp) {
+        return 0;
+    }
+    return reinterpret_cast<HostBool (*)(HostId, HostSel)>(imp)(obj, boolValue) ? 1 : 0;
 }
 
 extern "C" HostUInteger hostCount(HostId array) {
