@@ -7,7 +7,11 @@
 #include <map>
 #include <functional>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "activation/startup.h"
+#include "settings/settings.h"
 #include "bench/bench_support.h"
 #include "host/model/model.h"
 
@@ -80,6 +84,29 @@ const std::vector<Site> sites = {
      [](HostId self) { model::send(self, "setDualSIMEnabled:", HostBool(0)); }},
 };
 
+std::filesystem::path preferenceFile;
+
+// The floor and the load themselves, so that their scaling over threads reads beside the sites'.
+void floorReadAndParse(benchmark::State &state) {
+    std::string buffer(1 << 16, '\0');
+    for (auto _ : state) {
+        int fd = open(preferenceFile.c_str(), O_RDONLY | O_CLOEXEC);
+        ssize_t got = read(fd, buffer.data(), buffer.size());
+        close(fd);
+        plist_t parsed = nullptr;
+        plist_from_memory(buffer.data(), static_cast<uint32_t>(got), &parsed);
+        plist_free(parsed);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+void load(benchmark::State &state) {
+    for (auto _ : state) {
+        loadPrefs();
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
 void callSite(benchmark::State &state, const Site *site) {
     HostId self = instances.at(site->cls);
     for (auto _ : state) {
@@ -103,6 +130,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     std::filesystem::path file = makeDevice();
+    preferenceFile = file;
     // The operator-name layers are the custom text, then no name, then the Wi-Fi address; the
     // other groups are always on so that their sites are measured too.
     std::string bytes = preferenceBytes(Encoding::binary, 0);
@@ -131,6 +159,10 @@ int main(int argc, char **argv) {
     writeFile(file, bytes); // every installed layer now finds its flag on
     name = model::makeString("Carrier");
     context = model::makeToken("subscription");
+    benchmark::RegisterBenchmark(("floor read+parse/layers:" + std::to_string(layers)).c_str(), &floorReadAndParse)
+        ->Threads(1)->Threads(2)->UseRealTime();
+    benchmark::RegisterBenchmark(("loadPrefs/layers:" + std::to_string(layers)).c_str(), &load)
+        ->Threads(1)->Threads(2)->UseRealTime();
     for (const Site &site : sites) {
         std::string label = std::string(site.cls) + " " + site.selector + "/layers:" + std::to_string(layers);
         benchmark::RegisterBenchmark(label.c_str(), &callSite, &site)->Threads(1)->Threads(2)->UseRealTime();

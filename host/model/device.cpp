@@ -18,6 +18,7 @@
 
 #include "host/interfaces.h"
 #include "host/model/foundation_kinds.h"
+#include "host/model/sharded_counter.h"
 
 namespace model {
 namespace {
@@ -28,7 +29,7 @@ std::filesystem::path &root() {
     static auto *path = new std::filesystem::path("/");
     return *path;
 }
-std::atomic<long> fileReads{0};
+ShardedCounter fileReads;
 
 class ProcessInfo : public Object {
   public:
@@ -115,10 +116,10 @@ std::filesystem::path devicePath(const char *absolutePath) {
     return deviceRoot() / path;
 }
 
-long dictionaryFileReads() { return fileReads.load(); }
+long dictionaryFileReads() { return fileReads.total(); }
 
 std::optional<std::string> readDeviceFile(const char *absolutePath) {
-    fileReads.fetch_add(1);
+    fileReads.add(1);
     // Every replaced call reads the file, so this path stays lean: one string for the name, one
     // read into a buffer one byte larger than fstat's size, and more only if the file grew.
     std::string full;

@@ -76,10 +76,14 @@ class Class : public Object {
     bool isKindOf(const Class *other) const;
     std::string describe() const override { return name_; }
 
+    using MethodList = std::vector<std::pair<HostSel, HostImp>>;
+
   private:
     std::string name_;
     Class *superclass_;
-    std::vector<std::pair<HostSel, HostImp>> methods_;
+    // Replaced whole on every change and never freed, so a lookup reads it without a lock, as
+    // the real runtime reads its method caches.
+    std::atomic<const MethodList *> methods_{new MethodList};
 };
 
 Class *classOf(HostClass cls);

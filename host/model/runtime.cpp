@@ -6,11 +6,12 @@
 #include <shared_mutex>
 
 #include "host/model/foundation_kinds.h"
+#include "host/model/sharded_counter.h"
 
 namespace model {
 namespace {
 
-std::atomic<long> mortalObjects{0};
+ShardedCounter mortalObjects;
 
 struct Selector {
     std::string name;
@@ -21,6 +22,8 @@ struct Runtime {
     std::shared_mutex lock; // classes, method tables, selectors
     std::map<std::string, Class *, std::less<>> classes;
     std::map<std::string, std::unique_ptr<Selector>, std::less<>> selectors;
+
+    std::vector<const Class::MethodList *> retiredMethodLists; // kept reachable, never freed
 
     std::mutex recordLock;
     std::vector<HookRecord> hooks;
@@ -60,11 +63,11 @@ void record(std::string className, HostSel sel, HookOutcome outcome) {
 
 } // namespace
 
-Object::Object(Class *isa) : isa_(isa) { mortalObjects.fetch_add(1, std::memory_order_relaxed); }
+Object::Object(Class *isa) : isa_(isa) { mortalObjects.add(1); }
 
 Object::~Object() {
     if (!immortal_) {
-        mortalObjects.fetch_sub(1, std::memory_order_relaxed);
+        mortalObjects.add(-1);
     }
 }
 
@@ -94,13 +97,13 @@ std::string Object::describe() const { return "<" + (isa_ ? isa_->name() : std::
 void Object::makeImmortal() {
     if (!immortal_) {
         immortal_ = true;
-        mortalObjects.fetch_sub(1, std::memory_order_relaxed);
+        mortalObjects.add(-1);
     }
 }
 
 Object *object(HostId id) { return reinterpret_cast<Object *>(id); }
 
-long liveObjects() { return mortalObjects.load(std::memory_order_relaxed); }
+long liveObjects() { return mortalObjects.total(); }
 
 Class::Class(std::string name, Class *superclass, Class *isa)
     : Object(isa), name_(std::move(name)), superclass_(superclass) {
@@ -108,20 +111,16 @@ Class::Class(std::string name, Class *superclass, Class *isa)
 }
 
 HostImp Class::lookup(HostSel sel) const {
-    std::shared_lock guard(runtime().lock);
     for (const Class *cls = this; cls; cls = cls->superclass_) {
-        for (const auto &[known, imp] : cls->methods_) {
-            if (known == sel) {
-                return imp;
-            }
+        if (HostImp imp = cls->ownMethod(sel)) {
+            return imp;
         }
     }
     return nullptr;
 }
 
 HostImp Class::ownMethod(HostSel sel) const {
-    std::shared_lock guard(runtime().lock);
-    for (const auto &[known, imp] : methods_) {
+    for (const auto &[known, imp] : *methods_.load(std::memory_order_acquire)) {
         if (known == sel) {
             return imp;
         }
@@ -131,13 +130,19 @@ HostImp Class::ownMethod(HostSel sel) const {
 
 void Class::setMethod(HostSel sel, HostImp imp) {
     std::unique_lock guard(runtime().lock);
-    for (auto &[known, current] : methods_) {
+    auto *replacement = new MethodList(*methods_.load(std::memory_order_relaxed));
+    bool replaced = false;
+    for (auto &[known, current] : *replacement) {
         if (known == sel) {
             current = imp;
-            return;
+            replaced = true;
         }
     }
-    methods_.emplace_back(sel, imp);
+    if (!replaced) {
+        replacement->emplace_back(sel, imp);
+    }
+    // The list it replaces stays allocated: a lookup on another thread may still be reading it.
+    runtime().retiredMethodLists.push_back(methods_.exchange(replacement, std::memory_order_acq_rel));
 }
 
 bool Class::isKindOf(const Class *other) const {
@@ -189,20 +194,24 @@ Class *findClass(const std::string &name) {
 }
 
 HostSel selector(const char *name) {
+    // Each thread keeps the selectors it has used, so a message send takes no shared lock.
+    thread_local std::map<std::string, HostSel, std::less<>> known;
+    auto cached = known.find(std::string_view(name));
+    if (cached != known.end()) {
+        return cached->second;
+    }
     Runtime &rt = runtime();
+    HostSel found;
     {
-        std::shared_lock guard(rt.lock);
-        auto found = rt.selectors.find(std::string_view(name));
-        if (found != rt.selectors.end()) {
-            return reinterpret_cast<HostSel>(found->second.get());
+        std::unique_lock guard(rt.lock);
+        auto &slot = rt.selectors[name];
+        if (!slot) {
+            slot = std::make_unique<Selector>(Selector{name});
         }
+        found = reinterpret_cast<HostSel>(slot.get());
     }
-    std::unique_lock guard(rt.lock);
-    auto &slot = rt.selectors[name];
-    if (!slot) {
-        slot = std::make_unique<Selector>(Selector{name});
-    }
-    return reinterpret_cast<HostSel>(slot.get());
+    known.emplace(name, found);
+    return found;
 }
 
 const char *selectorName(HostSel sel) { return reinterpret_cast<const Selector *>(sel)->name.c_str(); }
