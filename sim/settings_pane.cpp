@@ -19,14 +19,6 @@ struct PlistFree {
 };
 using Plist = std::unique_ptr<void, PlistFree>;
 
-std::optional<std::string> readWhole(const std::filesystem::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 Plist parse(const std::string &bytes) {
     plist_t root = nullptr;
     if (!bytes.empty()) {
@@ -91,8 +83,16 @@ void replaceAtomically(const std::filesystem::path &file, const std::string &byt
 
 } // namespace
 
+std::optional<std::string> readWholeFile(const std::filesystem::path &file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
-    std::optional<std::string> bytes = readWhole(file);
+    std::optional<std::string> bytes = readWholeFile(file);
     Plist pane = bytes ? parse(*bytes) : Plist(nullptr);
     plist_t items = pane ? plist_dict_get_item(pane.get(), "items") : nullptr;
     if (!items || plist_get_node_type(items) != PLIST_ARRAY) {
@@ -118,7 +118,7 @@ void editPreference(const std::filesystem::path &file, const PaneCell &cell, con
     Plist dictionary(nullptr);
     std::error_code missing;
     if (std::filesystem::exists(file, missing)) {
-        std::optional<std::string> bytes = readWhole(file);
+        std::optional<std::string> bytes = readWholeFile(file);
         dictionary = bytes ? parse(*bytes) : Plist(nullptr);
         if (!dictionary || plist_get_node_type(dictionary.get()) != PLIST_DICT) {
             throw InputError(file.string() + " is not a property-list dictionary; it was left as it is");

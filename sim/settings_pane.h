@@ -18,6 +18,9 @@ struct PaneCell {
     enum class Kind { truth, text } kind;
 };
 
+// A whole file, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::filesystem::path &file);
+
 // The pane's switch and text cells, in order. Throws InputError when the file is not a pane.
 std::vector<PaneCell> loadPane(const std::filesystem::path &file);
 

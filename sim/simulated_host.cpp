@@ -4,8 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "host/model/model.h"
 #include "host/model/telephony.h"
@@ -384,9 +382,8 @@ Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
 // The cells with what each shows now: the file's value, or the cell's default when it has none.
 Reply SimulatedHost::pane() const {
     model::AutoreleasePool pool;
-    std::ifstream in(preferenceFile_, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    HostStrongRef prefs = HostStrongRef::adopt(model::readPropertyListDictionary(bytes));
+    // Read here, not through the platform: the pane's reading is not one of the library's.
+    HostStrongRef prefs = HostStrongRef::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
     std::string plain;
     std::string json = "{\"command\":\"pane\",\"cells\":[";
     std::string group;
@@ -411,9 +408,7 @@ Reply SimulatedHost::hooks() const {
     std::string json = "{\"command\":\"hooks\",\"hooks\":[";
     bool first = true;
     for (const model::HookRecord &record : model::hookRecords()) {
-        const char *outcome = record.outcome == model::HookOutcome::installed ? "installed"
-                              : record.outcome == model::HookOutcome::noClass ? "no-class"
-                                                                             : "no-method";
+        const char *outcome = model::outcomeName(record.outcome);
         plain += (first ? "" : "; ") + record.className + " " + record.selector + " " + outcome;
         json += std::string(first ? "" : ",") + "{\"class\":" + jsonString(record.className) +
                 ",\"selector\":" + jsonString(record.selector) + ",\"outcome\":" + jsonString(outcome) + "}";

@@ -108,20 +108,9 @@ std::filesystem::path deviceRoot() {
     return root();
 }
 
-std::filesystem::path devicePath(const char *absolutePath) {
-    std::string_view path(absolutePath);
-    while (!path.empty() && path.front() == '/') {
-        path.remove_prefix(1);
-    }
-    return deviceRoot() / path;
-}
-
-long dictionaryFileReads() { return fileReads.total(); }
-
-std::optional<std::string> readDeviceFile(const char *absolutePath) {
-    fileReads.add(1);
-    // Every replaced call reads the file, so this path stays lean: one string for the name, one
-    // read into a buffer one byte larger than fstat's size, and more only if the file grew.
+// An absolute device path as a path on this machine: the same file for devicePath and for
+// every read, with as little work as a read on every replaced call wants.
+std::string deviceFileName(const char *absolutePath) {
     std::string full;
     {
         std::lock_guard guard(deviceLock);
@@ -133,8 +122,18 @@ std::optional<std::string> readDeviceFile(const char *absolutePath) {
     while (*absolutePath == '/') {
         ++absolutePath;
     }
-    full += absolutePath;
-    int fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC);
+    return full += absolutePath;
+}
+
+std::filesystem::path devicePath(const char *absolutePath) { return deviceFileName(absolutePath); }
+
+long dictionaryFileReads() { return fileReads.total(); }
+
+std::optional<std::string> readDeviceFile(const char *absolutePath) {
+    fileReads.add(1);
+    // Every replaced call reads the file, so this path stays lean: one read into a buffer one
+    // byte larger than fstat's size, and more only if the file grew meanwhile.
+    int fd = ::open(deviceFileName(absolutePath).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }

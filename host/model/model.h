@@ -145,6 +145,8 @@ struct HookRecord {
     HookOutcome outcome;
 };
 std::vector<HookRecord> hookRecords();
+// "installed", "no-class" or "no-method".
+const char *outcomeName(HookOutcome outcome);
 std::vector<std::string> classLookups();
 
 // Foundation's property-list kinds. Each make* returns a reference the caller owns.

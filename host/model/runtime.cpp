@@ -229,6 +229,18 @@ std::vector<HookRecord> hookRecords() {
     return rt.hooks;
 }
 
+const char *outcomeName(HookOutcome outcome) {
+    switch (outcome) {
+    case HookOutcome::installed:
+        return "installed";
+    case HookOutcome::noClass:
+        return "no-class";
+    case HookOutcome::noMethod:
+        return "no-method";
+    }
+    return "?";
+}
+
 std::vector<std::string> classLookups() {
     Runtime &rt = runtime();
     std::lock_guard guard(rt.recordLock);

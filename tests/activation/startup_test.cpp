@@ -11,9 +11,7 @@ namespace {
 std::vector<std::string> installed() {
     std::vector<std::string> rows;
     for (const model::HookRecord &record : model::hookRecords()) {
-        const char *outcome = record.outcome == model::HookOutcome::installed ? "installed"
-                              : record.outcome == model::HookOutcome::noClass ? "no-class"
-                                                                             : "no-method";
+        const char *outcome = model::outcomeName(record.outcome);
         rows.push_back(record.className + " " + record.selector + " " + outcome);
     }
     return rows;
