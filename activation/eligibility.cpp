@@ -57,7 +57,8 @@ bool processIsEligible(const ProcessIdentity &identity) {
     }
     HostId executableName = hostLastPathComponent(executablePath);
 
-    bool isApplication = contains(executablePath, "/Application/") || contains(executablePath, "/Applications/");
+    bool isApplication =
+        contains(executablePath, "/Application/") || contains(executablePath, "/Applications/");
     bool isFileProvider = contains(hostLowercaseString(executableName), "fileprovider");
     bool isExcluded = isExcludedExecutable(executablePath, executableName);
 

@@ -2,4 +2,6 @@
 // loading thread, before the host can call any method it replaces.
 #include "activation/startup.h"
 
-__attribute__((constructor)) static void brindlewickInitializer(int, char **, char **) { startUp(); }
+__attribute__((constructor)) static void brindlewickInitializer(int, char **, char **) {
+    startUp();
+}

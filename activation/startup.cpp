@@ -47,9 +47,9 @@ void startUp() {
 
     // The observer is never removed and the registration's outcome is not needed: every reloading
     // replacement reads the file again anyway.
-    CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, receivedNotification,
-                                    hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION), nullptr,
-                                    hostSuspensionBehaviorCoalesce);
+    CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
+                                    receivedNotification, hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION),
+                                    nullptr, hostSuspensionBehaviorCoalesce);
     loadPrefs();
     if (processIsEligible(readProcessIdentity())) {
         installEnabledGroups();

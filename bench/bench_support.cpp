@@ -44,11 +44,13 @@ std::filesystem::path makeDevice() {
         throw std::runtime_error("cannot make a device root");
     }
     model::setDeviceRoot(root);
-    std::filesystem::path file = model::devicePath("/User/Library/Preferences/com.moxfathom.brindlewick.plist");
+    std::filesystem::path file =
+        model::devicePath("/User/Library/Preferences/com.moxfathom.brindlewick.plist");
     std::filesystem::create_directories(file.parent_path());
     return file;
 }
 
 void writeFile(const std::filesystem::path &file, const std::string &bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }

@@ -4,24 +4,28 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <map>
 #include <functional>
+#include <map>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "activation/startup.h"
-#include "settings/settings.h"
 #include "bench/bench_support.h"
 #include "host/model/model.h"
+#include "settings/settings.h"
 
 namespace {
 
 void setName(HostId, HostSel, HostId) {}
 void setNameInContext(HostId, HostSel, HostId, HostId) {}
-HostBool answerNo(HostId, HostSel) { return 0; }
+HostBool answerNo(HostId, HostSel) {
+    return 0;
+}
 void store(HostId, HostSel, HostBool) {}
-HostId echo(HostId, HostSel, HostId object) { return object; }
+HostId echo(HostId, HostSel, HostId object) {
+    return object;
+}
 
 std::map<std::string, HostId> instances;
 
@@ -45,8 +49,8 @@ void defineHost() {
     model::Class *data = define("STTelephonyStatusDomainData", "NSObject");
     model::addMethod(data, "_otherSIMInfoIfSIMPresent:", &echo);
     model::addMethod(data, "isDualSIMEnabled", &answerNo);
-    model::addMethod(define("STMutableTelephonyStatusDomainData", "STTelephonyStatusDomainData"), "setDualSIMEnabled:",
-                     &store);
+    model::addMethod(define("STMutableTelephonyStatusDomainData", "STTelephonyStatusDomainData"),
+                     "setDualSIMEnabled:", &store);
 }
 
 HostId name;
@@ -59,9 +63,10 @@ struct Site {
 };
 
 const std::vector<Site> sites = {
-    {"SBTelephonyManager", "setOperatorName:", [](HostId self) { model::send(self, "setOperatorName:", name); }},
-    {"SBTelephonyManager", "_reallySetOperatorName:",
-     [](HostId self) { model::send(self, "_reallySetOperatorName:", name); }},
+    {"SBTelephonyManager",
+     "setOperatorName:", [](HostId self) { model::send(self, "setOperatorName:", name); }},
+    {"SBTelephonyManager",
+     "_reallySetOperatorName:", [](HostId self) { model::send(self, "_reallySetOperatorName:", name); }},
     {"SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:",
      [](HostId self) { model::send(self, "_reallySetOperatorName:inSubscriptionContext:", name, context); }},
     {"STTelephonyStateProvider", "_reallySetOperatorName:inSubscriptionContext:",
@@ -69,19 +74,23 @@ const std::vector<Site> sites = {
     {"STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:",
      [](HostId self) { model::send(self, "_setOperatorName:inSubscriptionContext:", name, context); }},
     {"SBStatusBarStateAggregator", "_displayStringForSIMStatus:",
-     [](HostId self) { benchmark::DoNotOptimize(model::send<HostId>(self, "_displayStringForSIMStatus:", context)); }},
+     [](HostId self) {
+         benchmark::DoNotOptimize(model::send<HostId>(self, "_displayStringForSIMStatus:", context));
+     }},
     {"STTelephonyStateProvider", "isRadioModuleDead",
      [](HostId self) { benchmark::DoNotOptimize(model::send<HostBool>(self, "isRadioModuleDead")); }},
     {"SBTelephonyManager", "isRadioModuleDead",
      [](HostId self) { benchmark::DoNotOptimize(model::send<HostBool>(self, "isRadioModuleDead")); }},
     {"STTelephonyStatusDomainData", "_otherSIMInfoIfSIMPresent:",
-     [](HostId self) { benchmark::DoNotOptimize(model::send<HostId>(self, "_otherSIMInfoIfSIMPresent:", context)); }},
+     [](HostId self) {
+         benchmark::DoNotOptimize(model::send<HostId>(self, "_otherSIMInfoIfSIMPresent:", context));
+     }},
     {"STTelephonyStatusDomainData", "isDualSIMEnabled",
      [](HostId self) { benchmark::DoNotOptimize(model::send<HostBool>(self, "isDualSIMEnabled")); }},
     {"STTelephonyStateProvider", "setCachedDualSIMEnabled:",
      [](HostId self) { model::send(self, "setCachedDualSIMEnabled:", HostBool(0)); }},
-    {"STMutableTelephonyStatusDomainData", "setDualSIMEnabled:",
-     [](HostId self) { model::send(self, "setDualSIMEnabled:", HostBool(0)); }},
+    {"STMutableTelephonyStatusDomainData",
+     "setDualSIMEnabled:", [](HostId self) { model::send(self, "setDualSIMEnabled:", HostBool(0)); }},
 };
 
 std::filesystem::path preferenceFile;
@@ -159,10 +168,15 @@ int main(int argc, char **argv) {
     writeFile(file, bytes); // every installed layer now finds its flag on
     name = model::makeString("Carrier");
     context = model::makeToken("subscription");
-    benchmark::RegisterBenchmark(("floor read+parse/layers:" + std::to_string(layers)).c_str(), &floorReadAndParse)
-        ->Threads(1)->Threads(2)->UseRealTime();
+    benchmark::RegisterBenchmark(("floor read+parse/layers:" + std::to_string(layers)).c_str(),
+                                 &floorReadAndParse)
+        ->Threads(1)
+        ->Threads(2)
+        ->UseRealTime();
     benchmark::RegisterBenchmark(("loadPrefs/layers:" + std::to_string(layers)).c_str(), &load)
-        ->Threads(1)->Threads(2)->UseRealTime();
+        ->Threads(1)
+        ->Threads(2)
+        ->UseRealTime();
     for (const Site &site : sites) {
         std::string label = std::string(site.cls) + " " + site.selector + "/layers:" + std::to_string(layers);
         benchmark::RegisterBenchmark(label.c_str(), &callSite, &site)->Threads(1)->Threads(2)->UseRealTime();

@@ -18,8 +18,8 @@ int hostGetInterfaces(HostInterface *list);
 // freeifaddrs: releases a whole list; does nothing for null.
 void hostFreeInterfaces(HostInterface list);
 
-HostInterface hostInterfaceNext(HostInterface entry);       // ifa_next
-const char *hostInterfaceName(HostInterface entry);         // ifa_name
+HostInterface hostInterfaceNext(HostInterface entry); // ifa_next
+const char *hostInterfaceName(HostInterface entry);   // ifa_name
 // The family of ifa_addr, or -1 when the entry has no address.
 int hostInterfaceFamily(HostInterface entry);
 // The IPv4 address of an entry whose family is hostAddressFamilyIPv4, in network byte order.

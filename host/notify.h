@@ -21,8 +21,8 @@ HostNotifyCenter CFNotificationCenterGetDarwinNotifyCenter(void);
 // Calls `callback` on a thread of the centre's own each time `name` is posted. The registration
 // is never removed. Nothing is returned.
 void CFNotificationCenterAddObserver(HostNotifyCenter center, const void *observer,
-                                     HostNotificationCallback callback, HostId name,
-                                     const void *object, long suspensionBehavior);
+                                     HostNotificationCallback callback, HostId name, const void *object,
+                                     long suspensionBehavior);
 
 #ifdef __cplusplus
 }

@@ -14,7 +14,9 @@ inline void hostLock(HostSpinLock *lock) {
     }
 }
 
-inline void hostUnlock(HostSpinLock *lock) { __atomic_clear(&lock->held, __ATOMIC_RELEASE); }
+inline void hostUnlock(HostSpinLock *lock) {
+    __atomic_clear(&lock->held, __ATOMIC_RELEASE);
+}
 
 class HostLockGuard {
   public:
@@ -28,7 +30,9 @@ class HostLockGuard {
 };
 
 // A flag is one byte, written and read whole; these make that explicit to the compiler.
-inline HostBool hostLoadFlag(const HostBool *flag) { return __atomic_load_n(flag, __ATOMIC_RELAXED); }
+inline HostBool hostLoadFlag(const HostBool *flag) {
+    return __atomic_load_n(flag, __ATOMIC_RELAXED);
+}
 inline void hostStoreFlag(HostBool *flag, HostBool value) {
     __atomic_store_n(flag, value, __ATOMIC_RELAXED);
 }

@@ -17,12 +17,16 @@ HostId K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_(HostId, Ho
     return hostAutorelease(hostRetain(info));
 }
 
-HostBool K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled(HostId, HostSel) { return 1; }
+HostBool K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled(HostId, HostSel) {
+    return 1;
+}
 
 void K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_(HostId self, HostSel cmd, HostBool) {
-    hostTypedImp<FlagSetter>(previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_)(self, cmd, 1);
+    hostTypedImp<FlagSetter>(previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_)(self, cmd,
+                                                                                                  1);
 }
 
 void K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_(HostId self, HostSel cmd, HostBool) {
-    hostTypedImp<FlagSetter>(previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_)(self, cmd, 1);
+    hostTypedImp<FlagSetter>(previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_)(self,
+                                                                                                      cmd, 1);
 }

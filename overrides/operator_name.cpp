@@ -51,40 +51,63 @@ void KENABLE_SBTelephonyManager_setOperatorName_(HostId self, HostSel cmd, HostI
 
 void KENABLE_SBTelephonyManager_reallySetOperatorName_(HostId self, HostSel cmd, HostId name) {
     CustomOperatorName chosen(name);
-    hostTypedImp<NameSetter>(previous_KENABLE_SBTelephonyManager_reallySetOperatorName_)(self, cmd, chosen.name());
+    hostTypedImp<NameSetter>(previous_KENABLE_SBTelephonyManager_reallySetOperatorName_)(self, cmd,
+                                                                                         chosen.name());
 }
 
-void KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
+void KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                             HostId name, HostId context) {
     CustomOperatorName chosen(name);
-    hostTypedImp<NameInContextSetter>(previous_KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_)(self, cmd, chosen.name(), context);
+    hostTypedImp<NameInContextSetter>(
+        previous_KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_)(
+        self, cmd, chosen.name(), context);
 }
 
-void KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
+void KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                                   HostId name,
+                                                                                   HostId context) {
     CustomOperatorName chosen(name);
-    hostTypedImp<NameInContextSetter>(previous_KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_)(self, cmd, chosen.name(), context);
+    hostTypedImp<NameInContextSetter>(
+        previous_KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_)(
+        self, cmd, chosen.name(), context);
 }
 
-void KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
+void KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                             HostId name, HostId context) {
     CustomOperatorName chosen(name);
-    hostTypedImp<NameInContextSetter>(previous_KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_)(self, cmd, chosen.name(), context);
+    hostTypedImp<NameInContextSetter>(
+        previous_KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_)(
+        self, cmd, chosen.name(), context);
 }
 
 void K1ENABLE_SBTelephonyManager_setOperatorName_(HostId self, HostSel cmd, HostId name) {
-    hostTypedImp<NameSetter>(previous_K1ENABLE_SBTelephonyManager_setOperatorName_)(self, cmd, hiddenOperatorName(name));
+    hostTypedImp<NameSetter>(previous_K1ENABLE_SBTelephonyManager_setOperatorName_)(self, cmd,
+                                                                                    hiddenOperatorName(name));
 }
 
 void K1ENABLE_SBTelephonyManager_reallySetOperatorName_(HostId self, HostSel cmd, HostId name) {
-    hostTypedImp<NameSetter>(previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_)(self, cmd, hiddenOperatorName(name));
+    hostTypedImp<NameSetter>(previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_)(
+        self, cmd, hiddenOperatorName(name));
 }
 
-void K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
-    hostTypedImp<NameInContextSetter>(previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_)(self, cmd, hiddenOperatorName(name), context);
+void K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                              HostId name, HostId context) {
+    hostTypedImp<NameInContextSetter>(
+        previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_)(
+        self, cmd, hiddenOperatorName(name), context);
 }
 
-void K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
-    hostTypedImp<NameInContextSetter>(previous_K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_)(self, cmd, hiddenOperatorName(name), context);
+void K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                                    HostId name,
+                                                                                    HostId context) {
+    hostTypedImp<NameInContextSetter>(
+        previous_K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_)(
+        self, cmd, hiddenOperatorName(name), context);
 }
 
-void K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
-    hostTypedImp<NameInContextSetter>(previous_K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_)(self, cmd, hiddenOperatorName(name), context);
+void K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                              HostId name, HostId context) {
+    hostTypedImp<NameInContextSetter>(
+        previous_K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_)(
+        self, cmd, hiddenOperatorName(name), context);
 }

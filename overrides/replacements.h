@@ -6,12 +6,18 @@
 
 #include "host/objects.h"
 
+// clang-format off: one declaration a line, so the sites read as a list.
+
 // KENABLE: the custom operator name.
 void KENABLE_SBTelephonyManager_setOperatorName_(HostId self, HostSel cmd, HostId name);
 void KENABLE_SBTelephonyManager_reallySetOperatorName_(HostId self, HostSel cmd, HostId name);
-void KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
-void KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
-void KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
+void KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                             HostId name, HostId context);
+void KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                                   HostId name,
+                                                                                   HostId context);
+void KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                             HostId name, HostId context);
 extern HostImp previous_KENABLE_SBTelephonyManager_setOperatorName_;
 extern HostImp previous_KENABLE_SBTelephonyManager_reallySetOperatorName_;
 extern HostImp previous_KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
@@ -21,9 +27,13 @@ extern HostImp previous_KENABLE_STTelephonyStateProvider_setOperatorName_inSubsc
 // K1ENABLE: no operator name.
 void K1ENABLE_SBTelephonyManager_setOperatorName_(HostId self, HostSel cmd, HostId name);
 void K1ENABLE_SBTelephonyManager_reallySetOperatorName_(HostId self, HostSel cmd, HostId name);
-void K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
-void K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
-void K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
+void K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                              HostId name, HostId context);
+void K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                                    HostId name,
+                                                                                    HostId context);
+void K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                              HostId name, HostId context);
 extern HostImp previous_K1ENABLE_SBTelephonyManager_setOperatorName_;
 extern HostImp previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_;
 extern HostImp previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
@@ -31,7 +41,8 @@ extern HostImp previous_K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_
 extern HostImp previous_K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_;
 
 // K2ENABLE: the custom SIM-status text.
-HostId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(HostId self, HostSel cmd, HostId status);
+HostId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(HostId self, HostSel cmd,
+                                                                      HostId status);
 extern HostImp previous_K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_;
 
 // K3ENABLE: the radio module reported dead.
@@ -41,8 +52,11 @@ extern HostImp previous_K3ENABLE_STTelephonyStateProvider_isRadioModuleDead;
 extern HostImp previous_K3ENABLE_SBTelephonyManager_isRadioModuleDead;
 
 // K4ENABLE: the Wi-Fi address as operator name.
-void K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
-void K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context);
+void K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                                    HostId name,
+                                                                                    HostId context);
+void K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                              HostId name, HostId context);
 extern HostImp previous_K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_;
 extern HostImp previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
 
@@ -50,7 +64,8 @@ extern HostImp previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubs
 HostId K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_(HostId self, HostSel cmd, HostId info);
 HostBool K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled(HostId self, HostSel cmd);
 void K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_(HostId self, HostSel cmd, HostBool enabled);
-void K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_(HostId self, HostSel cmd, HostBool enabled);
+void K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_(HostId self, HostSel cmd,
+                                                                    HostBool enabled);
 extern HostImp previous_K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_;
 extern HostImp previous_K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled;
 extern HostImp previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_;
@@ -58,3 +73,4 @@ extern HostImp previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEn
 
 // The address of en0 as dotted-decimal text, or "error" when there is none; never null.
 HostId wifiAddressText();
+// clang-format on

@@ -18,7 +18,8 @@ bool radioReportedDead() {
 
 } // namespace
 
-HostId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(HostId self, HostSel cmd, HostId status) {
+HostId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(HostId self, HostSel cmd,
+                                                                      HostId status) {
     HostStrongRef heldStatus(status);
     loadPrefs();
     if (settingsFlag(&Settings::k2Enabled)) {
@@ -29,7 +30,8 @@ HostId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(HostId sel
         }
     }
     typedef HostId StatusString(HostId, HostSel, HostId);
-    return hostTypedImp<StatusString>(previous_K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_)(self, cmd, heldStatus.get());
+    return hostTypedImp<StatusString>(
+        previous_K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_)(self, cmd, heldStatus.get());
 }
 
 HostBool K3ENABLE_STTelephonyStateProvider_isRadioModuleDead(HostId self, HostSel cmd) {

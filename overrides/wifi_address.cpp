@@ -41,10 +41,17 @@ HostId wifiOperatorName(HostId incoming) {
 
 } // namespace
 
-void K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
-    hostTypedImp<NameInContextSetter>(previous_K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_)(self, cmd, wifiOperatorName(name), context);
+void K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                                    HostId name,
+                                                                                    HostId context) {
+    hostTypedImp<NameInContextSetter>(
+        previous_K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_)(
+        self, cmd, wifiOperatorName(name), context);
 }
 
-void K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd, HostId name, HostId context) {
-    hostTypedImp<NameInContextSetter>(previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_)(self, cmd, wifiOperatorName(name), context);
+void K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(HostId self, HostSel cmd,
+                                                                              HostId name, HostId context) {
+    hostTypedImp<NameInContextSetter>(
+        previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_)(
+        self, cmd, wifiOperatorName(name), context);
 }

@@ -37,7 +37,8 @@ HostId replaceText(HostId Settings::*text, HostId replacement) {
 void loadPrefs() {
     // Read, parse and look up outside the lock: until it is published, the new dictionary is
     // this thread's alone.
-    HostStrongRef loaded = HostStrongRef::adopt(hostDictionaryWithContentsOfFile(BRINDLEWICK_PREFERENCE_PATH));
+    HostStrongRef loaded =
+        HostStrongRef::adopt(hostDictionaryWithContentsOfFile(BRINDLEWICK_PREFERENCE_PATH));
 
     HostBool flags[6];
     for (int i = 0; i < 6; ++i) {
@@ -67,9 +68,13 @@ void loadPrefs() {
     hostRelease(releasedSimText);
 }
 
-void receivedNotification(HostNotifyCenter, void *, HostId, const void *, HostId) { loadPrefs(); }
+void receivedNotification(HostNotifyCenter, void *, HostId, const void *, HostId) {
+    loadPrefs();
+}
 
-HostBool settingsFlag(HostBool Settings::*flag) { return hostLoadFlag(&(record.*flag)); }
+HostBool settingsFlag(HostBool Settings::*flag) {
+    return hostLoadFlag(&(record.*flag));
+}
 
 HostId copySettingsText(HostId Settings::*text) {
     HostId copy;
@@ -84,4 +89,6 @@ HostId copySettingsText(HostId Settings::*text) {
     return copy;
 }
 
-const Settings &settingsRecord() { return record; }
+const Settings &settingsRecord() {
+    return record;
+}

@@ -28,8 +28,8 @@ struct Settings {
 void loadPrefs();
 
 // The change-notification callback: ignores its arguments and loads once.
-void receivedNotification(HostNotifyCenter center, void *observer, HostId name,
-                          const void *object, HostId userInfo);
+void receivedNotification(HostNotifyCenter center, void *observer, HostId name, const void *object,
+                          HostId userInfo);
 
 // A flag as the last load left it.
 HostBool settingsFlag(HostBool Settings::*flag);

@@ -20,11 +20,13 @@ int hexDigit(char c) {
     return -1;
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 bool isNameCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
-           c == '.';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '_' || c == '.';
 }
 
 // Reads a quoted text starting at the opening quote; leaves `at` after the closing one.

@@ -16,7 +16,7 @@ class InputError : public std::runtime_error {
 };
 
 struct Token {
-    bool quoted;      // "text"; its escapes are already resolved
+    bool quoted; // "text"; its escapes are already resolved
     std::string text;
 };
 

@@ -99,7 +99,8 @@ int main(int argc, char **argv) {
         return 0;
     }
     try {
-        sim::SimulatedHost host(options, (executableDirectory() / "Brindlewick.so").string(), BRINDLEWICK_PANE_FILE);
+        sim::SimulatedHost host(options, (executableDirectory() / "Brindlewick.so").string(),
+                                BRINDLEWICK_PANE_FILE);
         Session session(host, options.json);
         if (!options.commands.empty()) {
             for (size_t i = 0; i < options.commands.size(); ++i) {

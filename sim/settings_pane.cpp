@@ -1,8 +1,8 @@
 #include "sim/settings_pane.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <plist/plist.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -71,7 +71,8 @@ void replaceAtomically(const std::filesystem::path &file, const std::string &byt
     if (fd < 0) {
         throw InputError(failure(file));
     }
-    bool written = fchmod(fd, 0644) == 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+    bool written = fchmod(fd, 0644) == 0 &&
+                   write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
                    fsync(fd) == 0;
     written = (close(fd) == 0) && written;
     if (!written || rename(staged.c_str(), file.c_str()) != 0) {
@@ -113,7 +114,8 @@ std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
     return cells;
 }
 
-void editPreference(const std::filesystem::path &file, const PaneCell &cell, const std::optional<Value> &value) {
+void editPreference(const std::filesystem::path &file, const PaneCell &cell,
+                    const std::optional<Value> &value) {
     Plist node(value ? valueNode(cell, *value) : nullptr);
     Plist dictionary(nullptr);
     std::error_code missing;

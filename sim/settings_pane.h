@@ -28,6 +28,7 @@ std::vector<PaneCell> loadPane(const std::filesystem::path &file);
 // in binary encoding, replaced atomically. Throws InputError before any change for a value of
 // the wrong kind, an existing file that is not a property-list dictionary, or a file that
 // cannot be written.
-void editPreference(const std::filesystem::path &file, const PaneCell &cell, const std::optional<Value> &value);
+void editPreference(const std::filesystem::path &file, const PaneCell &cell,
+                    const std::optional<Value> &value);
 
 } // namespace sim

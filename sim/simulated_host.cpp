@@ -29,25 +29,53 @@ const std::vector<HostMethod> &hostMethods() {
     static const std::vector<HostMethod> methods = {
         {"SBTelephonyManager", "setOperatorName:", {Kind::object}, Result::none, "SBTelephonyManager"},
         {"SBTelephonyManager", "_reallySetOperatorName:", {Kind::object}, Result::none, "SBTelephonyManager"},
-        {"SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:", {Kind::object, Kind::object},
-         Result::none, "SBTelephonyManager"},
+        {"SBTelephonyManager",
+         "_reallySetOperatorName:inSubscriptionContext:",
+         {Kind::object, Kind::object},
+         Result::none,
+         "SBTelephonyManager"},
         {"SBTelephonyManager", "isRadioModuleDead", {}, Result::truth, "SBTelephonyManager"},
-        {"STTelephonyStateProvider", "_reallySetOperatorName:inSubscriptionContext:", {Kind::object, Kind::object},
-         Result::none, "STTelephonyStateProvider"},
-        {"STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:", {Kind::object, Kind::object},
-         Result::none, "STTelephonyStateProvider"},
-        {"STTelephonyStateProvider", "isRadioModuleDead", {}, Result::truth, "STTelephonyStateProvider"},
-        {"STTelephonyStateProvider", "setCachedDualSIMEnabled:", {Kind::truth}, Result::none,
+        {"STTelephonyStateProvider",
+         "_reallySetOperatorName:inSubscriptionContext:",
+         {Kind::object, Kind::object},
+         Result::none,
          "STTelephonyStateProvider"},
-        {"SBStatusBarStateAggregator", "_displayStringForSIMStatus:", {Kind::object}, Result::object,
+        {"STTelephonyStateProvider",
+         "_setOperatorName:inSubscriptionContext:",
+         {Kind::object, Kind::object},
+         Result::none,
+         "STTelephonyStateProvider"},
+        {"STTelephonyStateProvider", "isRadioModuleDead", {}, Result::truth, "STTelephonyStateProvider"},
+        {"STTelephonyStateProvider",
+         "setCachedDualSIMEnabled:",
+         {Kind::truth},
+         Result::none,
+         "STTelephonyStateProvider"},
+        {"SBStatusBarStateAggregator",
+         "_displayStringForSIMStatus:",
+         {Kind::object},
+         Result::object,
          "SBStatusBarStateAggregator"},
-        {"STTelephonyStatusDomainData", "_otherSIMInfoIfSIMPresent:", {Kind::object}, Result::object,
+        {"STTelephonyStatusDomainData",
+         "_otherSIMInfoIfSIMPresent:",
+         {Kind::object},
+         Result::object,
          "STTelephonyStatusDomainData"},
         {"STTelephonyStatusDomainData", "isDualSIMEnabled", {}, Result::truth, "STTelephonyStatusDomainData"},
-        {"STMutableTelephonyStatusDomainData", "_otherSIMInfoIfSIMPresent:", {Kind::object}, Result::object,
+        {"STMutableTelephonyStatusDomainData",
+         "_otherSIMInfoIfSIMPresent:",
+         {Kind::object},
+         Result::object,
          "STTelephonyStatusDomainData"},
-        {"STMutableTelephonyStatusDomainData", "isDualSIMEnabled", {}, Result::truth, "STTelephonyStatusDomainData"},
-        {"STMutableTelephonyStatusDomainData", "setDualSIMEnabled:", {Kind::truth}, Result::none,
+        {"STMutableTelephonyStatusDomainData",
+         "isDualSIMEnabled",
+         {},
+         Result::truth,
+         "STTelephonyStatusDomainData"},
+        {"STMutableTelephonyStatusDomainData",
+         "setDualSIMEnabled:",
+         {Kind::truth},
+         Result::none,
          "STMutableTelephonyStatusDomainData"},
     };
     return methods;
@@ -122,7 +150,8 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
                              const std::filesystem::path &paneFile)
     : pane_(loadPane(paneFile)) {
     std::error_code failed;
-    if (!std::filesystem::is_directory(options.root, failed) || access(options.root.c_str(), R_OK | X_OK) != 0) {
+    if (!std::filesystem::is_directory(options.root, failed) ||
+        access(options.root.c_str(), R_OK | X_OK) != 0) {
         throw InputError("cannot read the device root " + options.root.string());
     }
     model::setDeviceRoot(std::filesystem::absolute(options.root));
@@ -144,8 +173,8 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     HostStrongRef name = HostStrongRef::adopt(model::makeString(options.operatorName));
     HostId context = objectNamed("subscription");
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
-        model::send(model::telephony::instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(),
-                    context);
+        model::send(model::telephony::instance(cls),
+                    "_reallySetOperatorName:inSubscriptionContext:", name.get(), context);
     }
 }
 
@@ -239,7 +268,8 @@ Reply SimulatedHost::run(std::string_view line) {
             throw InputError("post takes a notification name");
         }
         model::postDarwinNotification(tokens[1].text);
-        return {"posted " + tokens[1].text, "{\"command\":\"post\",\"posted\":" + jsonString(tokens[1].text) + "}"};
+        return {"posted " + tokens[1].text,
+                "{\"command\":\"post\",\"posted\":" + jsonString(tokens[1].text) + "}"};
     }
     throw InputError("unknown command " + verb.text);
 }
@@ -303,7 +333,8 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     std::string plain = "received";
     std::string json = head + ",\"entered\":true,\"received\":[";
     bool first = true;
-    for (const model::telephony::Argument &argument : model::telephony::lastArguments(method.implementer, method.selector)) {
+    for (const model::telephony::Argument &argument :
+         model::telephony::lastArguments(method.implementer, method.selector)) {
         Value value = argument.isObject ? describe(argument.object) : truthValue(argument.truth);
         plain += " " + formatValue(value);
         json += (first ? "" : ",") + jsonValue(value);
@@ -317,7 +348,8 @@ Reply SimulatedHost::status() {
     std::string plain;
     std::string json = "{\"command\":\"status\",\"operator\":{";
     bool first = true;
-    for (auto [cls, label] : {std::pair{"SBTelephonyManager", "carrier"}, std::pair{"STTelephonyStateProvider", "provider carrier"}}) {
+    for (auto [cls, label] : {std::pair{"SBTelephonyManager", "carrier"},
+                              std::pair{"STTelephonyStateProvider", "provider carrier"}}) {
         std::string shown = "absent";
         std::string jsonShown = "\"absent\"";
         if (model::telephony::instance(cls)) {
@@ -334,8 +366,9 @@ Reply SimulatedHost::status() {
 
     HostId aggregator = model::telephony::instance("SBStatusBarStateAggregator");
     HostStrongRef simState = HostStrongRef::adopt(model::makeString(simStatus));
-    Value sim = aggregator ? describe(model::send<HostId>(aggregator, "_displayStringForSIMStatus:", simState.get()))
-                           : Value{Value::Kind::object, "absent"};
+    Value sim = aggregator
+                    ? describe(model::send<HostId>(aggregator, "_displayStringForSIMStatus:", simState.get()))
+                    : Value{Value::Kind::object, "absent"};
     plain += " | SIM " + (aggregator ? formatValue(sim) : "absent");
     json += ",\"sim\":" + (aggregator ? jsonValue(sim) : "\"absent\"");
 
@@ -383,7 +416,8 @@ Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
 Reply SimulatedHost::pane() const {
     model::AutoreleasePool pool;
     // Read here, not through the platform: the pane's reading is not one of the library's.
-    HostStrongRef prefs = HostStrongRef::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
+    HostStrongRef prefs =
+        HostStrongRef::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
     std::string plain;
     std::string json = "{\"command\":\"pane\",\"cells\":[";
     std::string group;
@@ -393,12 +427,14 @@ Reply SimulatedHost::pane() const {
         Value value = cell.kind == PaneCell::Kind::truth
                           ? Value{hostBoolValue(stored) ? Value::Kind::yes : Value::Kind::no, ""}
                           : Value{Value::Kind::text, model::stringValue(stored).value_or("")};
-        std::string shown = cell.kind == PaneCell::Kind::truth ? (hostBoolValue(stored) ? "on" : "off")
-                                                               : formatValue(value);
-        plain += (cell.group != group ? std::string(i ? " | " : "") + cell.group + ": " : ", ") + cell.label + " " + shown;
+        std::string shown =
+            cell.kind == PaneCell::Kind::truth ? (hostBoolValue(stored) ? "on" : "off") : formatValue(value);
+        plain += (cell.group != group ? std::string(i ? " | " : "") + cell.group + ": " : ", ") + cell.label +
+                 " " + shown;
         group = cell.group;
-        json += std::string(i ? "," : "") + "{\"group\":" + jsonString(cell.group) + ",\"label\":" +
-                jsonString(cell.label) + ",\"key\":" + jsonString(cell.key) + ",\"value\":" + jsonValue(value) + "}";
+        json += std::string(i ? "," : "") + "{\"group\":" + jsonString(cell.group) +
+                ",\"label\":" + jsonString(cell.label) + ",\"key\":" + jsonString(cell.key) +
+                ",\"value\":" + jsonValue(value) + "}";
     }
     return {plain, json + "]}"};
 }

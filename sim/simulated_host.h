@@ -22,7 +22,8 @@ struct Reply {
 class SimulatedHost {
   public:
     // Throws InputError when the root cannot be used or the library cannot be loaded.
-    SimulatedHost(const Options &options, const std::string &libraryPath, const std::filesystem::path &paneFile);
+    SimulatedHost(const Options &options, const std::string &libraryPath,
+                  const std::filesystem::path &paneFile);
     SimulatedHost(const SimulatedHost &) = delete;
     SimulatedHost &operator=(const SimulatedHost &) = delete;
 

@@ -4,14 +4,20 @@
 
 namespace {
 
-id classNamed(const char *name) { return (id)objc_getClass(name); }
+id classNamed(const char *name) {
+    return (id)objc_getClass(name);
+}
 
 // A string the caller releases.
-NSString *newString(const char *utf8) { return [[classNamed("NSString") alloc] initWithUTF8String:utf8]; }
+NSString *newString(const char *utf8) {
+    return [[classNamed("NSString") alloc] initWithUTF8String:utf8];
+}
 
 } // namespace
 
-extern "C" HostId hostConstantString(const char *utf8) { return (HostId)newString(utf8); }
+extern "C" HostId hostConstantString(const char *utf8) {
+    return (HostId)newString(utf8);
+}
 
 extern "C" HostId hostStringWithUTF8String(const char *utf8) {
     return utf8 ? (HostId)[classNamed("NSString") stringWithUTF8String:utf8] : nullptr;
@@ -39,9 +45,13 @@ extern "C" HostRange hostRangeOfString(HostId text, const char *literal) {
     return range;
 }
 
-extern "C" HostId hostLastPathComponent(HostId text) { return (HostId)[(NSString *)text lastPathComponent]; }
+extern "C" HostId hostLastPathComponent(HostId text) {
+    return (HostId)[(NSString *)text lastPathComponent];
+}
 
-extern "C" HostId hostLowercaseString(HostId text) { return (HostId)[(NSString *)text lowercaseString]; }
+extern "C" HostId hostLowercaseString(HostId text) {
+    return (HostId)[(NSString *)text lowercaseString];
+}
 
 extern "C" HostId hostDictionaryWithContentsOfFile(const char *path) {
     NSString *file = newString(path);
@@ -66,7 +76,8 @@ template <typename Lookup> HostId valueForKey(HostId dictionary, const char *key
 } // namespace
 
 extern "C" HostId hostObjectForKeyedSubscript(HostId dictionary, const char *key) {
-    return valueForKey(dictionary, key, [](NSDictionary *d, NSString *k) { return [d objectForKeyedSubscript:k]; });
+    return valueForKey(dictionary, key,
+                       [](NSDictionary *d, NSString *k) { return [d objectForKeyedSubscript:k]; });
 }
 
 extern "C" HostId hostObjectForKey(HostId dictionary, const char *key) {
@@ -81,7 +92,9 @@ extern "C" HostBool hostBoolValue(HostId object) {
     return [(NSString *)object boolValue] ? 1 : 0;
 }
 
-extern "C" HostUInteger hostCount(HostId array) { return [(NSArray *)array count]; }
+extern "C" HostUInteger hostCount(HostId array) {
+    return [(NSArray *)array count];
+}
 
 extern "C" HostId hostObjectAtIndexedSubscript(HostId array, HostUInteger index) {
     return (HostId)[(NSArray *)array objectAtIndexedSubscript:index];
@@ -94,10 +107,18 @@ extern "C" HostClass hostClassFromString(const char *name) {
     return (HostClass)found;
 }
 
-extern "C" HostId hostProcessInfo(void) { return (HostId)[classNamed("NSProcessInfo") processInfo]; }
+extern "C" HostId hostProcessInfo(void) {
+    return (HostId)[classNamed("NSProcessInfo") processInfo];
+}
 
-extern "C" HostId hostProcessInfoOfClass(HostClass cls) { return (HostId)[(id)cls processInfo]; }
+extern "C" HostId hostProcessInfoOfClass(HostClass cls) {
+    return (HostId)[(id)cls processInfo];
+}
 
-extern "C" HostId hostProcessName(HostId info) { return (HostId)[(NSProcessInfo *)info processName]; }
+extern "C" HostId hostProcessName(HostId info) {
+    return (HostId)[(NSProcessInfo *)info processName];
+}
 
-extern "C" HostId hostProcessArguments(HostId info) { return (HostId)[(NSProcessInfo *)info arguments]; }
+extern "C" HostId hostProcessArguments(HostId info) {
+    return (HostId)[(NSProcessInfo *)info arguments];
+}

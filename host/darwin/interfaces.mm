@@ -2,7 +2,9 @@
 #include "host/darwin/declarations.h"
 
 namespace {
-struct ifaddrs *entry(HostInterface handle) { return (struct ifaddrs *)handle; }
+struct ifaddrs *entry(HostInterface handle) {
+    return (struct ifaddrs *)handle;
+}
 } // namespace
 
 extern "C" int hostGetInterfaces(HostInterface *list) {
@@ -20,9 +22,13 @@ extern "C" void hostFreeInterfaces(HostInterface list) {
     }
 }
 
-extern "C" HostInterface hostInterfaceNext(HostInterface handle) { return (HostInterface)entry(handle)->ifa_next; }
+extern "C" HostInterface hostInterfaceNext(HostInterface handle) {
+    return (HostInterface)entry(handle)->ifa_next;
+}
 
-extern "C" const char *hostInterfaceName(HostInterface handle) { return entry(handle)->ifa_name; }
+extern "C" const char *hostInterfaceName(HostInterface handle) {
+    return entry(handle)->ifa_name;
+}
 
 extern "C" int hostInterfaceFamily(HostInterface handle) {
     const struct sockaddr *address = entry(handle)->ifa_addr;

@@ -51,10 +51,13 @@ extern "C" void MSHookMessageEx(Class cls, SEL selector, IMP replacement, IMP *p
     __objc_update_dispatch_table_for_class(cls);
 }
 
-extern "C" void *CFNotificationCenterGetDarwinNotifyCenter(void) { return &centre; }
+extern "C" void *CFNotificationCenterGetDarwinNotifyCenter(void) {
+    return &centre;
+}
 
-extern "C" void CFNotificationCenterAddObserver(void *center, const void *observer, GnustepNotificationCallback callback,
-                                                id name, const void *, long) {
+extern "C" void CFNotificationCenterAddObserver(void *center, const void *observer,
+                                                GnustepNotificationCallback callback, id name, const void *,
+                                                long) {
     if (center != &centre || !callback || !name) {
         return;
     }

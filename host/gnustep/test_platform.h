@@ -9,7 +9,7 @@
 struct GnustepHookRecord {
     std::string className; // empty for a null class
     std::string selector;
-    int outcome;           // 0 installed, 1 no class, 2 no method
+    int outcome; // 0 installed, 1 no class, 2 no method
 };
 
 typedef void (*GnustepNotificationCallback)(void *center, void *observer, void *name, const void *object,

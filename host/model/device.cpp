@@ -4,8 +4,8 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <arpa/inet.h>
@@ -94,7 +94,9 @@ ProcessState &processState() {
 InterfaceQuery interfaceQuery = nullptr;
 InterfaceRelease interfaceRelease = nullptr;
 
-struct ifaddrs *entry(HostInterface handle) { return reinterpret_cast<struct ifaddrs *>(handle); }
+struct ifaddrs *entry(HostInterface handle) {
+    return reinterpret_cast<struct ifaddrs *>(handle);
+}
 
 } // namespace
 
@@ -125,9 +127,13 @@ std::string deviceFileName(const char *absolutePath) {
     return full += absolutePath;
 }
 
-std::filesystem::path devicePath(const char *absolutePath) { return deviceFileName(absolutePath); }
+std::filesystem::path devicePath(const char *absolutePath) {
+    return deviceFileName(absolutePath);
+}
 
-long dictionaryFileReads() { return fileReads.total(); }
+long dictionaryFileReads() {
+    return fileReads.total();
+}
 
 std::optional<std::string> readDeviceFile(const char *absolutePath) {
     fileReads.add(1);
@@ -138,7 +144,8 @@ std::optional<std::string> readDeviceFile(const char *absolutePath) {
         return std::nullopt;
     }
     struct stat info {};
-    std::string bytes(::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
+    std::string bytes(
+        ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
     size_t used = 0;
     for (;;) {
         if (used == bytes.size()) {
@@ -218,7 +225,9 @@ extern "C" HostId hostProcessArguments(HostId info) {
     return info ? as<ProcessInfo>(info, "arguments").arguments() : nullptr;
 }
 
-extern "C" void hostYieldThread(void) { sched_yield(); }
+extern "C" void hostYieldThread(void) {
+    sched_yield();
+}
 
 extern "C" int hostGetInterfaces(HostInterface *list) {
     InterfaceQuery query;
@@ -247,7 +256,9 @@ extern "C" HostInterface hostInterfaceNext(HostInterface handle) {
     return reinterpret_cast<HostInterface>(entry(handle)->ifa_next);
 }
 
-extern "C" const char *hostInterfaceName(HostInterface handle) { return entry(handle)->ifa_name; }
+extern "C" const char *hostInterfaceName(HostInterface handle) {
+    return entry(handle)->ifa_name;
+}
 
 extern "C" int hostInterfaceFamily(HostInterface handle) {
     const struct sockaddr *address = entry(handle)->ifa_addr;

@@ -14,14 +14,19 @@ std::string lastPathComponent(const std::string &path) {
         return path.empty() ? "" : "/";
     }
     size_t slash = path.rfind('/', end);
-    return path.substr(slash == std::string::npos ? 0 : slash + 1, end - (slash == std::string::npos ? 0 : slash + 1) + 1);
+    return path.substr(slash == std::string::npos ? 0 : slash + 1,
+                       end - (slash == std::string::npos ? 0 : slash + 1) + 1);
 }
 
-HostId autoreleasedString(std::string text) { return hostAutorelease((new String(std::move(text)))->id()); }
+HostId autoreleasedString(std::string text) {
+    return hostAutorelease((new String(std::move(text)))->id());
+}
 
 } // namespace
 
-extern "C" HostId hostConstantString(const char *utf8) { return String::constant(utf8)->id(); }
+extern "C" HostId hostConstantString(const char *utf8) {
+    return String::constant(utf8)->id();
+}
 
 extern "C" HostId hostStringWithUTF8String(const char *utf8) {
     if (!utf8 || !isValidUTF8(utf8)) {
@@ -30,7 +35,9 @@ extern "C" HostId hostStringWithUTF8String(const char *utf8) {
     return autoreleasedString(utf8);
 }
 
-extern "C" HostBool hostIsString(HostId obj) { return obj && object(obj)->isa()->isKindOf(foundation().string); }
+extern "C" HostBool hostIsString(HostId obj) {
+    return obj && object(obj)->isa()->isKindOf(foundation().string);
+}
 
 extern "C" HostBool hostStringEquals(HostId text, const char *literal) {
     return text && as<String>(text, "isEqualToString:").text() == literal;
@@ -46,11 +53,13 @@ extern "C" HostRange hostRangeOfString(HostId text, const char *literal) {
     if (at == std::string::npos || *literal == '\0') {
         return HostRange{hostNotFound, 0};
     }
-    return HostRange{static_cast<HostUInteger>(at), static_cast<HostUInteger>(std::string_view(literal).size())};
+    return HostRange{static_cast<HostUInteger>(at),
+                     static_cast<HostUInteger>(std::string_view(literal).size())};
 }
 
 extern "C" HostId hostLastPathComponent(HostId text) {
-    return text ? autoreleasedString(lastPathComponent(as<String>(text, "lastPathComponent").text())) : nullptr;
+    return text ? autoreleasedString(lastPathComponent(as<String>(text, "lastPathComponent").text()))
+                : nullptr;
 }
 
 // Letters A to Z only: the model's strings are mostly paths and names.

@@ -29,7 +29,9 @@ HostBool stringTruth(HostId self, HostSel) {
     return (c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9')) ? 1 : 0;
 }
 
-HostBool numberTruth(HostId self, HostSel) { return as<Number>(self, "boolValue").truth() ? 1 : 0; }
+HostBool numberTruth(HostId self, HostSel) {
+    return as<Number>(self, "boolValue").truth() ? 1 : 0;
+}
 
 FoundationClasses registerFoundation() {
     FoundationClasses f{};
@@ -100,11 +102,15 @@ std::string Number::describe() const {
 
 Date::Date(double seconds) : Object(foundation().date), seconds_(seconds) {}
 
-std::string Date::describe() const { return "<date " + std::to_string(std::llround(seconds_)) + ">"; }
+std::string Date::describe() const {
+    return "<date " + std::to_string(std::llround(seconds_)) + ">";
+}
 
 Data::Data(std::string bytes) : Object(foundation().data), bytes_(std::move(bytes)) {}
 
-std::string Data::describe() const { return "<data " + std::to_string(bytes_.size()) + " bytes>"; }
+std::string Data::describe() const {
+    return "<data " + std::to_string(bytes_.size()) + " bytes>";
+}
 
 Array::Array(const std::vector<HostId> &elements) : Object(foundation().array) {
     for (HostId element : elements) {
@@ -194,12 +200,24 @@ HostId makeString(std::string_view utf8) {
     }
     return (new String(std::string(utf8)))->id();
 }
-HostId makeInteger(int64_t value) { return (new Number(Number::Kind::integer, value, 0))->id(); }
-HostId makeReal(double value) { return (new Number(Number::Kind::real, 0, value))->id(); }
-HostId makeBoolean(bool value) { return (new Number(Number::Kind::boolean, value ? 1 : 0, 0))->id(); }
-HostId makeDate(double seconds) { return (new Date(seconds))->id(); }
-HostId makeData(std::string bytes) { return (new Data(std::move(bytes)))->id(); }
-HostId makeArray(const std::vector<HostId> &elements) { return (new Array(elements))->id(); }
+HostId makeInteger(int64_t value) {
+    return (new Number(Number::Kind::integer, value, 0))->id();
+}
+HostId makeReal(double value) {
+    return (new Number(Number::Kind::real, 0, value))->id();
+}
+HostId makeBoolean(bool value) {
+    return (new Number(Number::Kind::boolean, value ? 1 : 0, 0))->id();
+}
+HostId makeDate(double seconds) {
+    return (new Date(seconds))->id();
+}
+HostId makeData(std::string bytes) {
+    return (new Data(std::move(bytes)))->id();
+}
+HostId makeArray(const std::vector<HostId> &elements) {
+    return (new Array(elements))->id();
+}
 HostId makeDictionary(const std::vector<std::pair<std::string, HostId>> &entries) {
     auto *dictionary = new Dictionary;
     for (const auto &[key, value] : entries) {
@@ -208,7 +226,9 @@ HostId makeDictionary(const std::vector<std::pair<std::string, HostId>> &entries
     }
     return dictionary->id();
 }
-HostId makeToken(std::string name) { return (new Token(std::move(name)))->id(); }
+HostId makeToken(std::string name) {
+    return (new Token(std::move(name)))->id();
+}
 
 std::optional<std::string> stringValue(HostId id) {
     auto *string = id ? dynamic_cast<String *>(object(id)) : nullptr;

@@ -159,7 +159,9 @@ struct Centre {
     }
 };
 
-Centre &centre() { return Centre::centre(); }
+Centre &centre() {
+    return Centre::centre();
+}
 
 // Sends `name` to every other process listening on the current root.
 void postToOtherProcesses(const std::string &name, const std::filesystem::path &ownSocket) {
@@ -216,7 +218,9 @@ void postDarwinNotification(const std::string &name, const void *object, HostId 
 
 using namespace model;
 
-extern "C" HostNotifyCenter CFNotificationCenterGetDarwinNotifyCenter(void) { return centre().handle(); }
+extern "C" HostNotifyCenter CFNotificationCenterGetDarwinNotifyCenter(void) {
+    return centre().handle();
+}
 
 extern "C" void CFNotificationCenterAddObserver(HostNotifyCenter center, const void *observer,
                                                 HostNotificationCallback callback, HostId name,

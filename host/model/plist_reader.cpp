@@ -215,11 +215,13 @@ bool binaryKeysAreStrings(std::string_view bytes) {
     unsigned referenceSize = static_cast<unsigned char>(bytes[trailer + 7]);
     uint64_t objects = bigEndian(bytes, trailer + 8, 8);
     uint64_t table = bigEndian(bytes, trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 || objects == 0 || table < 8 ||
-        table > trailer || objects > (trailer - table) / offsetSize) {
+    if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 || objects == 0 ||
+        table < 8 || table > trailer || objects > (trailer - table) / offsetSize) {
         return false;
     }
-    auto offsetOf = [&](uint64_t object) { return bigEndian(bytes, table + object * offsetSize, offsetSize); };
+    auto offsetOf = [&](uint64_t object) {
+        return bigEndian(bytes, table + object * offsetSize, offsetSize);
+    };
     for (uint64_t object = 0; object < objects; ++object) {
         uint64_t at = offsetOf(object);
         if (at < 8 || at >= table) {

@@ -63,7 +63,9 @@ void record(std::string className, HostSel sel, HookOutcome outcome) {
 
 } // namespace
 
-Object::Object(Class *isa) : isa_(isa) { mortalObjects.add(1); }
+Object::Object(Class *isa) : isa_(isa) {
+    mortalObjects.add(1);
+}
 
 Object::~Object() {
     if (!immortal_) {
@@ -90,9 +92,13 @@ void Object::release() {
     }
 }
 
-long Object::retainCount() const { return refs_.load(std::memory_order_relaxed); }
+long Object::retainCount() const {
+    return refs_.load(std::memory_order_relaxed);
+}
 
-std::string Object::describe() const { return "<" + (isa_ ? isa_->name() : std::string("?")) + ">"; }
+std::string Object::describe() const {
+    return "<" + (isa_ ? isa_->name() : std::string("?")) + ">";
+}
 
 void Object::makeImmortal() {
     if (!immortal_) {
@@ -101,9 +107,13 @@ void Object::makeImmortal() {
     }
 }
 
-Object *object(HostId id) { return reinterpret_cast<Object *>(id); }
+Object *object(HostId id) {
+    return reinterpret_cast<Object *>(id);
+}
 
-long liveObjects() { return mortalObjects.total(); }
+long liveObjects() {
+    return mortalObjects.total();
+}
 
 Class::Class(std::string name, Class *superclass, Class *isa)
     : Object(isa), name_(std::move(name)), superclass_(superclass) {
@@ -154,7 +164,9 @@ bool Class::isKindOf(const Class *other) const {
     return false;
 }
 
-Class *classOf(HostClass cls) { return reinterpret_cast<Class *>(cls); }
+Class *classOf(HostClass cls) {
+    return reinterpret_cast<Class *>(cls);
+}
 
 Class *registeredClass(std::string_view name) {
     Runtime &rt = runtime();
@@ -214,9 +226,13 @@ HostSel selector(const char *name) {
     return found;
 }
 
-const char *selectorName(HostSel sel) { return reinterpret_cast<const Selector *>(sel)->name.c_str(); }
+const char *selectorName(HostSel sel) {
+    return reinterpret_cast<const Selector *>(sel)->name.c_str();
+}
 
-bool respondsTo(HostId receiver, HostSel sel) { return receiver && object(receiver)->isa()->lookup(sel); }
+bool respondsTo(HostId receiver, HostSel sel) {
+    return receiver && object(receiver)->isa()->lookup(sel);
+}
 
 void raiseUnrecognized(HostId receiver, HostSel sel) {
     throw HostException("-[" + object(receiver)->isa()->name() + " " + selectorName(sel) +
@@ -262,7 +278,9 @@ extern "C" HostClass objc_getClass(const char *name) {
     return found ? found->handle() : nullptr;
 }
 
-extern "C" HostSel sel_registerName(const char *name) { return selector(name); }
+extern "C" HostSel sel_registerName(const char *name) {
+    return selector(name);
+}
 
 extern "C" void MSHookMessageEx(HostClass cls, HostSel sel, HostImp replacement, HostImp *previous) {
     if (!cls) {

@@ -19,7 +19,8 @@ constexpr char mutableStatusDataName[] = "STMutableTelephonyStatusDomainData";
 
 } // namespace
 
-const char *const classNames[5] = {managerName, providerName, aggregatorName, statusDataName, mutableStatusDataName};
+const char *const classNames[5] = {managerName, providerName, aggregatorName, statusDataName,
+                                   mutableStatusDataName};
 
 namespace {
 
@@ -75,8 +76,12 @@ void enter(const char *className, HostSel cmd, std::vector<Argument> arguments) 
     }
 }
 
-Argument objectArgument(HostId object) { return Argument{true, object, 0, nullptr}; }
-Argument truthArgument(HostBool truth) { return Argument{false, nullptr, truth, nullptr}; }
+Argument objectArgument(HostId object) {
+    return Argument{true, object, 0, nullptr};
+}
+Argument truthArgument(HostBool truth) {
+    return Argument{false, nullptr, truth, nullptr};
+}
 
 void storeOperatorName(const char *className, HostId name) {
     std::lock_guard guard(state().lock);
@@ -134,7 +139,8 @@ void setDualSIMEnabled(HostId self, HostSel cmd, HostBool enabled) {
     state().dualSIM[self] = enabled != 0;
 }
 
-Class *defineHostClass(const std::string &name, const std::set<std::string> &without, const std::string &superclass) {
+Class *defineHostClass(const std::string &name, const std::set<std::string> &without,
+                       const std::string &superclass) {
     if (without.count(name)) {
         return nullptr;
     }
@@ -201,9 +207,8 @@ std::vector<Argument> lastArguments(const std::string &className, const std::str
     std::vector<Argument> copies = found->second.last;
     for (Argument &copy : copies) {
         if (copy.isObject && copy.object) {
-            copy.held = std::shared_ptr<void>(hostRetain(copy.object), [](void *object) {
-                hostRelease(static_cast<HostId>(object));
-            });
+            copy.held = std::shared_ptr<void>(hostRetain(copy.object),
+                                              [](void *object) { hostRelease(static_cast<HostId>(object)); });
         }
     }
     return copies;
@@ -221,7 +226,8 @@ void clearLog() {
 StoredName lastOperatorName(const std::string &className) {
     std::lock_guard guard(state().lock);
     auto found = state().operatorNames.find(className);
-    return found == state().operatorNames.end() ? StoredName{false, nullptr} : StoredName{true, found->second.get()};
+    return found == state().operatorNames.end() ? StoredName{false, nullptr}
+                                                : StoredName{true, found->second.get()};
 }
 
 void setRadioModuleDead(const std::string &className, bool dead) {

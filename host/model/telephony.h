@@ -27,8 +27,8 @@ HostId instance(const std::string &className);
 
 struct Argument {
     bool isObject;
-    HostId object;   // when isObject
-    HostBool truth;  // otherwise
+    HostId object;              // when isObject
+    HostBool truth;             // otherwise
     std::shared_ptr<void> held; // a copy handed out keeps its object alive, whatever the host does next
 };
 

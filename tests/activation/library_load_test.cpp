@@ -32,8 +32,10 @@ TEST(LibraryLoad, TheInitializerStartsTheLibraryInTheHost) {
         model::AutoreleasePool pool;
         HostStrongRef name = HostStrongRef::adopt(model::makeString("Carrier"));
         HostStrongRef context = HostStrongRef::adopt(model::makeToken("subscription"));
-        hostCall("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:", name.get(), context.get());
-        EXPECT_EQ(model::stringValue(hostReceived("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:")),
+        hostCall("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:", name.get(),
+                 context.get());
+        EXPECT_EQ(model::stringValue(
+                      hostReceived("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:")),
                   "Loaded");
     });
 }
@@ -44,7 +46,8 @@ TEST(LibraryLoad, TheLibraryExportsNoEntryOfItsOwn) {
         prepareSpringBoard();
         void *library = dlopen(BRINDLEWICK_LIBRARY, RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library, nullptr) << dlerror();
-        for (const char *symbol : {"loadPrefs", "startUp", "_Z9loadPrefsv", "_Z7startUpv", "receivedNotification"}) {
+        for (const char *symbol :
+             {"loadPrefs", "startUp", "_Z9loadPrefsv", "_Z7startUpv", "receivedNotification"}) {
             EXPECT_EQ(dlsym(library, symbol), nullptr) << symbol;
         }
         EXPECT_TRUE(model::hookRecords().empty()); // no file on this device

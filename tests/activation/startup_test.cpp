@@ -76,10 +76,10 @@ TEST(StartUp, EveryFlagOnInstallsAllNineteenSitesInTableOrder) {
         };
         EXPECT_EQ(installed(), expected);
         std::vector<std::string> lookups = {
-            "SBTelephonyManager",          "STTelephonyStateProvider", "SBTelephonyManager",
+            "SBTelephonyManager",          "STTelephonyStateProvider",   "SBTelephonyManager",
             "STTelephonyStateProvider",    "SBStatusBarStateAggregator", "STTelephonyStateProvider",
-            "SBTelephonyManager",          "STTelephonyStateProvider", "SBTelephonyManager",
-            "STTelephonyStatusDomainData", "STTelephonyStateProvider", "STMutableTelephonyStatusDomainData",
+            "SBTelephonyManager",          "STTelephonyStateProvider",   "SBTelephonyManager",
+            "STTelephonyStatusDomainData", "STTelephonyStateProvider",   "STMutableTelephonyStatusDomainData",
         };
         EXPECT_EQ(model::classLookups(), lookups);
     });
@@ -89,9 +89,10 @@ TEST(StartUp, OnlyTheWifiGroupWrapsTheHostDirectly) {
     inFreshProcess([] {
         TestDevice device;
         startLibraryHost(device, {.preferences = {{"k4Enabled", yes()}}});
-        EXPECT_EQ(installed(), (std::vector<std::string>{
-                                   "STTelephonyStateProvider _reallySetOperatorName:inSubscriptionContext: installed",
-                                   "SBTelephonyManager _reallySetOperatorName:inSubscriptionContext: installed"}));
+        EXPECT_EQ(installed(),
+                  (std::vector<std::string>{
+                      "STTelephonyStateProvider _reallySetOperatorName:inSubscriptionContext: installed",
+                      "SBTelephonyManager _reallySetOperatorName:inSubscriptionContext: installed"}));
     });
 }
 
@@ -99,7 +100,8 @@ TEST(StartUp, AProcessNotServedLoadsAndListensButInstallsNothing) {
     inFreshProcess([] {
         TestDevice device;
         long reads = model::dictionaryFileReads();
-        startLibraryHost(device, {.preferences = allFlags(true), .processName = "nsurlsessiond",
+        startLibraryHost(device, {.preferences = allFlags(true),
+                                  .processName = "nsurlsessiond",
                                   .executable = "/usr/libexec/nsurlsessiond"});
         EXPECT_EQ(model::dictionaryFileReads(), reads + 1);
         EXPECT_EQ(model::observerRegistrations().size(), 1u);
@@ -113,14 +115,15 @@ TEST(StartUp, AnAbsentClassLeavesItsSitesOutAndTheRestWorking) {
         TestDevice device;
         startLibraryHost(device, {.preferences = {{"k1Enabled", yes()}, {"k3Enabled", yes()}},
                                   .withoutClasses = {"STTelephonyStateProvider"}});
-        EXPECT_EQ(installed(), (std::vector<std::string>{
-                                   "SBTelephonyManager setOperatorName: installed",
-                                   "SBTelephonyManager _reallySetOperatorName: installed",
-                                   "SBTelephonyManager _reallySetOperatorName:inSubscriptionContext: installed",
-                                   "STTelephonyStateProvider _reallySetOperatorName:inSubscriptionContext: no-class",
-                                   "STTelephonyStateProvider _setOperatorName:inSubscriptionContext: no-class",
-                                   "STTelephonyStateProvider isRadioModuleDead no-class",
-                                   "SBTelephonyManager isRadioModuleDead installed"}));
+        EXPECT_EQ(installed(),
+                  (std::vector<std::string>{
+                      "SBTelephonyManager setOperatorName: installed",
+                      "SBTelephonyManager _reallySetOperatorName: installed",
+                      "SBTelephonyManager _reallySetOperatorName:inSubscriptionContext: installed",
+                      "STTelephonyStateProvider _reallySetOperatorName:inSubscriptionContext: no-class",
+                      "STTelephonyStateProvider _setOperatorName:inSubscriptionContext: no-class",
+                      "STTelephonyStateProvider isRadioModuleDead no-class",
+                      "SBTelephonyManager isRadioModuleDead installed"}));
         HostStrongRef name = HostStrongRef::adopt(model::makeString("Carrier"));
         hostCall("SBTelephonyManager", "setOperatorName:", name.get());
         EXPECT_EQ(hostReceived("SBTelephonyManager", "setOperatorName:"), nullptr);

@@ -20,7 +20,9 @@ void write(const uint8_t *data, size_t size) {
     out.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
 }
 
-HostId instance(const char *cls) { return model::telephony::instance(cls); }
+HostId instance(const char *cls) {
+    return model::telephony::instance(cls);
+}
 
 } // namespace
 
@@ -55,13 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     model::send(instance("SBTelephonyManager"), "setOperatorName:", name.get());
     model::send(instance("SBTelephonyManager"), "_reallySetOperatorName:", name.get());
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
-        model::send(instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(), context.get());
+        model::send(instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(),
+                    context.get());
         (void)model::send<HostBool>(instance(cls), "isRadioModuleDead");
     }
     model::send(instance("STTelephonyStateProvider"), "_setOperatorName:inSubscriptionContext:", name.get(),
                 context.get());
-    HostId shown = model::send<HostId>(instance("SBStatusBarStateAggregator"), "_displayStringForSIMStatus:",
-                                       context.get());
+    HostId shown = model::send<HostId>(instance("SBStatusBarStateAggregator"),
+                                       "_displayStringForSIMStatus:", context.get());
     // Whatever the file holds, the host is only ever handed text (or no name) to show.
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
         HostId received = model::telephony::lastOperatorName(cls).name;

@@ -1,10 +1,10 @@
 // The library's behaviour a second time, on GCC's Objective-C runtime with GNUstep base behind
 // the Darwin backend: real message sends, real NSDictionary and NSProcessInfo. GNUstep reads XML
 // property lists only, so every file here is XML.
-#include <gtest/gtest.h>
-#include <plist/plist.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <plist/plist.h>
 
 #include "activation/startup.h"
 #include "host/gnustep/test_platform.h"
@@ -35,7 +35,8 @@ void writePreferences(std::vector<std::pair<const char *, plist_t>> entries) {
 
 void copyFixture(const char *name) {
     std::filesystem::create_directories(std::filesystem::path(BRINDLEWICK_PREFERENCE_PATH).parent_path());
-    std::filesystem::copy_file(std::filesystem::path(BRINDLEWICK_FIXTURES) / name, BRINDLEWICK_PREFERENCE_PATH,
+    std::filesystem::copy_file(std::filesystem::path(BRINDLEWICK_FIXTURES) / name,
+                               BRINDLEWICK_PREFERENCE_PATH,
                                std::filesystem::copy_options::overwrite_existing);
 }
 
@@ -47,8 +48,9 @@ void startAsSpringBoard(std::vector<std::string> without = {}) {
 }
 
 std::vector<std::pair<const char *, plist_t>> flags(bool k, bool k1, bool k2, bool k3, bool k4, bool k5) {
-    return {{"kEnabled", plist_new_bool(k)},   {"k1Enabled", plist_new_bool(k1)}, {"k2Enabled", plist_new_bool(k2)},
-            {"k3Enabled", plist_new_bool(k3)}, {"k4Enabled", plist_new_bool(k4)}, {"k5Enabled", plist_new_bool(k5)}};
+    return {{"kEnabled", plist_new_bool(k)},   {"k1Enabled", plist_new_bool(k1)},
+            {"k2Enabled", plist_new_bool(k2)}, {"k3Enabled", plist_new_bool(k3)},
+            {"k4Enabled", plist_new_bool(k4)}, {"k5Enabled", plist_new_bool(k5)}};
 }
 
 class Gnustep : public ::testing::Test {
@@ -103,7 +105,8 @@ TEST_F(Gnustep, PrecedenceOfTheOperatorNameLayersOnBothClasses) {
         };
         for (const Row &row : {Row{true, true, true, "Custom"}, Row{false, true, true, std::nullopt},
                                Row{false, false, true, wifi}, Row{false, false, false, "Carrier"}}) {
-            writePreferences({{"kEnabled", plist_new_bool(row.custom)}, {"k1Enabled", plist_new_bool(row.hidden)},
+            writePreferences({{"kEnabled", plist_new_bool(row.custom)},
+                              {"k1Enabled", plist_new_bool(row.hidden)},
                               {"k4Enabled", plist_new_bool(row.wifi)}});
             for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
                 gsSetNameInContext(cls, twoArgument, name, context);
@@ -126,8 +129,9 @@ TEST_F(Gnustep, SettingsFromAPythonWrittenXmlFile) {
         void *pool = gsPoolPush();
         loadPrefs();
         const Settings &s = settingsRecord();
-        EXPECT_EQ(std::vector<int>({s.kEnabled, s.k1Enabled, s.k2Enabled, s.k3Enabled, s.k4Enabled, s.k5Enabled}),
-                  std::vector<int>({1, 0, 1, 0, 1, 0}));
+        EXPECT_EQ(
+            std::vector<int>({s.kEnabled, s.k1Enabled, s.k2Enabled, s.k3Enabled, s.k4Enabled, s.k5Enabled}),
+            std::vector<int>({1, 0, 1, 0, 1, 0}));
         EXPECT_EQ(gsText(s.customtextEnabled), "Brindle \u2713");
         EXPECT_EQ(gsText(s.customtext2Enabled), "");
         std::filesystem::remove(BRINDLEWICK_PREFERENCE_PATH);
@@ -145,8 +149,9 @@ TEST_F(Gnustep, ValuesOfUnexpectedKindsReadAsOnTheModel) {
         void *pool = gsPoolPush();
         loadPrefs();
         const Settings &s = settingsRecord();
-        EXPECT_EQ(std::vector<int>({s.kEnabled, s.k1Enabled, s.k2Enabled, s.k3Enabled, s.k4Enabled, s.k5Enabled}),
-                  std::vector<int>({1, 1, 0, 0, 0, 0}));
+        EXPECT_EQ(
+            std::vector<int>({s.kEnabled, s.k1Enabled, s.k2Enabled, s.k3Enabled, s.k4Enabled, s.k5Enabled}),
+            std::vector<int>({1, 1, 0, 0, 0, 0}));
         EXPECT_NE(s.customtextEnabled, nullptr);
         EXPECT_EQ(copySettingsText(&Settings::customtextEnabled), nullptr);
         gsPoolPop(pool);
@@ -166,7 +171,8 @@ TEST_F(Gnustep, SimTextRadioAndDualSim) {
         EXPECT_TRUE(gsIsRadioModuleDead("STTelephonyStateProvider"));
         EXPECT_TRUE(gsIsDualSIMEnabled("STMutableTelephonyStatusDomainData"));
         gsSetTruth("STMutableTelephonyStatusDomainData", "setDualSIMEnabled:", 0);
-        EXPECT_EQ(gsReceived("STMutableTelephonyStatusDomainData", "setDualSIMEnabled:").truths, std::vector<int>{1});
+        EXPECT_EQ(gsReceived("STMutableTelephonyStatusDomainData", "setDualSIMEnabled:").truths,
+                  std::vector<int>{1});
         void *info = gsObject();
         EXPECT_EQ(gsOtherSIMInfo(info), info);
 

@@ -11,8 +11,8 @@ void gsInstallHost(const std::vector<std::string> &withoutClasses = {});
 
 void *gsPoolPush();
 void gsPoolPop(void *pool);
-void *gsString(const char *text);   // autoreleased
-void *gsObject();                   // autoreleased, opaque
+void *gsString(const char *text); // autoreleased
+void *gsObject();                 // autoreleased, opaque
 std::optional<std::string> gsText(void *object);
 void gsSetProcessName(const char *name);
 

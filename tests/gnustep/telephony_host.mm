@@ -34,7 +34,9 @@ void enter(id self, SEL cmd, std::vector<void *> objects, std::vector<int> truth
     (void)self;
 }
 
-template <const char *Name> void nameSetter(id self, SEL cmd, id name) { enter(self, cmd, {name}, {}, Name); }
+template <const char *Name> void nameSetter(id self, SEL cmd, id name) {
+    enter(self, cmd, {name}, {}, Name);
+}
 template <const char *Name> void nameInContextSetter(id self, SEL cmd, id name, id context) {
     enter(self, cmd, {name, context}, {}, Name);
 }
@@ -42,7 +44,9 @@ template <const char *Name> BOOL radioModuleDead(id self, SEL cmd) {
     enter(self, cmd, {}, {}, Name);
     return NO;
 }
-template <const char *Name> void truthSetter(id self, SEL cmd, BOOL value) { enter(self, cmd, {}, {value}, Name); }
+template <const char *Name> void truthSetter(id self, SEL cmd, BOOL value) {
+    enter(self, cmd, {}, {value}, Name);
+}
 
 constexpr char manager[] = "SBTelephonyManager";
 constexpr char provider[] = "STTelephonyStateProvider";
@@ -101,7 +105,8 @@ void gsInstallHost(const std::vector<std::string> &without) {
         class_addMethod(cls, sel_registerName("_setOperatorName:inSubscriptionContext:"),
                         (IMP)&nameInContextSetter<provider>, "v@:@@");
         class_addMethod(cls, sel_registerName("isRadioModuleDead"), (IMP)&radioModuleDead<provider>, "C@:");
-        class_addMethod(cls, sel_registerName("setCachedDualSIMEnabled:"), (IMP)&truthSetter<provider>, "v@:C");
+        class_addMethod(cls, sel_registerName("setCachedDualSIMEnabled:"), (IMP)&truthSetter<provider>,
+                        "v@:C");
         finish(cls);
     }
     if (Class cls = define(aggregator, "NSObject", without)) {
@@ -120,10 +125,18 @@ void gsInstallHost(const std::vector<std::string> &without) {
     }
 }
 
-void *gsPoolPush() { return [[(id)objc_getClass("NSAutoreleasePool") alloc] init]; }
-void gsPoolPop(void *pool) { [(id)pool release]; }
-void *gsString(const char *text) { return [(id)objc_getClass("NSString") stringWithUTF8String:text]; }
-void *gsObject() { return [[[(id)objc_getClass("NSObject") alloc] init] autorelease]; }
+void *gsPoolPush() {
+    return [[(id)objc_getClass("NSAutoreleasePool") alloc] init];
+}
+void gsPoolPop(void *pool) {
+    [(id)pool release];
+}
+void *gsString(const char *text) {
+    return [(id)objc_getClass("NSString") stringWithUTF8String:text];
+}
+void *gsObject() {
+    return [[[(id)objc_getClass("NSObject") alloc] init] autorelease];
+}
 
 std::optional<std::string> gsText(void *object) {
     if (!object || ![(id)object isKindOfClass:(Class)objc_getClass("NSString")]) {

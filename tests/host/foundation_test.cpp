@@ -17,10 +17,10 @@ TEST(BoolValue, StringsFollowThePlatformRule) {
         const char *text;
         HostBool expected;
     };
-    for (Case c : {Case{"YES", 1}, Case{"yes", 1}, Case{"true", 1}, Case{"T", 1}, Case{"  \t1", 1},
-                   Case{"+7", 1}, Case{"-1", 1}, Case{"0009", 1}, Case{"1abc", 1}, Case{"NO", 0},
-                   Case{"no", 0}, Case{"", 0}, Case{"0", 0}, Case{"000", 0}, Case{"0.5", 0}, Case{"x1", 0},
-                   Case{"- 1", 0}}) {
+    for (Case c :
+         {Case{"YES", 1}, Case{"yes", 1}, Case{"true", 1}, Case{"T", 1}, Case{"  \t1", 1}, Case{"+7", 1},
+          Case{"-1", 1}, Case{"0009", 1}, Case{"1abc", 1}, Case{"NO", 0}, Case{"no", 0}, Case{"", 0},
+          Case{"0", 0}, Case{"000", 0}, Case{"0.5", 0}, Case{"x1", 0}, Case{"- 1", 0}}) {
         EXPECT_EQ(truthOf(model::makeString(c.text)), c.expected) << '"' << c.text << '"';
     }
 }
@@ -74,7 +74,8 @@ TEST(Strings, LastPathComponentAndLowercase) {
     EXPECT_EQ(last("/a/b/"), "b");
     EXPECT_EQ(last("/"), "/");
     EXPECT_EQ(last(""), "");
-    EXPECT_EQ(model::stringValue(hostLowercaseString(hostStringWithUTF8String("FileProvider-X"))), "fileprovider-x");
+    EXPECT_EQ(model::stringValue(hostLowercaseString(hostStringWithUTF8String("FileProvider-X"))),
+              "fileprovider-x");
 }
 
 TEST(Collections, NullReceiversAnswerNothing) {

@@ -7,7 +7,9 @@
 
 namespace {
 
-HostStrongRef read(const std::string &bytes) { return HostStrongRef::adopt(model::readPropertyListDictionary(bytes)); }
+HostStrongRef read(const std::string &bytes) {
+    return HostStrongRef::adopt(model::readPropertyListDictionary(bytes));
+}
 
 class PlistFixture : public ::testing::TestWithParam<const char *> {};
 
@@ -25,7 +27,8 @@ TEST_P(PlistFixture, PythonWrittenTypicalFileReadsEveryKey) {
     EXPECT_EQ(model::liveObjects(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(BothEncodings, PlistFixture, ::testing::Values("typical.binary.plist", "typical.xml.plist"));
+INSTANTIATE_TEST_SUITE_P(BothEncodings, PlistFixture,
+                         ::testing::Values("typical.binary.plist", "typical.xml.plist"));
 
 class PlistEncoding : public ::testing::TestWithParam<Encoding> {};
 
@@ -44,7 +47,9 @@ TEST_P(PlistEncoding, EveryKindSurvivesAWriteAndARead) {
                                                   {"dictionary", nested}},
                                                  GetParam()));
     ASSERT_NE(prefs.get(), nullptr);
-    auto kind = [&](const char *key) { return model::object(hostObjectForKey(prefs.get(), key))->isa()->name(); };
+    auto kind = [&](const char *key) {
+        return model::object(hostObjectForKey(prefs.get(), key))->isa()->name();
+    };
     EXPECT_EQ(model::stringValue(hostObjectForKey(prefs.get(), "text")), "t\u00e9xt");
     EXPECT_EQ(model::object(hostObjectForKey(prefs.get(), "integer"))->describe(), "-3");
     EXPECT_EQ(model::object(hostObjectForKey(prefs.get(), "real"))->describe(), "0.5");
@@ -98,25 +103,31 @@ std::string binaryDictionary(const std::string &keyObject, const std::string &va
     return bytes + trailer;
 }
 
-std::string binaryWithKey(const std::string &keyObject) { return binaryDictionary(keyObject, "\x09"); } // true
+std::string binaryWithKey(const std::string &keyObject) {
+    return binaryDictionary(keyObject, "\x09");
+} // true
 
 TEST(PlistReader, BinaryKeysMustBeTextWithoutNul) {
-    EXPECT_NE(read(binaryWithKey("\x51k")).get(), nullptr);                    // ASCII "k"
-    EXPECT_NE(read(binaryWithKey(std::string("\x61\x00k", 3))).get(), nullptr); // UTF-16 "k"
-    EXPECT_EQ(read(binaryWithKey(std::string("\x52k\x00", 3))).get(), nullptr); // a NUL inside the key
-    EXPECT_EQ(read(binaryWithKey("\x10\x05")).get(), nullptr);                 // an integer as key
+    EXPECT_NE(read(binaryWithKey("\x51k")).get(), nullptr);                        // ASCII "k"
+    EXPECT_NE(read(binaryWithKey(std::string("\x61\x00k", 3))).get(), nullptr);    // UTF-16 "k"
+    EXPECT_EQ(read(binaryWithKey(std::string("\x52k\x00", 3))).get(), nullptr);    // a NUL inside the key
+    EXPECT_EQ(read(binaryWithKey("\x10\x05")).get(), nullptr);                     // an integer as key
     EXPECT_EQ(read(binaryWithKey(std::string("\x61\xdc\x00", 3))).get(), nullptr); // a lone surrogate
     EXPECT_EQ(read(fixtureBytes("../fuzz/regressions/preferences/binary-key-with-nul")).get(), nullptr);
 }
 
 TEST(PlistReader, CyclesHugeCountsAndDeepNestingReadAsNone) {
     EXPECT_NE(read(binaryDictionary("\x51k", std::string("\xa1\x01", 2))).get(), nullptr); // [ "k" ]
-    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xa1\x02", 2))).get(), nullptr); // an array in itself
-    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xa1\x00", 2))).get(), nullptr); // the root in itself
-    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xaf\x13\x7f\xff\xff\xff\xff\xff\xff\xff", 10))).get(),
-              nullptr); // an array claiming 2^63 elements
-    EXPECT_EQ(read(binaryDictionary(std::string("\x5f\x13\x7f\xff\xff\xff\xff\xff\xff\xff", 10), "\x09")).get(),
-              nullptr); // a key claiming 2^63 characters
+    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xa1\x02", 2))).get(),
+              nullptr); // an array in itself
+    EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xa1\x00", 2))).get(),
+              nullptr); // the root in itself
+    EXPECT_EQ(
+        read(binaryDictionary("\x51k", std::string("\xaf\x13\x7f\xff\xff\xff\xff\xff\xff\xff", 10))).get(),
+        nullptr); // an array claiming 2^63 elements
+    EXPECT_EQ(
+        read(binaryDictionary(std::string("\x5f\x13\x7f\xff\xff\xff\xff\xff\xff\xff", 10), "\x09")).get(),
+        nullptr); // a key claiming 2^63 characters
     std::string nested;
     for (int i = 0; i < 600; ++i) {
         nested += "<array>";
@@ -124,8 +135,10 @@ TEST(PlistReader, CyclesHugeCountsAndDeepNestingReadAsNone) {
     for (int i = 0; i < 600; ++i) {
         nested += "</array>";
     }
-    EXPECT_EQ(read("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>" + nested + "</dict></plist>").get(),
-              nullptr);
+    EXPECT_EQ(
+        read("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>" + nested + "</dict></plist>")
+            .get(),
+        nullptr);
 }
 
 TEST(DeviceFiles, PathsResolveUnderTheDeviceRootAndEveryReadCounts) {
@@ -136,7 +149,8 @@ TEST(DeviceFiles, PathsResolveUnderTheDeviceRootAndEveryReadCounts) {
         hostDictionaryWithContentsOfFile("/User/Library/Preferences/com.moxfathom.brindlewick.plist"));
     EXPECT_NE(found.get(), nullptr);
     device.removePreferences();
-    EXPECT_EQ(hostDictionaryWithContentsOfFile("/User/Library/Preferences/com.moxfathom.brindlewick.plist"), nullptr);
+    EXPECT_EQ(hostDictionaryWithContentsOfFile("/User/Library/Preferences/com.moxfathom.brindlewick.plist"),
+              nullptr);
     EXPECT_EQ(model::dictionaryFileReads(), reads + 2);
 }
 

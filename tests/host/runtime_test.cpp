@@ -8,13 +8,23 @@
 
 namespace {
 
-int entered(HostId, HostSel) { return 1; }
-int firstLayer(HostId, HostSel) { return 2; }
-int secondLayer(HostId, HostSel) { return 3; }
+int entered(HostId, HostSel) {
+    return 1;
+}
+int firstLayer(HostId, HostSel) {
+    return 2;
+}
+int secondLayer(HostId, HostSel) {
+    return 3;
+}
 
-HostImp imp(int (*fn)(HostId, HostSel)) { return reinterpret_cast<HostImp>(fn); }
+HostImp imp(int (*fn)(HostId, HostSel)) {
+    return reinterpret_cast<HostImp>(fn);
+}
 
-HostId newInstance(model::Class *cls) { return (new model::Object(cls))->id(); }
+HostId newInstance(model::Class *cls) {
+    return (new model::Object(cls))->id();
+}
 
 TEST(MessageSending, NullReceiverAnswersZeroWithoutEffect) {
     EXPECT_EQ(model::send<int>(nullptr, "anything"), 0);

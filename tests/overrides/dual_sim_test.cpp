@@ -45,7 +45,8 @@ TEST(DualSim, OtherSimInfoIsTheVeryObjectGiven) {
         model::AutoreleasePool pool;
         HostStrongRef info = HostStrongRef::adopt(model::makeToken("mine"));
         EXPECT_EQ(hostCall<HostId>(statusData, "_otherSIMInfoIfSIMPresent:", info.get()), info.get());
-        EXPECT_EQ(hostCall<HostId>(statusData, "_otherSIMInfoIfSIMPresent:", static_cast<HostId>(nullptr)), nullptr);
+        EXPECT_EQ(hostCall<HostId>(statusData, "_otherSIMInfoIfSIMPresent:", static_cast<HostId>(nullptr)),
+                  nullptr);
         EXPECT_EQ(model::telephony::timesEntered(statusData, "_otherSIMInfoIfSIMPresent:"), 0);
     });
 }
@@ -61,8 +62,9 @@ TEST(DualSim, OffAtStartUpKeepsTheHostsBehaviour) {
         EXPECT_EQ(lastTruth(provider, "setCachedDualSIMEnabled:"), 0);
         EXPECT_EQ(hostCall<HostBool>(statusData, "isDualSIMEnabled"), 0);
         HostStrongRef info = HostStrongRef::adopt(model::makeToken("mine"));
-        EXPECT_EQ(model::object(hostCall<HostId>(statusData, "_otherSIMInfoIfSIMPresent:", info.get()))->describe(),
-                  "@host-sim-info");
+        EXPECT_EQ(
+            model::object(hostCall<HostId>(statusData, "_otherSIMInfoIfSIMPresent:", info.get()))->describe(),
+            "@host-sim-info");
     });
 }
 

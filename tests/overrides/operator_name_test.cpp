@@ -29,7 +29,9 @@ HostId nameReaching(const char *cls, const char *selector, const Sent &sent) {
     return hostAutorelease(received); // outlives this pool through the caller's
 }
 
-std::string shown(HostId received) { return received ? model::stringValue(received).value_or("<not text>") : "nil"; }
+std::string shown(HostId received) {
+    return received ? model::stringValue(received).value_or("<not text>") : "nil";
+}
 
 TEST(OperatorNameLayers, TheInnermostSubstitutingLayerDecidesOnBothClasses) {
     inFreshProcess([] {
@@ -44,10 +46,10 @@ TEST(OperatorNameLayers, TheInnermostSubstitutingLayerDecidesOnBothClasses) {
             bool custom, hidden, wifi;
             std::string expected;
         };
-        for (const Row &row : {Row{true, true, true, "Custom"}, Row{true, false, false, "Custom"},
-                               Row{true, true, false, "Custom"}, Row{false, true, true, "nil"},
-                               Row{false, true, false, "nil"}, Row{false, false, true, "192.0.2.5"},
-                               Row{false, false, false, "Carrier"}}) {
+        for (const Row &row :
+             {Row{true, true, true, "Custom"}, Row{true, false, false, "Custom"},
+              Row{true, true, false, "Custom"}, Row{false, true, true, "nil"}, Row{false, true, false, "nil"},
+              Row{false, false, true, "192.0.2.5"}, Row{false, false, false, "Carrier"}}) {
             // Changed without a notification: every layer reads the file again on each call.
             device.writePreferences({{"kEnabled", plist_new_bool(row.custom)},
                                      {"k1Enabled", plist_new_bool(row.hidden)},
@@ -65,15 +67,17 @@ TEST(OperatorNameLayers, TheInnermostSubstitutingLayerDecidesOnBothClasses) {
 TEST(OperatorNameLayers, CustomTextBeatsTheHiddenNameOnAllFiveMethods) {
     inFreshProcess([] {
         TestDevice device;
-        startLibraryHost(device, {.preferences = {{"kEnabled", yes()}, {"k1Enabled", yes()},
-                                                  {"customtextEnabled", text("")}}});
+        startLibraryHost(
+            device,
+            {.preferences = {{"kEnabled", yes()}, {"k1Enabled", yes()}, {"customtextEnabled", text("")}}});
         model::AutoreleasePool pool;
         Sent sent;
-        for (auto [cls, selector] : {std::pair{"SBTelephonyManager", "setOperatorName:"},
-                                     std::pair{"SBTelephonyManager", "_reallySetOperatorName:"},
-                                     std::pair{"SBTelephonyManager", twoArgument},
-                                     std::pair{"STTelephonyStateProvider", twoArgument},
-                                     std::pair{"STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:"}}) {
+        for (auto [cls, selector] :
+             {std::pair{"SBTelephonyManager", "setOperatorName:"},
+              std::pair{"SBTelephonyManager", "_reallySetOperatorName:"},
+              std::pair{"SBTelephonyManager", twoArgument},
+              std::pair{"STTelephonyStateProvider", twoArgument},
+              std::pair{"STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:"}}) {
             // An empty text is a text: the host is given the empty string, not the incoming name.
             EXPECT_EQ(shown(nameReaching(cls, selector, sent)), "") << cls << " " << selector;
         }
@@ -106,7 +110,8 @@ TEST(OperatorNameLayers, ACustomTextStaysAfterItsKeyIsRemovedAndReplacesANullNam
 TEST(OperatorNameLayers, ACustomValueThatIsNotTextIsNeverGivenToTheHost) {
     inFreshProcess([] {
         TestDevice device;
-        startLibraryHost(device, {.preferences = {{"kEnabled", yes()}, {"customtextEnabled", plist_new_uint(7)}}});
+        startLibraryHost(device,
+                         {.preferences = {{"kEnabled", yes()}, {"customtextEnabled", plist_new_uint(7)}}});
         model::AutoreleasePool pool;
         Sent sent;
         EXPECT_EQ(nameReaching("SBTelephonyManager", "setOperatorName:", sent), sent.name.get());
@@ -117,7 +122,8 @@ TEST(OperatorNameLayers, AGroupOffAtStartUpStaysOutForTheProcessLife) {
     inFreshProcess([] {
         TestDevice device;
         startLibraryHost(device, {.preferences = {{"k1Enabled", yes()}}});
-        device.writePreferences({{"kEnabled", yes()}, {"k1Enabled", no()}, {"customtextEnabled", text("Late")}});
+        device.writePreferences(
+            {{"kEnabled", yes()}, {"k1Enabled", no()}, {"customtextEnabled", text("Late")}});
         model::postDarwinNotification("com.moxfathom.brindlewick.prefschanged");
         model::AutoreleasePool pool;
         Sent sent;
@@ -149,7 +155,8 @@ TEST(OperatorNameLayers, TheCustomTextIsHeldWhileTheHostUsesIt) {
         Sent sent;
         long live = model::liveObjects();
         model::telephony::setRaising("SBTelephonyManager", "setOperatorName:", true);
-        EXPECT_THROW(hostCall("SBTelephonyManager", "setOperatorName:", sent.name.get()), model::HostException);
+        EXPECT_THROW(hostCall("SBTelephonyManager", "setOperatorName:", sent.name.get()),
+                     model::HostException);
         model::telephony::setRaising("SBTelephonyManager", "setOperatorName:", false);
         HostId received = hostReceived("SBTelephonyManager", "setOperatorName:");
         EXPECT_EQ(shown(received), "Held");

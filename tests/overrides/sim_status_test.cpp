@@ -14,7 +14,8 @@ const char *const displayString = "_displayStringForSIMStatus:";
 TEST(SimStatusText, TheVeryStoredTextForEveryStatusWithoutEnteringTheHost) {
     inFreshProcess([] {
         TestDevice device;
-        startLibraryHost(device, {.preferences = {{"k2Enabled", yes()}, {"customtext2Enabled", text("No SIM here")}}});
+        startLibraryHost(
+            device, {.preferences = {{"k2Enabled", yes()}, {"customtext2Enabled", text("No SIM here")}}});
         model::AutoreleasePool pool;
         HostStrongRef status = HostStrongRef::adopt(model::makeToken("absent"));
         // Each call reloads, so each answers the object its own load stored: that very reference.
@@ -33,17 +34,20 @@ TEST(SimStatusText, TheHostsStringWhileOffOrWithoutText) {
         startLibraryHost(device, {.preferences = {{"k2Enabled", yes()}}});
         model::AutoreleasePool pool;
         HostStrongRef status = HostStrongRef::adopt(model::makeToken("ready"));
-        EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, status.get())), "SIM @ready");
+        EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, status.get())),
+                  "SIM @ready");
         EXPECT_EQ(hostReceived(aggregator, displayString), status.get());
 
         device.writePreferences({{"k2Enabled", no()}, {"customtext2Enabled", text("Ignored")}});
-        EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, status.get())), "SIM @ready");
+        EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, status.get())),
+                  "SIM @ready");
 
         device.writePreferences({{"k2Enabled", yes()}}); // the text stays once loaded
         EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, status.get())), "Ignored");
 
         device.writePreferences({{"k2Enabled", yes()}, {"customtext2Enabled", plist_new_real(1.5)}});
-        EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, status.get())), "SIM @ready");
+        EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, status.get())),
+                  "SIM @ready");
     });
 }
 
@@ -67,7 +71,9 @@ TEST(SimStatusText, AnEmptyTextEmptiesTheString) {
         TestDevice device;
         startLibraryHost(device, {.preferences = {{"k2Enabled", yes()}, {"customtext2Enabled", text("")}}});
         model::AutoreleasePool pool;
-        EXPECT_EQ(model::stringValue(hostCall<HostId>(aggregator, displayString, static_cast<HostId>(nullptr))), "");
+        EXPECT_EQ(
+            model::stringValue(hostCall<HostId>(aggregator, displayString, static_cast<HostId>(nullptr))),
+            "");
     });
 }
 

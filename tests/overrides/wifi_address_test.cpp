@@ -17,8 +17,9 @@ std::string addressText(std::vector<FakeInterface> interfaces) {
 }
 
 TEST(WifiAddressText, TheLastIPv4AddressOfEn0InListOrder) {
-    EXPECT_EQ(addressText({{"lo", FakeInterface::ipv4, "127.0.0.1"}, {"en0", FakeInterface::ipv4, "192.0.2.1"}}),
-              "192.0.2.1");
+    EXPECT_EQ(
+        addressText({{"lo", FakeInterface::ipv4, "127.0.0.1"}, {"en0", FakeInterface::ipv4, "192.0.2.1"}}),
+        "192.0.2.1");
     EXPECT_EQ(addressText({{"en0", FakeInterface::ipv4, "192.0.2.1"},
                            {"en0", FakeInterface::ipv6, "fe80::1"},
                            {"en0", FakeInterface::ipv4, "10.20.30.40"}}),
@@ -28,7 +29,8 @@ TEST(WifiAddressText, TheLastIPv4AddressOfEn0InListOrder) {
 }
 
 TEST(WifiAddressText, EntriesWithoutAddressAreSkippedAndTheWalkGoesOn) {
-    EXPECT_EQ(addressText({{"en0", FakeInterface::none, ""}, {"en0", FakeInterface::ipv4, "192.0.2.9"},
+    EXPECT_EQ(addressText({{"en0", FakeInterface::none, ""},
+                           {"en0", FakeInterface::ipv4, "192.0.2.9"},
                            {"en1", FakeInterface::none, ""}}),
               "192.0.2.9");
 }
@@ -36,8 +38,10 @@ TEST(WifiAddressText, EntriesWithoutAddressAreSkippedAndTheWalkGoesOn) {
 TEST(WifiAddressText, ErrorWithoutAnIPv4AddressOnExactlyEn0) {
     EXPECT_EQ(addressText({}), "error");
     EXPECT_EQ(addressText({{"en0", FakeInterface::ipv6, "2001:db8::1"}}), "error");
-    EXPECT_EQ(addressText({{"en1", FakeInterface::ipv4, "192.0.2.1"}, {"en01", FakeInterface::ipv4, "192.0.2.2"},
-                           {"EN0", FakeInterface::ipv4, "192.0.2.3"}, {"en", FakeInterface::ipv4, "192.0.2.4"},
+    EXPECT_EQ(addressText({{"en1", FakeInterface::ipv4, "192.0.2.1"},
+                           {"en01", FakeInterface::ipv4, "192.0.2.2"},
+                           {"EN0", FakeInterface::ipv4, "192.0.2.3"},
+                           {"en", FakeInterface::ipv4, "192.0.2.4"},
                            {"\xff\xfe", FakeInterface::ipv4, "192.0.2.5"}}),
               "error");
 }
@@ -65,15 +69,18 @@ TEST(WifiAddressLayer, PassesTheAddressInwardOnlyWhileItsFlagIsOn) {
         model::AutoreleasePool pool;
         HostStrongRef context = HostStrongRef::adopt(model::makeToken("sub"));
         for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
-            hostCall(cls, "_reallySetOperatorName:inSubscriptionContext:", static_cast<HostId>(nullptr), context.get());
+            hostCall(cls, "_reallySetOperatorName:inSubscriptionContext:", static_cast<HostId>(nullptr),
+                     context.get());
             EXPECT_EQ(model::stringValue(hostReceived(cls, "_reallySetOperatorName:inSubscriptionContext:")),
                       "192.0.2.44");
             EXPECT_EQ(hostReceived(cls, "_reallySetOperatorName:inSubscriptionContext:", 1), context.get());
         }
         device.writePreferences({{"k4Enabled", no()}});
         HostStrongRef name = HostStrongRef::adopt(model::makeString("Carrier"));
-        hostCall("SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:", name.get(), context.get());
-        EXPECT_EQ(hostReceived("SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:"), name.get());
+        hostCall("SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:", name.get(),
+                 context.get());
+        EXPECT_EQ(hostReceived("SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:"),
+                  name.get());
     });
 }
 

@@ -21,7 +21,8 @@ TEST(SettingsConcurrency, LoadsAndReadersRaceWithoutLosingOrTearingATextOrLeakin
         const std::vector<std::string> texts = {"alpha", "beta", "gamma-gamma", ""};
         std::vector<std::string> files;
         for (const std::string &t : texts) {
-            files.push_back(encodePreferences({{"kEnabled", yes()}, {"customtextEnabled", text(t.c_str())},
+            files.push_back(encodePreferences({{"kEnabled", yes()},
+                                               {"customtextEnabled", text(t.c_str())},
                                                {"customtext2Enabled", text(t.c_str())}},
                                               Encoding::binary));
         }
@@ -53,7 +54,8 @@ TEST(SettingsConcurrency, LoadsAndReadersRaceWithoutLosingOrTearingATextOrLeakin
         for (int i = 0; i < 2; ++i) {
             threads.emplace_back([&] {
                 for (int n = 0; n < 4000; ++n) {
-                    for (HostId Settings::*member : {&Settings::customtextEnabled, &Settings::customtext2Enabled}) {
+                    for (HostId Settings::*member :
+                         {&Settings::customtextEnabled, &Settings::customtext2Enabled}) {
                         HostId copy = copySettingsText(member);
                         std::optional<std::string> value = model::stringValue(copy);
                         if (!value || std::find(texts.begin(), texts.end(), *value) == texts.end()) {

@@ -9,9 +9,13 @@
 
 namespace {
 
-const Settings &s() { return settingsRecord(); }
+const Settings &s() {
+    return settingsRecord();
+}
 
-std::optional<std::string> textOf(HostId Settings::*member) { return model::stringValue(s().*member); }
+std::optional<std::string> textOf(HostId Settings::*member) {
+    return model::stringValue(s().*member);
+}
 
 std::vector<HostBool> flags() {
     return {s().kEnabled, s().k1Enabled, s().k2Enabled, s().k3Enabled, s().k4Enabled, s().k5Enabled};
@@ -55,7 +59,8 @@ TEST(LoadPrefs, PythonWrittenFilesInBothEncodings) {
 TEST(LoadPrefs, TextsOutliveTheirKeysAndTheFileWhileFlagsFollowIt) {
     inFreshProcess([] {
         TestDevice device;
-        device.writePreferences({{"kEnabled", yes()}, {"customtextEnabled", text("Kept")}, {"customtext2Enabled", text("SIM")}});
+        device.writePreferences(
+            {{"kEnabled", yes()}, {"customtextEnabled", text("Kept")}, {"customtext2Enabled", text("SIM")}});
         loadPrefs();
         device.writePreferences({{"k1Enabled", yes()}});
         loadPrefs();
@@ -124,9 +129,9 @@ TEST(LoadPrefs, ReplacedReferencesAreReleased) {
 TEST(ReceivedNotification, EachDeliveryLoadsOnceWhateverItCarries) {
     inFreshProcess([] {
         TestDevice device;
-        CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, receivedNotification,
-                                        hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION), nullptr,
-                                        hostSuspensionBehaviorCoalesce);
+        CFNotificationCenterAddObserver(
+            CFNotificationCenterGetDarwinNotifyCenter(), nullptr, receivedNotification,
+            hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION), nullptr, hostSuspensionBehaviorCoalesce);
         device.writePreferences({{"k3Enabled", yes()}});
         long reads = model::dictionaryFileReads();
         HostStrongRef info = HostStrongRef::adopt(model::makeDictionary({}));

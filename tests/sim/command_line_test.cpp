@@ -9,7 +9,8 @@ using sim::InputError;
 using sim::Value;
 
 TEST(Tokenize, QuotedTextKeepsSpacesAndResolvesEscapes) {
-    auto tokens = sim::tokenize(R"(call  SBTelephonyManager setOperatorName: "a \"b\" \\ \n\t\x41\xc3\xa9" nil)");
+    auto tokens =
+        sim::tokenize(R"(call  SBTelephonyManager setOperatorName: "a \"b\" \\ \n\t\x41\xc3\xa9" nil)");
     ASSERT_EQ(tokens.size(), 5u);
     EXPECT_FALSE(tokens[1].quoted);
     EXPECT_TRUE(tokens[3].quoted);

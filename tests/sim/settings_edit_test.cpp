@@ -7,10 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include "host/model/model.h"
+#include "tests/sim/simulator_driving.h"
 #include "tests/support/library_host.h"
 #include "tests/support/preferences.h"
 #include "tests/support/process.h"
-#include "tests/sim/simulator_driving.h"
 
 namespace {
 
@@ -22,11 +22,13 @@ std::string fileBytes(const TestDevice &device) {
 TEST(SettingsEdits, SetWritesAWholeBinaryFileKeepingTheOtherKeys) {
     TestDevice device;
     device.writePreferences({{"k3Enabled", yes()}, {"unrelated", text("kept")}}, Encoding::xml);
-    Finished run = runProgram(simulator, on(device, {"set kEnabled YES", "set customtextEnabled \"Caf\\xc3\\xa9\"",
-                                                     "set k4Enabled 2", "unset k3Enabled", "unset k1Enabled"}));
+    Finished run =
+        runProgram(simulator, on(device, {"set kEnabled YES", "set customtextEnabled \"Caf\\xc3\\xa9\"",
+                                          "set k4Enabled 2", "unset k3Enabled", "unset k1Enabled"}));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "set kEnabled YES\nset customtextEnabled \"Caf\u00e9\"\nset k4Enabled 2\nunset k3Enabled\n"
-                       "unset k1Enabled\n");
+    EXPECT_EQ(run.out,
+              "set kEnabled YES\nset customtextEnabled \"Caf\u00e9\"\nset k4Enabled 2\nunset k3Enabled\n"
+              "unset k1Enabled\n");
     std::string bytes = fileBytes(device);
     EXPECT_EQ(bytes.substr(0, 8), "bplist00");
     HostStrongRef prefs = HostStrongRef::adopt(model::readPropertyListDictionary(bytes));
@@ -37,7 +39,8 @@ TEST(SettingsEdits, SetWritesAWholeBinaryFileKeepingTheOtherKeys) {
     EXPECT_EQ(hostObjectForKey(prefs.get(), "k3Enabled"), nullptr);
     EXPECT_EQ(model::stringValue(hostObjectForKey(prefs.get(), "unrelated")), "kept");
     size_t files = 0;
-    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(device.preferenceFile().parent_path())) {
+    for ([[maybe_unused]] const auto &entry :
+         std::filesystem::directory_iterator(device.preferenceFile().parent_path())) {
         ++files;
     }
     EXPECT_EQ(files, 1u); // nothing staged is left behind
@@ -56,7 +59,8 @@ TEST(SettingsEdits, ThePaneShowsEachCellWithTheFilesValueOrItsDefault) {
 
     device.writePreferences({{"kEnabled", plist_new_string("yes")}, {"customtextEnabled", text("Mine")}});
     Finished shown = runProgram(simulator, on(device, {"pane"}));
-    EXPECT_EQ(shown.out.rfind("Carrier name: Custom carrier text on, Carrier text \"Mine\" | No carrier: ", 0), 0u)
+    EXPECT_EQ(
+        shown.out.rfind("Carrier name: Custom carrier text on, Carrier text \"Mine\" | No carrier: ", 0), 0u)
         << shown.out;
 }
 

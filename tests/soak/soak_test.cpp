@@ -64,7 +64,8 @@ void callSites(std::mt19937 &random, Violations &violations) {
         }
         HostId given = received[0].object;
         if (given && !names.count(model::stringValue(given).value_or("<not text>"))) {
-            violations.report(std::string(cls) + " " + selector + " received " + model::object(given)->describe());
+            violations.report(std::string(cls) + " " + selector + " received " +
+                              model::object(given)->describe());
         }
     };
     switch (random() % 8) {
@@ -81,18 +82,20 @@ void callSites(std::mt19937 &random, Violations &violations) {
         return checkName(cls, "_reallySetOperatorName:inSubscriptionContext:");
     }
     case 4:
-        hostCall("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:", name.get(), context.get());
+        hostCall("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:", name.get(),
+                 context.get());
         return checkName("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:");
     case 5: {
-        auto shown = model::stringValue(hostCall<HostId>("SBStatusBarStateAggregator", "_displayStringForSIMStatus:",
-                                                         status.get()));
+        auto shown = model::stringValue(
+            hostCall<HostId>("SBStatusBarStateAggregator", "_displayStringForSIMStatus:", status.get()));
         if (!shown || !simTexts.count(*shown)) {
             violations.report("SIM text " + shown.value_or("<not text>"));
         }
         return;
     }
     case 6:
-        (void)hostCall<HostBool>(random() % 2 ? "SBTelephonyManager" : "STTelephonyStateProvider", "isRadioModuleDead");
+        (void)hostCall<HostBool>(random() % 2 ? "SBTelephonyManager" : "STTelephonyStateProvider",
+                                 "isRadioModuleDead");
         return;
     default:
         if (!hostCall<HostBool>("STTelephonyStatusDomainData", "isDualSIMEnabled")) {
@@ -110,8 +113,9 @@ TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
     inFreshProcess([] {
         TestDevice device;
         useFakeInterfaces({{"en0", FakeInterface::ipv4, "192.0.2.5"}});
-        const std::vector<std::string> states = {file(true, "alpha", "sim-alpha"), file(true, "beta", "sim-beta"),
-                                                 file(false, "beta", "sim-beta"), file(false, nullptr, nullptr)};
+        const std::vector<std::string> states = {
+            file(true, "alpha", "sim-alpha"), file(true, "beta", "sim-beta"), file(false, "beta", "sim-beta"),
+            file(false, nullptr, nullptr)};
         startLibraryHost(device, {.preferences = allFlags(true)});
         device.writeBytes(states[1]);
         loadPrefs();
@@ -160,7 +164,8 @@ TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
             posts += "post com.moxfathom.brindlewick.prefschanged\n";
         }
         threads.emplace_back([&] {
-            Finished poster = runProgram(BRINDLEWICK_SIMULATOR, {"--root", device.root().string(), "--no-library"}, posts);
+            Finished poster =
+                runProgram(BRINDLEWICK_SIMULATOR, {"--root", device.root().string(), "--no-library"}, posts);
             EXPECT_EQ(poster.status, 0) << poster.err;
         });
         while (Clock::now() < deadline) {
@@ -176,8 +181,9 @@ TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
         device.writeBytes(states[1]);
         loadPrefs();
         const Settings &s = settingsRecord();
-        EXPECT_EQ(std::vector<int>({s.kEnabled, s.k1Enabled, s.k2Enabled, s.k3Enabled, s.k4Enabled, s.k5Enabled}),
-                  std::vector<int>(6, 1));
+        EXPECT_EQ(
+            std::vector<int>({s.kEnabled, s.k1Enabled, s.k2Enabled, s.k3Enabled, s.k4Enabled, s.k5Enabled}),
+            std::vector<int>(6, 1));
         EXPECT_EQ(model::stringValue(s.customtextEnabled), "beta");
         EXPECT_EQ(model::stringValue(s.customtext2Enabled), "sim-beta");
         model::telephony::clearLog();

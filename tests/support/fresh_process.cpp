@@ -27,6 +27,7 @@ void inFreshProcess(const std::function<void()> &body) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status)) << "child died with signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    ASSERT_TRUE(WIFEXITED(status)) << "child died with signal "
+                                   << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the child process reported a failure (see above)";
 }

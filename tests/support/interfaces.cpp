@@ -79,5 +79,9 @@ void useFakeInterfaces(std::vector<FakeInterface> interfaces, bool fail) {
     model::setInterfaceSource(&fakeQuery, &fakeRelease);
 }
 
-int interfaceListsReleased() { return released; }
-int nullInterfaceListsReleased() { return releasedNull; }
+int interfaceListsReleased() {
+    return released;
+}
+int nullInterfaceListsReleased() {
+    return releasedNull;
+}

@@ -33,6 +33,12 @@ HostId hostReceived(const char *cls, const char *selector, size_t index) {
     return arguments[index].object;
 }
 
-plist_t yes() { return plist_new_bool(1); }
-plist_t no() { return plist_new_bool(0); }
-plist_t text(const char *value) { return plist_new_string(value); }
+plist_t yes() {
+    return plist_new_bool(1);
+}
+plist_t no() {
+    return plist_new_bool(0);
+}
+plist_t text(const char *value) {
+    return plist_new_string(value);
+}

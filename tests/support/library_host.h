@@ -9,8 +9,8 @@
 #include "tests/support/preferences.h"
 
 struct HostSetup {
-    PrefEntries preferences;           // written before start-up
-    bool writePreferences = true;      // false: no file at start-up
+    PrefEntries preferences;      // written before start-up
+    bool writePreferences = true; // false: no file at start-up
     std::vector<std::string> withoutClasses;
     std::string processName = "SpringBoard";
     std::string executable = "/System/Library/CoreServices/SpringBoard.app/SpringBoard";

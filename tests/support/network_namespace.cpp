@@ -28,7 +28,8 @@ NamespaceRun inNetworkNamespace(const std::string &setup, const std::function<bo
         return {NamespaceRun::failed, ""};
     }
     if (WEXITSTATUS(status) == cannotMakeNamespace) {
-        return {NamespaceRun::unavailable, "this machine does not let the test make a network namespace with a veth pair"};
+        return {NamespaceRun::unavailable,
+                "this machine does not let the test make a network namespace with a veth pair"};
     }
     return {WEXITSTATUS(status) == 0 ? NamespaceRun::passed : NamespaceRun::failed, ""};
 }

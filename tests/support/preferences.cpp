@@ -28,7 +28,9 @@ TestDevice::~TestDevice() {
     std::filesystem::remove_all(root_, ignored);
 }
 
-std::filesystem::path TestDevice::preferenceFile() const { return model::devicePath(preferencePath); }
+std::filesystem::path TestDevice::preferenceFile() const {
+    return model::devicePath(preferencePath);
+}
 
 void TestDevice::writePreferences(PrefEntries entries, Encoding encoding) const {
     writeBytes(encodePreferences(std::move(entries), encoding));
@@ -47,7 +49,9 @@ void TestDevice::writeBytes(const std::string &bytes) const {
     std::filesystem::rename(staged, preferenceFile());
 }
 
-void TestDevice::removePreferences() const { std::filesystem::remove(preferenceFile()); }
+void TestDevice::removePreferences() const {
+    std::filesystem::remove(preferenceFile());
+}
 
 std::string fixtureBytes(const std::string &name) {
     std::ifstream in(std::filesystem::path(BRINDLEWICK_FIXTURES) / name, std::ios::binary);

@@ -46,7 +46,8 @@ void makePipe(int fds[2]) {
 
 } // namespace
 
-Finished runProgram(const std::string &program, const std::vector<std::string> &arguments, const std::string &input) {
+Finished runProgram(const std::string &program, const std::vector<std::string> &arguments,
+                    const std::string &input) {
     int in[2], out[2], err[2];
     makePipe(in);
     makePipe(out);
