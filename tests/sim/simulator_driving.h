@@ -32,3 +32,19 @@ inline long readsAbove(RunningProgram &running, long above) {
     }
     return reads;
 }
+
+// The count once deliveries have stopped arriving: the same over two readings 200 ms apart,
+// for a bounded number of tries. Posts that coalesce may still be arriving when the count first
+// moves.
+inline long settledReads(RunningProgram &running) {
+    long reads = preferenceReads(running);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        long again = preferenceReads(running);
+        if (again == reads) {
+            break;
+        }
+        reads = again;
+    }
+    return reads;
+}
