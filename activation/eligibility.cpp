@@ -25,33 +25,27 @@ bool isExcludedExecutable(HostId executablePath, HostId executableName) {
     return contains(executablePath, ".appex/");
 }
 
-} // namespace
-
-ProcessIdentity readProcessIdentity() {
-    ProcessIdentity identity = {0, nullptr, nullptr};
-    HostId info = hostProcessInfo();
-    if (!info) {
-        return identity;
-    }
-    identity.hasProcessInfo = 1;
-    identity.processName = hostProcessName(info);
-    // The arguments come through the class found by name; without it the list is absent.
-    identity.arguments = hostProcessArguments(hostProcessInfoOfClass(hostClassFromString("NSProcessInfo")));
-    return identity;
+// The launch arguments come through the class found by name; without it the list is absent.
+HostId processArguments() {
+    return hostProcessArguments(hostProcessInfoOfClass(hostClassFromString("NSProcessInfo")));
 }
 
-bool processIsEligible(const ProcessIdentity &identity) {
-    if (!identity.hasProcessInfo) {
+} // namespace
+
+bool processIsEligible() {
+    HostId info = hostProcessInfo();
+    if (!info) {
         return false;
     }
-    // A null name answers false: the home-screen test never fails on an absent name.
-    bool isSpringBoard = hostStringEquals(identity.processName, "SpringBoard");
+    // The literal is the receiver, so an absent name answers false and never raises.
+    bool isSpringBoard = hostLiteralEquals("SpringBoard", hostProcessName(info));
 
     // Even SpringBoard is not served without a path to look at.
-    if (hostCount(identity.arguments) == 0) {
+    HostId arguments = processArguments();
+    if (hostCount(arguments) == 0) {
         return false;
     }
-    HostId executablePath = hostObjectAtIndexedSubscript(identity.arguments, 0);
+    HostId executablePath = hostObjectAtIndexedSubscript(arguments, 0);
     if (!executablePath) {
         return false;
     }

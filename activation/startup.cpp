@@ -51,7 +51,7 @@ void startUp() {
                                     receivedNotification, hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION),
                                     nullptr, hostSuspensionBehaviorCoalesce);
     loadPrefs();
-    if (processIsEligible(readProcessIdentity())) {
+    if (processIsEligible()) {
         installEnabledGroups();
     }
 

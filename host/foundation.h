@@ -18,16 +18,19 @@ static const HostUInteger hostNotFound = (HostUInteger)__LONG_MAX__;
 extern "C" {
 #endif
 
-// A string that is never released, for a name the platform keeps (CFSTR). Each call may make a
-// new one: call it once per name.
+// The platform's constant string for `utf8` (CFSTR): the same object for the same text, never
+// released. The platform is asked once per text; later calls answer from what it gave.
 HostId hostConstantString(const char *utf8);
 // [NSString stringWithUTF8String:]: an autoreleased string, or null when `utf8` is null or is not
 // valid UTF-8.
 HostId hostStringWithUTF8String(const char *utf8);
 // Whether `object` is a string (isKindOfClass: NSString). Null answers false.
 HostBool hostIsString(HostId object);
-// [text isEqualToString:@literal]: exact equality, letter case included.
+// [text isEqualToString:@literal]: exact equality, letter case included; null text answers false.
 HostBool hostStringEquals(HostId text, const char *literal);
+// [@literal isEqualToString:text]: the same test with the literal as receiver, so null text is
+// simply unequal.
+HostBool hostLiteralEquals(const char *literal, HostId text);
 // [text rangeOfString:@literal]: case-sensitive substring search.
 struct HostRange hostRangeOfString(HostId text, const char *literal);
 // [text lastPathComponent] and [text lowercaseString]: autoreleased strings.
@@ -35,10 +38,11 @@ HostId hostLastPathComponent(HostId text);
 HostId hostLowercaseString(HostId text);
 
 // [[NSDictionary alloc] initWithContentsOfFile:@path]: a dictionary the caller owns, or null when
-// the file is absent, unreadable, not a property list, or its root is not a dictionary.
+// the file is absent, unreadable, not a property list, or its root is not a dictionary. `path` is
+// a constant, asked of the platform once like every literal here.
 HostId hostDictionaryWithContentsOfFile(const char *path);
 // [dictionary objectForKeyedSubscript:@key] and [dictionary objectForKey:@key]: the object stored
-// under `key`, not retained for the caller, or null.
+// under `key`, not retained for the caller, or null. Sent to a null dictionary too, which answers null.
 HostId hostObjectForKeyedSubscript(HostId dictionary, const char *key);
 HostId hostObjectForKey(HostId dictionary, const char *key);
 

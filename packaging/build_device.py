@@ -41,7 +41,8 @@ IMPORTS = {
     "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_objc_msgSend", "_sel_registerName"],
     "/System/Library/Frameworks/Foundation.framework/Foundation": ["_NSClassFromString"],
     "/System/Library/Frameworks/CoreFoundation.framework/CoreFoundation": [
-        "_CFNotificationCenterAddObserver", "_CFNotificationCenterGetDarwinNotifyCenter"],
+        "_CFNotificationCenterAddObserver", "_CFNotificationCenterGetDarwinNotifyCenter",
+        "___CFStringMakeConstantString"],
     "/usr/lib/libSystem.B.dylib": ["_freeifaddrs", "_getifaddrs", "_inet_ntoa", "_sched_yield",
                                    "dyld_stub_binder"],
     SUBSTRATE: ["_MSHookMessageEx"],
@@ -156,7 +157,8 @@ def compile_slice(directory, slice_name, layout):
     objects = []
     for source in (system, backend):
         obj = source.with_suffix(".o")
-        run(CLANG, *flags, "-c", source, "-o", obj)
+        language = ["-fno-objc-exceptions"] if info["old_linker"] and source == backend else []
+        run(CLANG, *flags, *language, "-c", source, "-o", obj)
         objects.append(obj)
     if info["old_linker"]:
         for obj in objects:

@@ -135,6 +135,17 @@ std::string jsonValue(const Value &value) {
     return "null";
 }
 
+// The pane's own reading of the file, as Settings reads it: not one of the library's calls.
+HostId lookUp(HostId dictionary, const std::string &key) {
+    HostStrongRef name = HostStrongRef::adopt(model::makeString(key));
+    return model::send<HostId>(dictionary, "objectForKey:", name.get());
+}
+
+bool truthOf(HostId value) {
+    return model::respondsTo(value, model::selector("boolValue")) &&
+           model::send<HostBool>(value, "boolValue");
+}
+
 std::string libraryFailure() {
     const char *error = dlerror();
     return error ? error : "unknown error";
@@ -423,12 +434,12 @@ Reply SimulatedHost::pane() const {
     std::string group;
     for (size_t i = 0; i < pane_.size(); ++i) {
         const PaneCell &cell = pane_[i];
-        HostId stored = hostObjectForKey(prefs.get(), cell.key.c_str());
+        HostId stored = lookUp(prefs.get(), cell.key);
+        bool on = truthOf(stored);
         Value value = cell.kind == PaneCell::Kind::truth
-                          ? Value{hostBoolValue(stored) ? Value::Kind::yes : Value::Kind::no, ""}
+                          ? Value{on ? Value::Kind::yes : Value::Kind::no, ""}
                           : Value{Value::Kind::text, model::stringValue(stored).value_or("")};
-        std::string shown =
-            cell.kind == PaneCell::Kind::truth ? (hostBoolValue(stored) ? "on" : "off") : formatValue(value);
+        std::string shown = cell.kind == PaneCell::Kind::truth ? (on ? "on" : "off") : formatValue(value);
         plain += (cell.group != group ? std::string(i ? " | " : "") + cell.group + ": " : ", ") + cell.label +
                  " " + shown;
         group = cell.group;

@@ -13,6 +13,7 @@ typedef HostRange NSRange;
 
 @interface NSObject
 + (id)alloc;
++ (Class)class;
 - (id)init;
 - (id)retain;
 - (oneway void)release;
@@ -52,6 +53,19 @@ typedef HostRange NSRange;
 @end
 
 extern "C" Class NSClassFromString(NSString *name);
+
+// A Foundation class by name, asked of the runtime once: a race only asks twice for the same answer.
+inline id foundationClass(const char *name, void **cache) {
+    void *cls = __atomic_load_n(cache, __ATOMIC_ACQUIRE);
+    if (!cls) {
+        cls = (void *)objc_getClass(name);
+        __atomic_store_n(cache, cls, __ATOMIC_RELEASE);
+    }
+    return (id)cls;
+}
+// What CFSTR compiles to without compiler-made constant strings: a uniqued string that lives as
+// long as the process.
+extern "C" NSString *__CFStringMakeConstantString(const char *text);
 extern "C" int sched_yield(void);
 
 // The interface list as the system lays it out: the entry is the same on Darwin and Linux up to

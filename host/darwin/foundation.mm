@@ -1,37 +1,68 @@
-// The Foundation messages the library sends. Temporaries are made with alloc/init and released
-// here, so nothing depends on a pool being in place on the calling thread.
+// The Foundation messages the library sends. Each literal becomes a constant string once and each
+// Foundation class is looked up once, so a call costs its messages and little else.
 #include "host/darwin/declarations.h"
+#include "host/sync.h"
 
 namespace {
 
-id classNamed(const char *name) {
-    return (id)objc_getClass(name);
+id stringClass() {
+    static void *cache;
+    return foundationClass("NSString", &cache);
 }
 
-// A string the caller releases.
-NSString *newString(const char *utf8) {
-    return [[classNamed("NSString") alloc] initWithUTF8String:utf8];
+// The constant strings asked of the platform so far, by text. Literals are few (under thirty), so
+// a short list searched by pointer, then by content, beats a call per use.
+struct Constant {
+    const char *text;
+    id string;
+};
+Constant constants[64];
+unsigned constantCount;
+HostSpinLock constantsLock;
+
+bool sameText(const char *a, const char *b) {
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
 }
 
 } // namespace
 
 extern "C" HostId hostConstantString(const char *utf8) {
-    return (HostId)newString(utf8);
+    HostLockGuard guard(&constantsLock);
+    for (unsigned i = 0; i < constantCount; ++i) {
+        if (constants[i].text == utf8) {
+            return (HostId)constants[i].string;
+        }
+    }
+    for (unsigned i = 0; i < constantCount; ++i) {
+        if (sameText(constants[i].text, utf8)) {
+            return (HostId)constants[i].string;
+        }
+    }
+    id made = __CFStringMakeConstantString(utf8);
+    if (constantCount < sizeof constants / sizeof constants[0]) {
+        constants[constantCount++] = Constant{utf8, made};
+    }
+    return (HostId)made;
 }
 
 extern "C" HostId hostStringWithUTF8String(const char *utf8) {
-    return utf8 ? (HostId)[classNamed("NSString") stringWithUTF8String:utf8] : nullptr;
+    return utf8 ? (HostId)[stringClass() stringWithUTF8String:utf8] : nullptr;
 }
 
 extern "C" HostBool hostIsString(HostId object) {
-    return [(id)object isKindOfClass:(Class)classNamed("NSString")] ? 1 : 0;
+    return [(id)object isKindOfClass:[stringClass() class]] ? 1 : 0;
 }
 
 extern "C" HostBool hostStringEquals(HostId text, const char *literal) {
-    NSString *other = newString(literal);
-    BOOL equal = [(NSString *)text isEqualToString:other];
-    [other release];
-    return equal ? 1 : 0;
+    return [(NSString *)text isEqualToString:(NSString *)hostConstantString(literal)] ? 1 : 0;
+}
+
+extern "C" HostBool hostLiteralEquals(const char *literal, HostId text) {
+    return [(NSString *)hostConstantString(literal) isEqualToString:(NSString *)text] ? 1 : 0;
 }
 
 extern "C" HostRange hostRangeOfString(HostId text, const char *literal) {
@@ -39,10 +70,7 @@ extern "C" HostRange hostRangeOfString(HostId text, const char *literal) {
     if (!text) {
         return HostRange{0, 0};
     }
-    NSString *other = newString(literal);
-    NSRange range = [(NSString *)text rangeOfString:other];
-    [other release];
-    return range;
+    return [(NSString *)text rangeOfString:(NSString *)hostConstantString(literal)];
 }
 
 extern "C" HostId hostLastPathComponent(HostId text) {
@@ -54,34 +82,17 @@ extern "C" HostId hostLowercaseString(HostId text) {
 }
 
 extern "C" HostId hostDictionaryWithContentsOfFile(const char *path) {
-    NSString *file = newString(path);
-    id dictionary = [[classNamed("NSDictionary") alloc] initWithContentsOfFile:file];
-    [file release];
-    return (HostId)dictionary;
+    static void *dictionaryClass;
+    id dictionary = [foundationClass("NSDictionary", &dictionaryClass) alloc];
+    return (HostId)[dictionary initWithContentsOfFile:(NSString *)hostConstantString(path)];
 }
-
-namespace {
-
-// Looks `key` up with `lookup`, a send to the dictionary, after making the key a string.
-template <typename Lookup> HostId valueForKey(HostId dictionary, const char *key, Lookup lookup) {
-    if (!dictionary) {
-        return nullptr;
-    }
-    NSString *name = newString(key);
-    id value = lookup((NSDictionary *)dictionary, name);
-    [name release];
-    return (HostId)value;
-}
-
-} // namespace
 
 extern "C" HostId hostObjectForKeyedSubscript(HostId dictionary, const char *key) {
-    return valueForKey(dictionary, key,
-                       [](NSDictionary *d, NSString *k) { return [d objectForKeyedSubscript:k]; });
+    return (HostId)[(NSDictionary *)dictionary objectForKeyedSubscript:(id)hostConstantString(key)];
 }
 
 extern "C" HostId hostObjectForKey(HostId dictionary, const char *key) {
-    return valueForKey(dictionary, key, [](NSDictionary *d, NSString *k) { return [d objectForKey:k]; });
+    return (HostId)[(NSDictionary *)dictionary objectForKey:(id)hostConstantString(key)];
 }
 
 extern "C" HostBool hostBoolValue(HostId object) {
@@ -101,14 +112,12 @@ extern "C" HostId hostObjectAtIndexedSubscript(HostId array, HostUInteger index)
 }
 
 extern "C" HostClass hostClassFromString(const char *name) {
-    NSString *text = newString(name);
-    Class found = NSClassFromString(text);
-    [text release];
-    return (HostClass)found;
+    return (HostClass)NSClassFromString((NSString *)hostConstantString(name));
 }
 
 extern "C" HostId hostProcessInfo(void) {
-    return (HostId)[classNamed("NSProcessInfo") processInfo];
+    static void *processInfoClass;
+    return (HostId)[foundationClass("NSProcessInfo", &processInfoClass) processInfo];
 }
 
 extern "C" HostId hostProcessInfoOfClass(HostClass cls) {

@@ -16,10 +16,9 @@ extern "C" int hostGetInterfaces(HostInterface *list) {
     return result;
 }
 
+// Also for a null list, after a failed query: the system's freeifaddrs does nothing with it.
 extern "C" void hostFreeInterfaces(HostInterface list) {
-    if (list) {
-        freeifaddrs(entry(list));
-    }
+    freeifaddrs(entry(list));
 }
 
 extern "C" HostInterface hostInterfaceNext(HostInterface handle) {

@@ -1,21 +1,24 @@
 // Reference counting and pools, sent as messages so they work on every runtime the library
-// meets: Apple's on the device, GCC's with GNUstep on Linux.
+// meets: Apple's on the device, GCC's with GNUstep on Linux. A null reference sends nothing.
 #include "host/darwin/declarations.h"
 
 extern "C" HostId hostRetain(HostId object) {
-    return (HostId)[(id)object retain];
+    return object ? (HostId)[(id)object retain] : nullptr;
 }
 
 extern "C" void hostRelease(HostId object) {
-    [(id)object release];
+    if (object) {
+        [(id)object release];
+    }
 }
 
 extern "C" HostId hostAutorelease(HostId object) {
-    return (HostId)[(id)object autorelease];
+    return object ? (HostId)[(id)object autorelease] : nullptr;
 }
 
 extern "C" void *hostAutoreleasePoolPush(void) {
-    return (void *)[[(id)objc_getClass("NSAutoreleasePool") alloc] init];
+    static void *poolClass;
+    return (void *)[[foundationClass("NSAutoreleasePool", &poolClass) alloc] init];
 }
 
 extern "C" void hostAutoreleasePoolPop(void *pool) {

@@ -3,6 +3,7 @@
 // in-process Darwin notify centre delivering on a thread of its own.
 #include <objc/runtime.h>
 
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,6 +33,7 @@ int centre; // its address is the centre's reference
 + (id)stringWithUTF8String:(const char *)text;
 + (id)alloc;
 - (id)init;
+- (id)initWithUTF8String:(const char *)text;
 - (void)release;
 - (const char *)UTF8String;
 @end
@@ -49,6 +51,17 @@ extern "C" void MSHookMessageEx(Class cls, SEL selector, IMP replacement, IMP *p
     // GCC's runtime rebuilds the dispatch table of the class it changed but leaves its subclasses'
     // tables with the old implementation; Apple's runtime flushes them all. Rebuild them too.
     __objc_update_dispatch_table_for_class(cls);
+}
+
+// CoreFoundation's uniqued constant strings: one per text, never released.
+extern "C" id __CFStringMakeConstantString(const char *text) {
+    static std::map<std::string, id> *made = new std::map<std::string, id>;
+    std::lock_guard guard(lock);
+    id &string = (*made)[text];
+    if (!string) {
+        string = [[(id)objc_getClass("NSString") alloc] initWithUTF8String:text];
+    }
+    return string;
 }
 
 extern "C" void *CFNotificationCenterGetDarwinNotifyCenter(void) {

@@ -16,7 +16,6 @@
 #include <iterator>
 #include <mutex>
 
-#include "host/interfaces.h"
 #include "host/model/foundation_kinds.h"
 #include "host/model/sharded_counter.h"
 
@@ -93,10 +92,6 @@ ProcessState &processState() {
 
 InterfaceQuery interfaceQuery = nullptr;
 InterfaceRelease interfaceRelease = nullptr;
-
-struct ifaddrs *entry(HostInterface handle) {
-    return reinterpret_cast<struct ifaddrs *>(handle);
-}
 
 } // namespace
 
@@ -186,91 +181,69 @@ void setInterfaceSource(InterfaceQuery query, InterfaceRelease release) {
     interfaceRelease = release;
 }
 
-} // namespace model
-
-using namespace model;
-
-extern "C" HostClass hostClassFromString(const char *name) {
-    {
-        std::lock_guard guard(deviceLock);
-        if (!processState().classFindable && std::string_view(name) == "NSProcessInfo") {
-            return nullptr;
-        }
-    }
-    Class *found = findClass(name);
-    return found ? found->handle() : nullptr;
-}
-
-extern "C" HostId hostProcessInfo(void) {
-    std::lock_guard guard(deviceLock);
-    ProcessState &state = processState();
-    return state.hasProcessInfo ? state.info->id() : nullptr;
-}
-
-extern "C" HostId hostProcessInfoOfClass(HostClass cls) {
-    if (!cls) {
-        return nullptr;
-    }
-    if (classOf(cls) != foundation().processInfo) {
-        raiseUnrecognized(reinterpret_cast<HostId>(cls), selector("processInfo"));
-    }
-    return hostProcessInfo();
-}
-
-extern "C" HostId hostProcessName(HostId info) {
-    return info ? as<ProcessInfo>(info, "processName").name() : nullptr;
-}
-
-extern "C" HostId hostProcessArguments(HostId info) {
-    return info ? as<ProcessInfo>(info, "arguments").arguments() : nullptr;
-}
-
-extern "C" void hostYieldThread(void) {
-    sched_yield();
-}
-
-extern "C" int hostGetInterfaces(HostInterface *list) {
+int getInterfaces(struct ifaddrs **list) {
     InterfaceQuery query;
     {
         std::lock_guard guard(deviceLock);
         query = interfaceQuery ? interfaceQuery : &::getifaddrs;
     }
-    struct ifaddrs *head = nullptr;
-    int result = query(&head);
-    if (result == 0) {
-        *list = reinterpret_cast<HostInterface>(head);
-    }
-    return result;
+    return query(list);
 }
 
-extern "C" void hostFreeInterfaces(HostInterface list) {
+void freeInterfaces(struct ifaddrs *list) {
     InterfaceRelease release;
     {
         std::lock_guard guard(deviceLock);
         release = interfaceRelease ? interfaceRelease : &::freeifaddrs;
     }
-    release(entry(list));
+    release(list);
 }
 
-extern "C" HostInterface hostInterfaceNext(HostInterface handle) {
-    return reinterpret_cast<HostInterface>(entry(handle)->ifa_next);
+namespace {
+
+HostId processInfo(HostId self, HostSel) {
+    if (classOf(reinterpret_cast<HostClass>(self)) != foundation().processInfo) {
+        raiseUnrecognized(self, selector("processInfo"));
+    }
+    std::lock_guard guard(deviceLock);
+    ProcessState &state = processState();
+    return state.hasProcessInfo ? state.info->id() : nullptr;
 }
 
-extern "C" const char *hostInterfaceName(HostInterface handle) {
-    return entry(handle)->ifa_name;
+HostId processName(HostId self, HostSel) {
+    return as<ProcessInfo>(self, "processName").name();
 }
 
-extern "C" int hostInterfaceFamily(HostInterface handle) {
-    const struct sockaddr *address = entry(handle)->ifa_addr;
-    return address ? address->sa_family : -1;
+HostId arguments(HostId self, HostSel) {
+    return as<ProcessInfo>(self, "arguments").arguments();
 }
 
-extern "C" uint32_t hostInterfaceIPv4Address(HostInterface handle) {
-    return reinterpret_cast<const struct sockaddr_in *>(entry(handle)->ifa_addr)->sin_addr.s_addr;
+} // namespace
+
+void addProcessInfoMethods(Class *cls) {
+    addClassMethod(cls, "processInfo", &processInfo);
+    addMethod(cls, "processName", &processName);
+    addMethod(cls, "arguments", &arguments);
 }
 
-extern "C" const char *hostInetNtoa(uint32_t networkOrderAddress) {
-    struct in_addr address;
-    address.s_addr = networkOrderAddress;
-    return inet_ntoa(address);
+} // namespace model
+
+using namespace model;
+
+extern "C" HostClass NSClassFromString(HostId name) {
+    std::optional<std::string> text = stringValue(name);
+    if (trace::enabled()) {
+        trace::record("NSClassFromString(" + trace::object(name) + ")");
+    }
+    if (!text) {
+        return nullptr;
+    }
+    {
+        std::lock_guard guard(deviceLock);
+        if (!processState().classFindable && *text == "NSProcessInfo") {
+            return nullptr;
+        }
+    }
+    Class *found = findClass(*text);
+    return found ? found->handle() : nullptr;
 }

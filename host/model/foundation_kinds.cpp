@@ -7,32 +7,6 @@
 namespace model {
 namespace {
 
-// NSString's boolValue: skip leading white space, then an optional sign and leading zeros; true
-// when the next character is Y, y, T, t or a digit 1 to 9. Trailing text is ignored.
-HostBool stringTruth(HostId self, HostSel) {
-    const std::string &text = as<String>(self, "boolValue").text();
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r' ||
-                               text[i] == '\f' || text[i] == '\v')) {
-        ++i;
-    }
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        ++i;
-    }
-    while (i < text.size() && text[i] == '0') {
-        ++i;
-    }
-    if (i == text.size()) {
-        return 0;
-    }
-    char c = text[i];
-    return (c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9')) ? 1 : 0;
-}
-
-HostBool numberTruth(HostId self, HostSel) {
-    return as<Number>(self, "boolValue").truth() ? 1 : 0;
-}
-
 FoundationClasses registerFoundation() {
     FoundationClasses f{};
     f.object = registerClass("NSObject", "");
@@ -43,8 +17,9 @@ FoundationClasses registerFoundation() {
     f.array = registerClass("NSArray", "NSObject");
     f.dictionary = registerClass("NSDictionary", "NSObject");
     f.processInfo = registerClass("NSProcessInfo", "NSObject");
-    addMethod(f.string, "boolValue", &stringTruth);
-    addMethod(f.number, "boolValue", &numberTruth);
+    f.autoreleasePool = registerClass("NSAutoreleasePool", "NSObject");
+    addFoundationMethods(f);
+    addProcessInfoMethods(f.processInfo);
     return f;
 }
 
@@ -145,6 +120,13 @@ void Dictionary::adopt(std::string key, Object *value) {
         slot->second->release();
         slot->second = value;
     }
+}
+
+void Dictionary::takeEntries(Dictionary &other) {
+    for (auto &[key, value] : other.entries_) {
+        adopt(key, value);
+    }
+    other.entries_.clear();
 }
 
 Object *Dictionary::find(std::string_view key) const {

@@ -11,7 +11,7 @@
 namespace model {
 
 struct FoundationClasses {
-    Class *object, *string, *number, *date, *data, *array, *dictionary, *processInfo;
+    Class *object, *string, *number, *date, *data, *array, *dictionary, *processInfo, *autoreleasePool;
 };
 // Registered on first use, before any other class can be.
 const FoundationClasses &foundation();
@@ -23,6 +23,8 @@ class String : public Object {
   public:
     explicit String(std::string utf8);
     const std::string &text() const { return text_; }
+    // For initWithUTF8String:, on a string that alloc made and no other thread has seen.
+    void assign(std::string utf8) { text_ = std::move(utf8); }
     std::string describe() const override { return text_; }
     static String *constant(std::string_view utf8); // interned and never freed
 
@@ -82,6 +84,8 @@ class Dictionary : public Object {
     void adopt(std::string key, Object *value);
     Object *find(std::string_view key) const;
     size_t size() const { return entries_.size(); }
+    // Moves every entry of `other` into this dictionary, for initWithContentsOfFile:.
+    void takeEntries(Dictionary &other);
 
   private:
     std::map<std::string, Object *, std::less<>> entries_;
@@ -96,8 +100,15 @@ class Token : public Object {
     std::string name_;
 };
 
+// Foundation's methods, added to the classes as they are registered.
+void addFoundationMethods(const FoundationClasses &classes);
+void addProcessInfoMethods(Class *processInfo);
+
 // The object behind `id` as the kind a message needs; raises as the platform does otherwise.
 template <typename Kind> Kind &as(HostId id, const char *selectorName) {
+    if (!id) {
+        throw HostException(std::string(selectorName) + ": nil argument");
+    }
     auto *kind = dynamic_cast<Kind *>(object(id));
     if (!kind) {
         raiseUnrecognized(id, selector(selectorName));

@@ -63,24 +63,42 @@ Object *object(HostId id);
 // Mortal objects currently alive in the process.
 long liveObjects();
 
+// A method as the runtime keeps it: the implementation and its types in the platform's encoding
+// (result, receiver '@', selector ':', then each argument), so a bridge to other code knows how
+// to pass its arguments.
+struct Method {
+    HostImp imp = nullptr;
+    const char *types = nullptr;
+};
+
 class Class : public Object {
   public:
+    // What `alloc` makes for this class: a new object the caller owns.
+    using Allocator = Object *(*)(Class *cls);
+
     Class(std::string name, Class *superclass, Class *isa);
     const std::string &name() const { return name_; }
     Class *superclass() const { return superclass_; }
     HostClass handle() { return reinterpret_cast<HostClass>(this); }
-    // The implementation of `selector` on this class or the nearest superclass, or null.
-    HostImp lookup(HostSel selector) const;
-    HostImp ownMethod(HostSel selector) const;
-    void setMethod(HostSel selector, HostImp imp);
+    bool isMetaclass() const { return metaclass_; }
+    // The method for `selector` on this class or the nearest superclass; a null imp when none.
+    Method lookup(HostSel selector) const;
+    Method ownMethod(HostSel selector) const;
+    // Adds or replaces a method. A replacement keeps the types of the method it replaces.
+    void setMethod(HostSel selector, HostImp imp, const char *types = nullptr);
     bool isKindOf(const Class *other) const;
     std::string describe() const override { return name_; }
+    Allocator allocator() const;
+    void setAllocator(Allocator make) { allocator_ = make; }
 
-    using MethodList = std::vector<std::pair<HostSel, HostImp>>;
+    using MethodList = std::vector<std::pair<HostSel, Method>>;
 
   private:
+    friend Class *registerClass(const std::string &name, const std::string &superclassName);
     std::string name_;
     Class *superclass_;
+    bool metaclass_ = false;
+    Allocator allocator_ = nullptr; // inherited when null
     // Replaced whole on every change and never freed, so a lookup reads it without a lock, as
     // the real runtime reads its method caches.
     std::atomic<const MethodList *> methods_{new MethodList};
@@ -95,13 +113,31 @@ Class *findClass(const std::string &name);
 HostSel selector(const char *name);
 const char *selectorName(HostSel selector);
 
+// The platform's type encoding of each kind the model's methods take and return.
+template <typename T> struct TypeCode;
+template <> struct TypeCode<void> { static constexpr const char *code = "v"; };
+template <> struct TypeCode<HostId> { static constexpr const char *code = "@"; };
+template <> struct TypeCode<HostClass> { static constexpr const char *code = "#"; };
+template <> struct TypeCode<HostSel> { static constexpr const char *code = ":"; };
+template <> struct TypeCode<const char *> { static constexpr const char *code = "r*"; };
+template <> struct TypeCode<HostBool> { static constexpr const char *code = "c"; };
+template <> struct TypeCode<HostUInteger> { static constexpr const char *code = "Q"; };
+template <> struct TypeCode<HostRange> { static constexpr const char *code = "{_NSRange=QQ}"; };
+
+// The encoding of a method with this signature, kept for the life of the process.
+template <typename R, typename... A> const char *methodTypes() {
+    static const std::string types =
+        std::string(TypeCode<R>::code) + "@:" + (std::string() + ... + TypeCode<A>::code);
+    return types.c_str();
+}
+
 template <typename R, typename... A>
 void addMethod(Class *cls, const char *name, R (*imp)(HostId, HostSel, A...)) {
-    cls->setMethod(selector(name), reinterpret_cast<HostImp>(imp));
+    cls->setMethod(selector(name), reinterpret_cast<HostImp>(imp), methodTypes<R, A...>());
 }
 template <typename R, typename... A>
 void addClassMethod(Class *cls, const char *name, R (*imp)(HostId, HostSel, A...)) {
-    cls->isa()->setMethod(selector(name), reinterpret_cast<HostImp>(imp));
+    cls->isa()->setMethod(selector(name), reinterpret_cast<HostImp>(imp), methodTypes<R, A...>());
 }
 
 bool respondsTo(HostId receiver, HostSel selector);
@@ -114,7 +150,7 @@ template <typename R = void, typename... A> R send(HostId receiver, const char *
         return R();
     }
     HostSel sel = selector(name);
-    HostImp imp = object(receiver)->isa()->lookup(sel);
+    HostImp imp = object(receiver)->isa()->lookup(sel).imp;
     if (!imp) {
         raiseUnrecognized(receiver, sel);
     }
@@ -126,15 +162,20 @@ template <typename R = void, typename... A> R sendToClass(const char *cls, const
 }
 
 // Drains what was autoreleased on this thread since it was made.
+// The pools are the platform's own: these never show as calls of the library.
+size_t pushAutoreleasePool();
+void popAutoreleasePool(size_t depth);
+HostId autorelease(HostId object);
+
 class AutoreleasePool {
   public:
-    AutoreleasePool() : token_(hostAutoreleasePoolPush()) {}
+    AutoreleasePool() : depth_(pushAutoreleasePool()) {}
     AutoreleasePool(const AutoreleasePool &) = delete;
     AutoreleasePool &operator=(const AutoreleasePool &) = delete;
-    ~AutoreleasePool() { hostAutoreleasePoolPop(token_); }
+    ~AutoreleasePool() { popAutoreleasePool(depth_); }
 
   private:
-    void *token_;
+    size_t depth_;
 };
 
 // What the interception facility and the class lookup saw, in call order.
@@ -187,6 +228,9 @@ void setProcess(const ProcessSetup &setup);
 using InterfaceQuery = int (*)(struct ifaddrs **);
 using InterfaceRelease = void (*)(struct ifaddrs *);
 void setInterfaceSource(InterfaceQuery query, InterfaceRelease release);
+// The device's getifaddrs and freeifaddrs, from that source; this machine's layout of the list.
+int getInterfaces(struct ifaddrs **list);
+void freeInterfaces(struct ifaddrs *list);
 
 // The notify centre.
 struct ObserverRegistration {
@@ -202,4 +246,23 @@ std::vector<ObserverRegistration> observerRegistrations();
 // delivery thread, when it returns; other processes' observers are called soon after.
 void postDarwinNotification(const std::string &name, const void *object = nullptr, HostId userInfo = nullptr);
 
+// The platform calls the library makes, as text, in the order made: C calls as `name(args)`,
+// messages as `-[Kind selector:argument]`. Off until enabled; kept until taken.
+namespace trace {
+void enable(bool on);
+bool enabled();
+void record(std::string call);
+std::vector<std::string> take();
+
+// How an argument reads in a call.
+std::string quoted(std::string_view text);
+std::string object(HostId object);
+std::string selector(HostSel selector);
+// `-[Kind selector:argument ...]`, `+[Class selector]` for a class, `-[nil selector]`.
+std::string message(HostId receiver, HostSel selector, const std::vector<std::string> &arguments);
+} // namespace trace
+
 } // namespace model
+
+// Foundation's C function, as the library's platform finds a class by its name.
+extern "C" HostClass NSClassFromString(HostId name);

@@ -219,12 +219,24 @@ void postDarwinNotification(const std::string &name, const void *object, HostId 
 using namespace model;
 
 extern "C" HostNotifyCenter CFNotificationCenterGetDarwinNotifyCenter(void) {
+    if (trace::enabled()) {
+        trace::record("CFNotificationCenterGetDarwinNotifyCenter()");
+    }
     return centre().handle();
 }
 
 extern "C" void CFNotificationCenterAddObserver(HostNotifyCenter center, const void *observer,
                                                 HostNotificationCallback callback, HostId name,
                                                 const void *object, long suspensionBehavior) {
+    if (trace::enabled()) {
+        trace::record(std::string("CFNotificationCenterAddObserver(") +
+                      (center == centre().handle() ? "darwin"
+                       : center                    ? "center"
+                                                   : "nil") +
+                      ", " + (observer ? "observer" : "nil") + ", " + (callback ? "callback" : "nil") + ", " +
+                      trace::object(name) + ", " + (object ? "object" : "nil") + ", " +
+                      std::to_string(suspensionBehavior) + ")");
+    }
     std::optional<std::string> text = stringValue(name);
     if (!center || !callback || !text) {
         return;

@@ -120,39 +120,49 @@ Class::Class(std::string name, Class *superclass, Class *isa)
     makeImmortal();
 }
 
-HostImp Class::lookup(HostSel sel) const {
+Method Class::lookup(HostSel sel) const {
     for (const Class *cls = this; cls; cls = cls->superclass_) {
-        if (HostImp imp = cls->ownMethod(sel)) {
-            return imp;
+        if (Method method = cls->ownMethod(sel); method.imp) {
+            return method;
         }
     }
-    return nullptr;
+    return {};
 }
 
-HostImp Class::ownMethod(HostSel sel) const {
-    for (const auto &[known, imp] : *methods_.load(std::memory_order_acquire)) {
+Method Class::ownMethod(HostSel sel) const {
+    for (const auto &[known, method] : *methods_.load(std::memory_order_acquire)) {
         if (known == sel) {
-            return imp;
+            return method;
         }
     }
-    return nullptr;
+    return {};
 }
 
-void Class::setMethod(HostSel sel, HostImp imp) {
+void Class::setMethod(HostSel sel, HostImp imp, const char *types) {
     std::unique_lock guard(runtime().lock);
     auto *replacement = new MethodList(*methods_.load(std::memory_order_relaxed));
     bool replaced = false;
     for (auto &[known, current] : *replacement) {
         if (known == sel) {
-            current = imp;
+            current.imp = imp;
+            current.types = types ? types : current.types;
             replaced = true;
         }
     }
     if (!replaced) {
-        replacement->emplace_back(sel, imp);
+        replacement->emplace_back(sel, Method{imp, types});
     }
     // The list it replaces stays allocated: a lookup on another thread may still be reading it.
     runtime().retiredMethodLists.push_back(methods_.exchange(replacement, std::memory_order_acq_rel));
+}
+
+Class::Allocator Class::allocator() const {
+    for (const Class *cls = this; cls; cls = cls->superclass_) {
+        if (cls->allocator_) {
+            return cls->allocator_;
+        }
+    }
+    return nullptr;
 }
 
 bool Class::isKindOf(const Class *other) const {
@@ -188,8 +198,14 @@ Class *registerClass(const std::string &name, const std::string &superclassName)
     if (rt.classes.count(name)) {
         throw HostException("class " + name + " is already defined");
     }
-    auto *metaclass = new Class(name + " (class)", superclass ? superclass->isa() : nullptr, nullptr);
+    // A root class's metaclass inherits from the root class, so class objects answer its methods.
+    Class *metaSuperclass = superclass ? superclass->isa() : nullptr;
+    auto *metaclass = new Class(name, metaSuperclass, nullptr);
+    metaclass->metaclass_ = true;
     auto *cls = new Class(name, superclass, metaclass);
+    if (!superclass) {
+        metaclass->superclass_ = cls;
+    }
     rt.classes.emplace(name, cls);
     return cls;
 }
@@ -231,12 +247,14 @@ const char *selectorName(HostSel sel) {
 }
 
 bool respondsTo(HostId receiver, HostSel sel) {
-    return receiver && object(receiver)->isa()->lookup(sel);
+    return receiver && object(receiver)->isa()->lookup(sel).imp;
 }
 
 void raiseUnrecognized(HostId receiver, HostSel sel) {
-    throw HostException("-[" + object(receiver)->isa()->name() + " " + selectorName(sel) +
-                        "]: unrecognized selector sent to instance");
+    Class *isa = object(receiver)->isa();
+    throw HostException(std::string(isa->isMetaclass() ? "+[" : "-[") + isa->name() + " " +
+                        selectorName(sel) + "]: unrecognized selector sent to " +
+                        (isa->isMetaclass() ? "class" : "instance"));
 }
 
 std::vector<HookRecord> hookRecords() {
@@ -263,11 +281,37 @@ std::vector<std::string> classLookups() {
     return rt.lookups;
 }
 
+size_t pushAutoreleasePool() {
+    PoolStack &stack = pools();
+    stack.marks.push_back(stack.objects.size());
+    return stack.marks.size();
+}
+
+void popAutoreleasePool(size_t depth) {
+    PoolStack &stack = pools();
+    if (depth == 0 || depth > stack.marks.size()) {
+        throw HostException("autorelease pool popped out of order");
+    }
+    size_t mark = stack.marks[depth - 1];
+    stack.marks.resize(depth - 1);
+    stack.drainTo(mark);
+}
+
+HostId autorelease(HostId obj) {
+    if (obj) {
+        pools().objects.push_back(object(obj));
+    }
+    return obj;
+}
+
 } // namespace model
 
 using namespace model;
 
 extern "C" HostClass objc_getClass(const char *name) {
+    if (trace::enabled()) {
+        trace::record("objc_getClass(" + trace::quoted(name) + ")");
+    }
     Class *found = findClass(name);
     Runtime &rt = runtime();
     std::lock_guard guard(rt.recordLock);
@@ -279,10 +323,17 @@ extern "C" HostClass objc_getClass(const char *name) {
 }
 
 extern "C" HostSel sel_registerName(const char *name) {
+    if (trace::enabled()) {
+        trace::record("sel_registerName(" + trace::quoted(name) + ")");
+    }
     return selector(name);
 }
 
 extern "C" void MSHookMessageEx(HostClass cls, HostSel sel, HostImp replacement, HostImp *previous) {
+    if (trace::enabled()) {
+        trace::record("MSHookMessageEx(" + (cls ? classOf(cls)->name() : std::string("nil")) + ", " +
+                      selectorName(sel) + ", replacement, &previous)");
+    }
     if (!cls) {
         std::string name;
         {
@@ -294,7 +345,7 @@ extern "C" void MSHookMessageEx(HostClass cls, HostSel sel, HostImp replacement,
     }
     Class *target = classOf(cls);
     // Inherited methods count: the replacement goes on the named class, over what it inherits.
-    HostImp displaced = target->lookup(sel);
+    HostImp displaced = target->lookup(sel).imp;
     if (!displaced) {
         record(target->name(), sel, HookOutcome::noMethod);
         return;
@@ -302,41 +353,4 @@ extern "C" void MSHookMessageEx(HostClass cls, HostSel sel, HostImp replacement,
     *previous = displaced;
     target->setMethod(sel, replacement);
     record(target->name(), sel, HookOutcome::installed);
-}
-
-extern "C" HostId hostRetain(HostId obj) {
-    if (obj) {
-        object(obj)->retain();
-    }
-    return obj;
-}
-
-extern "C" void hostRelease(HostId obj) {
-    if (obj) {
-        object(obj)->release();
-    }
-}
-
-extern "C" HostId hostAutorelease(HostId obj) {
-    if (obj) {
-        pools().objects.push_back(object(obj));
-    }
-    return obj;
-}
-
-extern "C" void *hostAutoreleasePoolPush(void) {
-    PoolStack &stack = pools();
-    stack.marks.push_back(stack.objects.size());
-    return reinterpret_cast<void *>(stack.marks.size());
-}
-
-extern "C" void hostAutoreleasePoolPop(void *token) {
-    PoolStack &stack = pools();
-    auto depth = reinterpret_cast<size_t>(token);
-    if (depth == 0 || depth > stack.marks.size()) {
-        throw HostException("autorelease pool popped out of order");
-    }
-    size_t mark = stack.marks[depth - 1];
-    stack.marks.resize(depth - 1);
-    stack.drainTo(mark);
 }

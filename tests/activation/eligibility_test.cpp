@@ -15,15 +15,13 @@ struct Case {
 
 bool decide(const Case &c) {
     model::AutoreleasePool pool;
-    std::vector<HostStrongRef> held;
-    std::vector<HostId> elements;
-    for (const std::string &argument : c.arguments) {
-        held.push_back(HostStrongRef::adopt(model::makeString(argument)));
-        elements.push_back(held.back().get());
+    model::ProcessSetup setup;
+    if (c.processName) {
+        setup.processName = c.processName;
     }
-    HostStrongRef arguments = HostStrongRef::adopt(model::makeArray(elements));
-    HostStrongRef name = HostStrongRef::adopt(c.processName ? model::makeString(c.processName) : nullptr);
-    return processIsEligible(ProcessIdentity{1, name.get(), arguments.get()});
+    setup.arguments = c.arguments;
+    model::setProcess(setup);
+    return processIsEligible();
 }
 
 const std::string app = "/var/containers/Bundle/Application/0A1B/Maps.app/Maps";
@@ -64,35 +62,24 @@ TEST(ProcessIsEligible, ApplicationsAreServedUnlessExcluded) {
     }
 }
 
-TEST(ProcessIsEligible, NoProcessInformationIsNeverServed) {
-    EXPECT_FALSE(processIsEligible(ProcessIdentity{0, nullptr, nullptr}));
-}
-
-TEST(ReadProcessIdentity, ComesFromTheProcessInformationObject) {
+TEST(ProcessIsEligible, WithoutProcessInformationOrItsClassNothingIsServed) {
     inFreshProcess([] {
+        model::AutoreleasePool pool;
         model::ProcessSetup setup;
         setup.processName = "SpringBoard";
         setup.arguments = {"/System/Library/CoreServices/SpringBoard.app/SpringBoard"};
         model::setProcess(setup);
-        EXPECT_TRUE(processIsEligible(readProcessIdentity()));
+        EXPECT_TRUE(processIsEligible());
 
         setup.classFindableByName = false; // the arguments come through the class found by name
         model::setProcess(setup);
-        ProcessIdentity identity = readProcessIdentity();
-        EXPECT_EQ(identity.arguments, nullptr);
-        EXPECT_FALSE(processIsEligible(identity));
+        EXPECT_FALSE(processIsEligible());
 
         setup.classFindableByName = true;
         setup.hasProcessInfo = false;
         model::setProcess(setup);
-        identity = readProcessIdentity();
-        EXPECT_EQ(identity.hasProcessInfo, 0);
-        EXPECT_EQ(identity.processName, nullptr);
+        EXPECT_FALSE(processIsEligible());
     });
-}
-
-TEST(ReadProcessIdentity, ThisTestProgramIsNotAnApplication) {
-    EXPECT_FALSE(processIsEligible(readProcessIdentity()));
 }
 
 } // namespace

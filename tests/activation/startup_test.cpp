@@ -81,7 +81,13 @@ TEST(StartUp, EveryFlagOnInstallsAllNineteenSitesInTableOrder) {
             "SBTelephonyManager",          "STTelephonyStateProvider",   "SBTelephonyManager",
             "STTelephonyStatusDomainData", "STTelephonyStateProvider",   "STMutableTelephonyStatusDomainData",
         };
-        EXPECT_EQ(model::classLookups(), lookups);
+        std::vector<std::string> hostLookups; // the platform's own Foundation classes aside
+        for (const std::string &name : model::classLookups()) {
+            if (name.rfind("NS", 0) != 0) {
+                hostLookups.push_back(name);
+            }
+        }
+        EXPECT_EQ(hostLookups, lookups);
     });
 }
 
