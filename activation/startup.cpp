@@ -46,10 +46,12 @@ void startUp() {
     void *pool = hostAutoreleasePoolPush();
 
     // The observer is never removed and the registration's outcome is not needed: every reloading
-    // replacement reads the file again anyway.
-    CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
-                                    receivedNotification, hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION),
-                                    nullptr, hostSuspensionBehaviorCoalesce);
+    // replacement reads the file again anyway. The centre is asked for first, as the registration's
+    // first argument, whatever order a compiler evaluates arguments in.
+    HostNotifyCenter center = CFNotificationCenterGetDarwinNotifyCenter();
+    HostId name = hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION);
+    CFNotificationCenterAddObserver(center, nullptr, receivedNotification, name, nullptr,
+                                    hostSuspensionBehaviorCoalesce);
     loadPrefs();
     if (processIsEligible()) {
         installEnabledGroups();

@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "emulator/processor.h"
 #include "host/model/model.h"
 #include "sim/command_line.h"
 #include "sim/json.h"
@@ -17,6 +18,7 @@
 namespace {
 
 constexpr int badInput = 2;
+constexpr int crashed = 3;
 
 std::filesystem::path executableDirectory() {
     std::error_code failed;
@@ -40,6 +42,10 @@ class Session {
             complain(error.what(), where);
         } catch (const model::HostException &error) {
             complain(std::string("the host raised: ") + error.what(), where);
+        } catch (const emulator::Fault &error) {
+            // The library crashed its process, as it would SpringBoard: nothing after it runs.
+            complain(std::string("the library crashed: ") + error.what(), where);
+            std::exit(crashed);
         }
     }
 
@@ -122,5 +128,8 @@ int main(int argc, char **argv) {
     } catch (const sim::InputError &error) {
         std::cerr << "brindlewick-sim: " << error.what() << std::endl;
         return badInput;
+    } catch (const emulator::Fault &error) {
+        std::cerr << "brindlewick-sim: the library crashed while loading: " << error.what() << std::endl;
+        return crashed;
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "emulator/macho/image.h"
 #include "host/model/telephony.h"
 #include "sim/command_line.h"
 
@@ -18,9 +19,13 @@ const char *const usage =
     "  --without-class CLASS  the host lacks CLASS (repeatable)\n"
     "  --operator NAME        the network's operator name given at boot (default Carrier)\n"
     "  --no-library           run the host without loading the library\n"
+    "  --library PATH         load PATH: a native shared library (dlopen), or a Mach-O device library,\n"
+    "                         thin or fat, whose machine code then runs under CPU emulation\n"
+    "  --arch ARCH            the slice of a device library to run: armv7, armv7s, arm64 or arm64e\n"
+    "  --trace                record the platform calls the library makes, for the trace command\n"
     "  --json                 one JSON object per printed line\n"
     "commands: call CLASS SELECTOR [ARG ...] | status | hooks | reads | post NAME\n"
-    "          set KEY VALUE | unset KEY | pane\n"
+    "          set KEY VALUE | unset KEY | pane | trace | instructions\n"
     "  an ARG is \"text\", nil, YES, NO, an integer or @NAME\n"
     "With no COMMAND, commands are read from standard input, one per line.\n";
 
@@ -64,6 +69,16 @@ Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot) {
             options.operatorName = value(arg);
         } else if (arg == "--no-library") {
             options.noLibrary = true;
+        } else if (arg == "--library") {
+            options.library = value(arg);
+        } else if (arg == "--arch") {
+            std::string arch = value(arg);
+            if (!emulator::macho::archNamed(arch)) {
+                throw InputError("--arch: " + arch + " is none of armv7, armv7s, arm64, arm64e");
+            }
+            options.arch = arch;
+        } else if (arg == "--trace") {
+            options.trace = true;
         } else if (arg == "--json") {
             options.json = true;
         } else if (arg == "--help") {

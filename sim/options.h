@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ struct Options {
     bool noProcessInfo = false;
     std::vector<std::string> withoutClasses;
     bool noLibrary = false;
+    std::string library;             // empty: the built native library beside the simulator
+    std::optional<std::string> arch; // the slice of a Mach-O library to run
+    bool trace = false;
     bool json = false;
     std::string operatorName = "Carrier";
     std::vector<std::string> commands;

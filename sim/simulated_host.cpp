@@ -4,7 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 
+#include "emulator/emulated_library.h"
 #include "host/model/model.h"
 #include "host/model/telephony.h"
 #include "sim/json.h"
@@ -137,7 +139,7 @@ std::string jsonValue(const Value &value) {
 
 // The pane's own reading of the file, as Settings reads it: not one of the library's calls.
 HostId lookUp(HostId dictionary, const std::string &key) {
-    HostStrongRef name = HostStrongRef::adopt(model::makeString(key));
+    model::Ref name = model::Ref::adopt(model::makeString(key));
     return model::send<HostId>(dictionary, "objectForKey:", name.get());
 }
 
@@ -176,12 +178,15 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     model::setProcess(process);
     model::telephony::install(options.withoutClasses);
 
-    if (!options.noLibrary && !dlopen(libraryPath.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-        throw InputError("cannot load the library: " + libraryFailure());
+    model::trace::enable(options.trace);
+    if (!options.noLibrary) {
+        load(options.library.empty() ? libraryPath : options.library, options);
+    } else if (!options.library.empty() || options.arch) {
+        throw InputError("--no-library runs the host alone: --library and --arch have nothing to load");
     }
     // Registering on the network, the host hands both telephony classes the operator's name.
     model::AutoreleasePool pool;
-    HostStrongRef name = HostStrongRef::adopt(model::makeString(options.operatorName));
+    model::Ref name = model::Ref::adopt(model::makeString(options.operatorName));
     HostId context = objectNamed("subscription");
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
         model::send(model::telephony::instance(cls),
@@ -189,10 +194,39 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     }
 }
 
+// As the loader maps a library into a starting process: a native one with dlopen, a device one
+// under emulation. Either way its initializer has run when this returns.
+void SimulatedHost::load(const std::string &path, const Options &options) {
+    std::ifstream file(path, std::ios::binary);
+    char start[4] = {};
+    if (!file.read(start, sizeof start)) {
+        throw InputError("cannot read the library " + path);
+    }
+    if (!emulator::looksLikeMachO(std::string_view(start, sizeof start))) {
+        if (options.arch) {
+            throw InputError("--arch picks a slice of a Mach-O device library, and " + path + " is none");
+        }
+        if (!dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+            throw InputError("cannot load the library: " + libraryFailure());
+        }
+        return;
+    }
+    std::optional<emulator::macho::Arch> arch;
+    if (options.arch) {
+        arch = emulator::macho::archNamed(*options.arch);
+    }
+    try {
+        // Never unloaded, as a library mapped into a process is not: the platform keeps its functions.
+        emulated_ = new emulator::EmulatedLibrary(path, arch, options.executable);
+    } catch (const emulator::macho::LoadError &error) {
+        throw InputError("cannot load the library: " + std::string(error.what()));
+    }
+}
+
 HostId SimulatedHost::objectNamed(const std::string &name) {
     auto found = objects_.find(name);
     if (found == objects_.end()) {
-        found = objects_.emplace(name, HostStrongRef::adopt(model::makeToken(name))).first;
+        found = objects_.emplace(name, model::Ref::adopt(model::makeToken(name))).first;
     }
     return found->second.get();
 }
@@ -200,10 +234,10 @@ HostId SimulatedHost::objectNamed(const std::string &name) {
 HostId SimulatedHost::toObject(const Value &value) {
     switch (value.kind) {
     case Value::Kind::text:
-        made_.push_back(HostStrongRef::adopt(model::makeString(value.text)));
+        made_.push_back(model::Ref::adopt(model::makeString(value.text)));
         return made_.back().get();
     case Value::Kind::integer:
-        made_.push_back(HostStrongRef::adopt(model::makeInteger(value.integer)));
+        made_.push_back(model::Ref::adopt(model::makeInteger(value.integer)));
         return made_.back().get();
     case Value::Kind::nil:
         return nullptr;
@@ -272,6 +306,21 @@ Reply SimulatedHost::run(std::string_view line) {
     if (verb.text == "pane") {
         expectCount(1);
         return pane();
+    }
+    if (verb.text == "trace") {
+        expectCount(1);
+        return trace();
+    }
+    if (verb.text == "instructions") {
+        expectCount(1);
+        if (!emulated_) {
+            throw InputError("instructions are counted only for a device library under emulation");
+        }
+        uint64_t now = emulated_->instructions();
+        uint64_t since = now - instructionsShown_;
+        instructionsShown_ = now;
+        return {"instructions " + std::to_string(since),
+                "{\"command\":\"instructions\",\"instructions\":" + std::to_string(since) + "}"};
     }
     if (verb.text == "post") {
         expectCount(2);
@@ -376,7 +425,7 @@ Reply SimulatedHost::status() {
     json += "}";
 
     HostId aggregator = model::telephony::instance("SBStatusBarStateAggregator");
-    HostStrongRef simState = HostStrongRef::adopt(model::makeString(simStatus));
+    model::Ref simState = model::Ref::adopt(model::makeString(simStatus));
     Value sim = aggregator
                     ? describe(model::send<HostId>(aggregator, "_displayStringForSIMStatus:", simState.get()))
                     : Value{Value::Kind::object, "absent"};
@@ -427,8 +476,8 @@ Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
 Reply SimulatedHost::pane() const {
     model::AutoreleasePool pool;
     // Read here, not through the platform: the pane's reading is not one of the library's.
-    HostStrongRef prefs =
-        HostStrongRef::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
+    model::Ref prefs =
+        model::Ref::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
     std::string plain;
     std::string json = "{\"command\":\"pane\",\"cells\":[";
     std::string group;
@@ -448,6 +497,22 @@ Reply SimulatedHost::pane() const {
                 ",\"value\":" + jsonValue(value) + "}";
     }
     return {plain, json + "]}"};
+}
+
+// The platform calls the library made since the last trace, in order.
+Reply SimulatedHost::trace() {
+    if (!model::trace::enabled()) {
+        throw InputError("trace needs --trace, which records the calls from the start");
+    }
+    std::string plain;
+    std::string json = "{\"command\":\"trace\",\"calls\":[";
+    bool first = true;
+    for (const std::string &call : model::trace::take()) {
+        plain += (first ? "" : "; ") + call;
+        json += (first ? "" : ",") + jsonString(call);
+        first = false;
+    }
+    return {first ? "none" : plain, json + "]}"};
 }
 
 Reply SimulatedHost::hooks() const {

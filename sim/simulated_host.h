@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/objects.h"
+#include "emulator/emulated_library.h"
+#include "host/model/model.h"
 #include "sim/command_line.h"
 #include "sim/options.h"
 #include "sim/settings_pane.h"
@@ -32,7 +33,9 @@ class SimulatedHost {
     Reply status();
 
   private:
+    void load(const std::string &path, const Options &options);
     Reply call(const std::vector<Token> &tokens);
+    Reply trace();
     Reply hooks() const;
     Reply edit(const std::vector<Token> &tokens);
     Reply pane() const;
@@ -41,10 +44,12 @@ class SimulatedHost {
     HostId toObject(const Value &value);
     Value describe(HostId object) const;
 
-    std::map<std::string, HostStrongRef> objects_; // @NAME, the same object for a whole run
-    std::vector<HostStrongRef> made_;              // text and numbers given as arguments
+    std::map<std::string, model::Ref> objects_; // @NAME, the same object for a whole run
+    std::vector<model::Ref> made_;              // text and numbers given as arguments
     std::vector<PaneCell> pane_;
     std::filesystem::path preferenceFile_;
+    emulator::EmulatedLibrary *emulated_ = nullptr;
+    uint64_t instructionsShown_ = 0;
 };
 
 } // namespace sim

@@ -4,6 +4,7 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 #include <sched.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <map>
@@ -71,7 +72,7 @@ struct ifaddrs *entry(HostInterface handle) {
 
 extern "C" HostId __CFStringMakeConstantString(const char *utf8) {
     if (trace::enabled()) {
-        trace::record("__CFStringMakeConstantString(" + trace::quoted(utf8) + ")");
+        trace::record(trace::call("__CFStringMakeConstantString", {trace::quoted(utf8)}));
     }
     return String::constant(utf8)->id();
 }
@@ -113,10 +114,7 @@ extern "C" void hostAutoreleasePoolPop(void *pool) {
 }
 
 extern "C" void hostYieldThread(void) {
-    if (trace::enabled()) {
-        trace::record("sched_yield()");
-    }
-    sched_yield();
+    yieldThread();
 }
 
 extern "C" HostId hostStringWithUTF8String(const char *utf8) {
@@ -204,9 +202,6 @@ extern "C" HostId hostProcessArguments(HostId info) {
 }
 
 extern "C" int hostGetInterfaces(HostInterface *list) {
-    if (trace::enabled()) {
-        trace::record("getifaddrs(&list)");
-    }
     struct ifaddrs *head = nullptr;
     int result = getInterfaces(&head);
     if (result == 0) {
@@ -217,7 +212,7 @@ extern "C" int hostGetInterfaces(HostInterface *list) {
 
 extern "C" void hostFreeInterfaces(HostInterface list) {
     if (trace::enabled()) {
-        trace::record(list ? "freeifaddrs(list)" : "freeifaddrs(nil)");
+        trace::record(trace::call("freeifaddrs", {list ? "list" : "nil"}));
     }
     freeInterfaces(entry(list));
 }
@@ -240,11 +235,5 @@ extern "C" uint32_t hostInterfaceIPv4Address(HostInterface handle) {
 }
 
 extern "C" const char *hostInetNtoa(uint32_t networkOrderAddress) {
-    struct in_addr address;
-    address.s_addr = networkOrderAddress;
-    const char *text = inet_ntoa(address);
-    if (trace::enabled()) {
-        trace::record(std::string("inet_ntoa(") + text + ")");
-    }
-    return text;
+    return inetNtoa(networkOrderAddress);
 }

@@ -42,12 +42,12 @@ class ProcessInfo : public Object {
         }
         arguments_ = makeArray(elements);
         for (HostId element : elements) {
-            hostRelease(element);
+            model::release(element);
         }
     }
     ~ProcessInfo() override {
-        hostRelease(name_);
-        hostRelease(arguments_);
+        model::release(name_);
+        model::release(arguments_);
     }
     HostId name() const { return name_; }
     HostId arguments() const { return arguments_; }
@@ -182,6 +182,9 @@ void setInterfaceSource(InterfaceQuery query, InterfaceRelease release) {
 }
 
 int getInterfaces(struct ifaddrs **list) {
+    if (trace::enabled()) {
+        trace::record(trace::call("getifaddrs", {"&list"}));
+    }
     InterfaceQuery query;
     {
         std::lock_guard guard(deviceLock);
@@ -197,6 +200,23 @@ void freeInterfaces(struct ifaddrs *list) {
         release = interfaceRelease ? interfaceRelease : &::freeifaddrs;
     }
     release(list);
+}
+
+const char *inetNtoa(uint32_t networkOrderAddress) {
+    struct in_addr address;
+    address.s_addr = networkOrderAddress;
+    const char *text = inet_ntoa(address);
+    if (trace::enabled()) {
+        trace::record(trace::call("inet_ntoa", {text}));
+    }
+    return text;
+}
+
+void yieldThread() {
+    if (trace::enabled()) {
+        trace::record(trace::call("sched_yield", {}));
+    }
+    sched_yield();
 }
 
 namespace {
@@ -233,7 +253,7 @@ using namespace model;
 extern "C" HostClass NSClassFromString(HostId name) {
     std::optional<std::string> text = stringValue(name);
     if (trace::enabled()) {
-        trace::record("NSClassFromString(" + trace::object(name) + ")");
+        trace::record(trace::call("NSClassFromString", {trace::object(name)}));
     }
     if (!text) {
         return nullptr;

@@ -161,7 +161,7 @@ Object *allocDictionary(Class *) {
 HostId initWithContentsOfFile(HostId self, HostSel, HostId path) {
     Dictionary &dictionary = as<Dictionary>(self, "initWithContentsOfFile:");
     std::optional<std::string> bytes = readDeviceFile(text(path, "initWithContentsOfFile:").text().c_str());
-    HostStrongRef read = HostStrongRef::adopt(bytes ? readPropertyListDictionary(*bytes) : nullptr);
+    Ref read = Ref::adopt(bytes ? readPropertyListDictionary(*bytes) : nullptr);
     if (!read.get()) {
         dictionary.release();
         return nullptr;

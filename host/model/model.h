@@ -60,6 +60,31 @@ class Object {
 
 Object *object(HostId id);
 
+// The platform's own reference counting, for the model and the programs around it. The library's
+// retains and releases go through the seam instead, and only those show in a trace.
+HostId retain(HostId object);
+void release(HostId object);
+
+// A strong reference held for a scope, released on every way out.
+class Ref {
+  public:
+    explicit Ref(HostId object) : object_(retain(object)) {}
+    // Takes over a reference the caller already owns.
+    static Ref adopt(HostId owned) { return Ref(owned, 0); }
+    Ref(Ref &&other) : object_(other.release()) {}
+    Ref(const Ref &) = delete;
+    Ref &operator=(const Ref &) = delete;
+    Ref &operator=(Ref &&) = delete;
+    ~Ref() { model::release(object_); }
+
+    HostId get() const { return object_; }
+    HostId release() { return std::exchange(object_, nullptr); }
+
+  private:
+    Ref(HostId owned, int) : object_(owned) {}
+    HostId object_;
+};
+
 // Mortal objects currently alive in the process.
 long liveObjects();
 
@@ -141,6 +166,9 @@ void addClassMethod(Class *cls, const char *name, R (*imp)(HostId, HostSel, A...
 }
 
 bool respondsTo(HostId receiver, HostSel selector);
+// The types of the methods a selector names, as the first class that defined one gave them; null
+// for a selector no method has. Tells how to read a message whose receiver is nil.
+const char *selectorTypes(HostSel selector);
 [[noreturn]] void raiseUnrecognized(HostId receiver, HostSel selector);
 
 // A message send. A null receiver answers zero without effect; a selector the receiver's class
@@ -228,9 +256,13 @@ void setProcess(const ProcessSetup &setup);
 using InterfaceQuery = int (*)(struct ifaddrs **);
 using InterfaceRelease = void (*)(struct ifaddrs *);
 void setInterfaceSource(InterfaceQuery query, InterfaceRelease release);
-// The device's getifaddrs and freeifaddrs, from that source; this machine's layout of the list.
+// The device's C library, as the library calls it: getifaddrs and freeifaddrs from that source, in
+// this machine's layout; inet_ntoa; sched_yield. All but freeifaddrs record the call in the trace:
+// a list is freed by whoever copied it, and the library's own free is recorded where it is made.
 int getInterfaces(struct ifaddrs **list);
 void freeInterfaces(struct ifaddrs *list);
+const char *inetNtoa(uint32_t networkOrderAddress);
+void yieldThread();
 
 // The notify centre.
 struct ObserverRegistration {
@@ -258,6 +290,8 @@ std::vector<std::string> take();
 std::string quoted(std::string_view text);
 std::string object(HostId object);
 std::string selector(HostSel selector);
+// `function(argument, ...)`
+std::string call(const char *function, const std::vector<std::string> &arguments);
 // `-[Kind selector:argument ...]`, `+[Class selector]` for a class, `-[nil selector]`.
 std::string message(HostId receiver, HostSel selector, const std::vector<std::string> &arguments);
 } // namespace trace
@@ -266,3 +300,5 @@ std::string message(HostId receiver, HostSel selector, const std::vector<std::st
 
 // Foundation's C function, as the library's platform finds a class by its name.
 extern "C" HostClass NSClassFromString(HostId name);
+// CoreFoundation's uniqued constant string for a text (what CFSTR makes at run time).
+extern "C" HostId __CFStringMakeConstantString(const char *utf8);

@@ -220,7 +220,7 @@ using namespace model;
 
 extern "C" HostNotifyCenter CFNotificationCenterGetDarwinNotifyCenter(void) {
     if (trace::enabled()) {
-        trace::record("CFNotificationCenterGetDarwinNotifyCenter()");
+        trace::record(trace::call("CFNotificationCenterGetDarwinNotifyCenter", {}));
     }
     return centre().handle();
 }

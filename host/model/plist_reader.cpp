@@ -19,11 +19,11 @@ using PlistRoot = std::unique_ptr<void, PlistDeleter>;
 
 // A reference the caller owns, or null when the node cannot become an object: a string that is
 // not UTF-8 fails the whole file, as the platform's parser fails it.
-HostStrongRef convert(plist_t node, int depth);
+Ref convert(plist_t node, int depth);
 
-HostStrongRef convertDictionary(plist_t node, int depth) {
+Ref convertDictionary(plist_t node, int depth) {
     auto *dictionary = new Dictionary;
-    HostStrongRef result = HostStrongRef::adopt(dictionary->id());
+    Ref result = Ref::adopt(dictionary->id());
     plist_dict_iter iterator = nullptr;
     plist_dict_new_iter(node, &iterator);
     for (;;) {
@@ -36,10 +36,10 @@ HostStrongRef convertDictionary(plist_t node, int depth) {
         }
         std::string keyText = key ? key : "";
         free(key);
-        HostStrongRef converted = convert(value, depth + 1);
+        Ref converted = convert(value, depth + 1);
         if (!converted.get() || !isValidUTF8(keyText)) {
             free(iterator);
-            return HostStrongRef(nullptr);
+            return Ref(nullptr);
         }
         dictionary->adopt(std::move(keyText), object(converted.release()));
     }
@@ -47,9 +47,9 @@ HostStrongRef convertDictionary(plist_t node, int depth) {
     return result;
 }
 
-HostStrongRef convertArray(plist_t node, int depth) {
+Ref convertArray(plist_t node, int depth) {
     // By iterator: libplist finds an element by index by walking the list from its head.
-    std::vector<HostStrongRef> elements;
+    std::vector<Ref> elements;
     elements.reserve(plist_array_get_size(node));
     plist_array_iter iterator = nullptr;
     plist_array_new_iter(node, &iterator);
@@ -59,28 +59,28 @@ HostStrongRef convertArray(plist_t node, int depth) {
         if (!item) {
             break;
         }
-        HostStrongRef converted = convert(item, depth + 1);
+        Ref converted = convert(item, depth + 1);
         if (!converted.get()) {
             free(iterator);
-            return HostStrongRef(nullptr);
+            return Ref(nullptr);
         }
         elements.push_back(std::move(converted));
     }
     free(iterator);
     if (elements.size() != plist_array_get_size(node)) {
-        return HostStrongRef(nullptr);
+        return Ref(nullptr);
     }
     std::vector<Object *> adopted;
     adopted.reserve(elements.size());
-    for (HostStrongRef &element : elements) {
+    for (Ref &element : elements) {
         adopted.push_back(object(element.release()));
     }
-    return HostStrongRef::adopt(Array::adopting(std::move(adopted))->id());
+    return Ref::adopt(Array::adopting(std::move(adopted))->id());
 }
 
-HostStrongRef convert(plist_t node, int depth) {
+Ref convert(plist_t node, int depth) {
     if (!node || depth > maximumDepth) {
-        return HostStrongRef(nullptr);
+        return Ref(nullptr);
     }
     switch (plist_get_node_type(node)) {
     case PLIST_DICT:
@@ -91,46 +91,46 @@ HostStrongRef convert(plist_t node, int depth) {
         uint64_t length = 0;
         const char *text = plist_get_string_ptr(node, &length);
         std::string_view bytes(text ? text : "", text ? length : 0);
-        return HostStrongRef::adopt(isValidUTF8(bytes) ? (new String(std::string(bytes)))->id() : nullptr);
+        return Ref::adopt(isValidUTF8(bytes) ? (new String(std::string(bytes)))->id() : nullptr);
     }
     case PLIST_BOOLEAN: {
         uint8_t value = 0;
         plist_get_bool_val(node, &value);
-        return HostStrongRef::adopt(makeBoolean(value != 0));
+        return Ref::adopt(makeBoolean(value != 0));
     }
     case PLIST_UINT: {
         // libplist keeps every integer as 64 unsigned bits; negative ones come back two's-complement.
         uint64_t value = 0;
         plist_get_uint_val(node, &value);
-        return HostStrongRef::adopt(makeInteger(static_cast<int64_t>(value)));
+        return Ref::adopt(makeInteger(static_cast<int64_t>(value)));
     }
     case PLIST_REAL: {
         double value = 0;
         plist_get_real_val(node, &value);
-        return HostStrongRef::adopt(makeReal(value));
+        return Ref::adopt(makeReal(value));
     }
     case PLIST_DATE: {
         int32_t seconds = 0;
         int32_t microseconds = 0;
         plist_get_date_val(node, &seconds, &microseconds); // since 2001-01-01, as Foundation counts
-        return HostStrongRef::adopt(makeDate(seconds + microseconds / 1e6));
+        return Ref::adopt(makeDate(seconds + microseconds / 1e6));
     }
     case PLIST_DATA: {
         uint64_t length = 0;
         const char *bytes = plist_get_data_ptr(node, &length);
-        return HostStrongRef::adopt(makeData(std::string(bytes ? bytes : "", bytes ? length : 0)));
+        return Ref::adopt(makeData(std::string(bytes ? bytes : "", bytes ? length : 0)));
     }
     case PLIST_UID: {
         // A keyed-archiver reference: an object with no behaviour the library could use.
         uint64_t value = 0;
         plist_get_uid_val(node, &value);
-        return HostStrongRef::adopt(makeToken("uid-" + std::to_string(value)));
+        return Ref::adopt(makeToken("uid-" + std::to_string(value)));
     }
     case PLIST_KEY:
     case PLIST_NONE:
         break;
     }
-    return HostStrongRef(nullptr);
+    return Ref(nullptr);
 }
 
 uint64_t bigEndian(std::string_view bytes, uint64_t at, unsigned width) {

@@ -24,6 +24,7 @@ struct Runtime {
     std::map<std::string, std::unique_ptr<Selector>, std::less<>> selectors;
 
     std::vector<const Class::MethodList *> retiredMethodLists; // kept reachable, never freed
+    std::map<HostSel, const char *> selectorTypes;             // the first types each selector had
 
     std::mutex recordLock;
     std::vector<HookRecord> hooks;
@@ -111,6 +112,19 @@ Object *object(HostId id) {
     return reinterpret_cast<Object *>(id);
 }
 
+HostId retain(HostId id) {
+    if (id) {
+        object(id)->retain();
+    }
+    return id;
+}
+
+void release(HostId id) {
+    if (id) {
+        object(id)->release();
+    }
+}
+
 long liveObjects() {
     return mortalObjects.total();
 }
@@ -151,6 +165,9 @@ void Class::setMethod(HostSel sel, HostImp imp, const char *types) {
     }
     if (!replaced) {
         replacement->emplace_back(sel, Method{imp, types});
+    }
+    if (types) {
+        runtime().selectorTypes.try_emplace(sel, types);
     }
     // The list it replaces stays allocated: a lookup on another thread may still be reading it.
     runtime().retiredMethodLists.push_back(methods_.exchange(replacement, std::memory_order_acq_rel));
@@ -246,6 +263,13 @@ const char *selectorName(HostSel sel) {
     return reinterpret_cast<const Selector *>(sel)->name.c_str();
 }
 
+const char *selectorTypes(HostSel sel) {
+    Runtime &rt = runtime();
+    std::shared_lock guard(rt.lock);
+    auto found = rt.selectorTypes.find(sel);
+    return found == rt.selectorTypes.end() ? nullptr : found->second;
+}
+
 bool respondsTo(HostId receiver, HostSel sel) {
     return receiver && object(receiver)->isa()->lookup(sel).imp;
 }
@@ -310,7 +334,7 @@ using namespace model;
 
 extern "C" HostClass objc_getClass(const char *name) {
     if (trace::enabled()) {
-        trace::record("objc_getClass(" + trace::quoted(name) + ")");
+        trace::record(trace::call("objc_getClass", {trace::quoted(name)}));
     }
     Class *found = findClass(name);
     Runtime &rt = runtime();
@@ -324,15 +348,15 @@ extern "C" HostClass objc_getClass(const char *name) {
 
 extern "C" HostSel sel_registerName(const char *name) {
     if (trace::enabled()) {
-        trace::record("sel_registerName(" + trace::quoted(name) + ")");
+        trace::record(trace::call("sel_registerName", {trace::quoted(name)}));
     }
     return selector(name);
 }
 
 extern "C" void MSHookMessageEx(HostClass cls, HostSel sel, HostImp replacement, HostImp *previous) {
     if (trace::enabled()) {
-        trace::record("MSHookMessageEx(" + (cls ? classOf(cls)->name() : std::string("nil")) + ", " +
-                      selectorName(sel) + ", replacement, &previous)");
+        trace::record(trace::call("MSHookMessageEx", {cls ? classOf(cls)->name() : "nil", selectorName(sel),
+                                                      "replacement", "&previous"}));
     }
     if (!cls) {
         std::string name;
@@ -345,12 +369,12 @@ extern "C" void MSHookMessageEx(HostClass cls, HostSel sel, HostImp replacement,
     }
     Class *target = classOf(cls);
     // Inherited methods count: the replacement goes on the named class, over what it inherits.
-    HostImp displaced = target->lookup(sel).imp;
-    if (!displaced) {
+    Method displaced = target->lookup(sel);
+    if (!displaced.imp) {
         record(target->name(), sel, HookOutcome::noMethod);
         return;
     }
-    *previous = displaced;
-    target->setMethod(sel, replacement);
+    *previous = displaced.imp;
+    target->setMethod(sel, replacement, displaced.types);
     record(target->name(), sel, HookOutcome::installed);
 }

@@ -35,7 +35,7 @@ struct HostState {
     std::map<std::pair<std::string, std::string>, Record> log;
     std::map<std::string, bool> radioDead;
     std::map<HostId, bool> dualSIM; // per instance
-    std::map<std::string, HostStrongRef> operatorNames;
+    std::map<std::string, Ref> operatorNames;
     std::set<std::pair<std::string, std::string>> raising;
     HostId otherSIMInfo = nullptr;
 };
@@ -48,7 +48,7 @@ HostState &state() {
 void releaseArguments(std::vector<Argument> &arguments) {
     for (Argument &argument : arguments) {
         if (argument.isObject) {
-            hostRelease(argument.object);
+            release(argument.object);
         }
     }
     arguments.clear();
@@ -62,7 +62,7 @@ void enter(const char *className, HostSel cmd, std::vector<Argument> arguments) 
         std::lock_guard guard(host.lock);
         for (Argument &argument : arguments) {
             if (argument.isObject) {
-                hostRetain(argument.object);
+                retain(argument.object);
             }
         }
         Record &record = host.log[key];
@@ -86,7 +86,7 @@ Argument truthArgument(HostBool truth) {
 void storeOperatorName(const char *className, HostId name) {
     std::lock_guard guard(state().lock);
     state().operatorNames.erase(className);
-    state().operatorNames.emplace(className, HostStrongRef(name));
+    state().operatorNames.emplace(className, Ref(name));
 }
 
 template <const char *Cls> void nameSetter(HostId, HostSel cmd, HostId name) {
@@ -113,12 +113,12 @@ template <const char *Cls> HostBool radioModuleDead(HostId, HostSel cmd) {
 HostId displayStringForSIMStatus(HostId, HostSel cmd, HostId status) {
     enter(aggregator, cmd, {objectArgument(status)});
     std::string text = "SIM " + (status ? object(status)->describe() : std::string("nil"));
-    return hostAutorelease(makeString(text));
+    return autorelease(makeString(text));
 }
 
 HostId otherSIMInfoIfSIMPresent(HostId, HostSel cmd, HostId info) {
     enter(statusData, cmd, {objectArgument(info)});
-    return hostAutorelease(hostRetain(state().otherSIMInfo));
+    return autorelease(retain(state().otherSIMInfo));
 }
 
 HostBool isDualSIMEnabled(HostId self, HostSel cmd) {
@@ -207,8 +207,8 @@ std::vector<Argument> lastArguments(const std::string &className, const std::str
     std::vector<Argument> copies = found->second.last;
     for (Argument &copy : copies) {
         if (copy.isObject && copy.object) {
-            copy.held = std::shared_ptr<void>(hostRetain(copy.object),
-                                              [](void *object) { hostRelease(static_cast<HostId>(object)); });
+            copy.held = std::shared_ptr<void>(retain(copy.object),
+                                              [](void *object) { release(static_cast<HostId>(object)); });
         }
     }
     return copies;

@@ -74,6 +74,14 @@ std::string selector(HostSel sel) {
     return std::string("@selector(") + selectorName(sel) + ")";
 }
 
+std::string call(const char *function, const std::vector<std::string> &arguments) {
+    std::string out = std::string(function) + "(";
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        out += (i ? ", " : "") + arguments[i];
+    }
+    return out + ")";
+}
+
 std::string message(HostId receiver, HostSel sel, const std::vector<std::string> &arguments) {
     std::string kind = "-[nil ";
     if (receiver) {

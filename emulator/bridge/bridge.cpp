@@ -1,0 +1,310 @@
+#include "emulator/bridge/bridge.h"
+
+#include <climits>
+#include <cstring>
+
+#include "host/model/model.h"
+
+namespace emulator {
+namespace {
+
+constexpr uint64_t heapBase = 0x04000000;
+constexpr uint64_t heapSize = 0x100000;
+
+// One argument as libffi passes it natively.
+union NativeValue {
+    void *pointer;
+    signed char character;
+    uint8_t boolean;
+    int32_t int32;
+    uint32_t uint32;
+    int64_t int64;
+    uint64_t uint64;
+};
+
+} // namespace
+
+struct Bridge::Closure {
+    Bridge *bridge;
+    uint64_t address;  // as the slice's code made it: signed on arm64e
+    uint64_t function; // without its signature
+    const Signature *signature;
+    ffi_closure *closure;
+    HostImp entry;
+};
+
+Bridge::Bridge(Processor &processor)
+    : processor_(processor), handles_(macho::is64Bit(processor.arch())),
+      heap_(std::make_unique<Heap>(processor, heapBase, heapSize)) {
+    processor_.setTrapHandler([this](TrapContext &context, uint32_t trap) {
+        if (trap >= traps_.size()) {
+            throw Fault("the library called into the platform's code where nothing is");
+        }
+        traps_[trap](context);
+    });
+    addObjectiveCImports(*this);
+    addSystemImports(*this);
+}
+
+Bridge::~Bridge() {
+    for (auto &[address, closure] : closures_) {
+        ffi_closure_free(closure->closure);
+    }
+}
+
+uint64_t Bridge::addTrap(std::function<void(TrapContext &)> handler) {
+    if (traps_.size() >= processor_.trapCount()) {
+        throw Fault("the platform's code has room for no more entries");
+    }
+    traps_.push_back(std::move(handler));
+    return processor_.trapAddress(static_cast<uint32_t>(traps_.size() - 1));
+}
+
+void Bridge::addFunction(const std::string &symbol, std::vector<std::string> libraries,
+                         std::function<void(TrapContext &)> handler) {
+    functions_[symbol] = Function{std::move(libraries), std::move(handler)};
+}
+
+uint64_t Bridge::resolve(const macho::Import &import) {
+    auto found = functions_.find(import.symbol);
+    if (found == functions_.end()) {
+        if (import.weak) {
+            return 0; // a weak import the platform lacks is bound to null, as dyld binds it
+        }
+        throw macho::LoadError("the library imports " + import.symbol + " from " + import.library +
+                               ", and the platform provides no " + import.symbol);
+    }
+    const Function &function = found->second;
+    bool sameLibrary = false;
+    for (const std::string &library : function.libraries) {
+        sameLibrary = sameLibrary || library == import.library;
+    }
+    if (!sameLibrary) {
+        throw macho::LoadError("the library imports " + import.symbol + " from " + import.library +
+                               ", but the platform provides it from " + function.libraries.front());
+    }
+    auto [slot, added] = resolved_.try_emplace(import.symbol, 0);
+    if (added) {
+        slot->second = addTrap(function.handler);
+    }
+    return slot->second;
+}
+
+uint64_t Bridge::selector(const std::string &name) {
+    return handles_.emulated(model::selector(name.c_str()));
+}
+
+const Signature &Bridge::signature(const std::string &encoding) {
+    auto &made = signatures_[encoding];
+    if (!made) {
+        made = std::make_unique<Signature>(encoding);
+    }
+    return *made;
+}
+
+HostImp Bridge::nativeCallable(uint64_t address, const std::string &encoding) {
+    auto found = closures_.find(address);
+    if (found != closures_.end()) {
+        return found->second->entry;
+    }
+    auto closure = std::make_unique<Closure>();
+    closure->bridge = this;
+    closure->address = address;
+    closure->function = processor_.authenticates() ? processor_.strip(address) : address;
+    closure->signature = &signature(encoding);
+    void *code = nullptr;
+    closure->closure = static_cast<ffi_closure *>(ffi_closure_alloc(sizeof(ffi_closure), &code));
+    if (!closure->closure ||
+        ffi_prep_closure_loc(closure->closure, const_cast<ffi_cif *>(&closure->signature->cif),
+                             &Bridge::runClosure, closure.get(), code) != FFI_OK) {
+        throw Fault("libffi could not make a native entry for an emulated function");
+    }
+    closure->entry = reinterpret_cast<HostImp>(code);
+    closureOf_[closure->entry] = closure.get();
+    return closures_.emplace(address, std::move(closure)).first->second->entry;
+}
+
+uint64_t Bridge::emulatedFunction(HostImp imp) const {
+    auto found = closureOf_.find(imp);
+    return found == closureOf_.end() ? 0 : found->second->function;
+}
+
+uint64_t Bridge::emulatedCallable(HostImp imp, const std::string &encoding) {
+    auto closure = closureOf_.find(imp);
+    if (closure != closureOf_.end()) {
+        return closure->second->address;
+    }
+    auto [slot, added] = nativeTraps_.try_emplace({imp, encoding}, 0);
+    if (added) {
+        const Signature *types = &signature(encoding);
+        uint64_t trap =
+            addTrap([this, imp, types](TrapContext &context) { callNative(context, imp, *types, 0); });
+        // What a C function pointer is on arm64e: signed with IA and no discriminator.
+        slot->second = processor_.authenticates() ? processor_.sign(trap, Key::IA, 0) : trap;
+    }
+    return slot->second;
+}
+
+// A native integer as a 32-bit slice holds it: NSNotFound is each width's largest signed value.
+uint64_t Bridge::narrowInteger(uint64_t value) const {
+    if (processor_.pointerSize() == 8) {
+        return value;
+    }
+    if (value == static_cast<uint64_t>(LONG_MAX)) {
+        return INT32_MAX;
+    }
+    if (value > UINT32_MAX && value < ~uint64_t(UINT32_MAX)) {
+        throw Fault("a native integer does not fit the 32-bit slice's NSInteger");
+    }
+    return value & UINT32_MAX;
+}
+
+void Bridge::callNative(TrapContext &context, HostImp imp, const Signature &signature, unsigned first) {
+    std::vector<NativeValue> values(signature.arguments.size());
+    std::vector<std::string> texts(signature.arguments.size());
+    std::vector<void *> pointers;
+    bool wide = processor_.pointerSize() == 8;
+    for (size_t i = 0; i < signature.arguments.size(); ++i) {
+        uint64_t raw = context.argument(first + static_cast<unsigned>(i));
+        NativeValue &value = values[i];
+        switch (signature.arguments[i]) {
+        case '@':
+        case '#':
+        case ':':
+            value.pointer = handles_.native(raw);
+            break;
+        case '*':
+            if (raw) {
+                texts[i] = processor_.readCString(raw);
+                value.pointer = texts[i].data();
+            } else {
+                value.pointer = nullptr;
+            }
+            break;
+        case '^':
+            value.pointer = reinterpret_cast<void *>(raw);
+            break;
+        case 'c':
+            value.character = static_cast<signed char>(raw & 0xff);
+            break;
+        case 'B':
+            value.boolean = (raw & 0xff) != 0;
+            break;
+        case 'i':
+        case 'I':
+            value.uint32 = static_cast<uint32_t>(raw);
+            break;
+        case 'q':
+            value.int64 = wide ? static_cast<int64_t>(raw) : static_cast<int32_t>(raw);
+            break;
+        case 'Q':
+            value.uint64 = raw;
+            break;
+        default:
+            throw Fault("the bridge cannot pass an argument of " + signature.encoding);
+        }
+        pointers.push_back(&value);
+    }
+    uint64_t result[2] = {0, 0};
+    ffi_call(const_cast<ffi_cif *>(&signature.cif), reinterpret_cast<void (*)()>(imp), result,
+             pointers.data());
+    switch (signature.result) {
+    case 'v':
+        return;
+    case 'R':
+        if (wide) {
+            context.setResults(result[0], result[1]);
+        } else {
+            // A structure comes back in memory on 32-bit ARM, through the hidden first argument.
+            uint32_t words[2] = {static_cast<uint32_t>(narrowInteger(result[0])),
+                                 static_cast<uint32_t>(narrowInteger(result[1]))};
+            processor_.write(context.argument(0), words, sizeof words);
+        }
+        return;
+    default:
+        context.setResult(toEmulated(signature.result, result));
+    }
+}
+
+uint64_t Bridge::toEmulated(char kind, const void *value) {
+    switch (kind) {
+    case '@':
+    case '#':
+    case ':':
+        return handles_.emulated(*static_cast<void *const *>(value));
+    case '^':
+        return reinterpret_cast<uint64_t>(*static_cast<void *const *>(value));
+    case 'c':
+        return static_cast<uint64_t>(static_cast<int64_t>(*static_cast<const signed char *>(value)));
+    case 'B':
+        return *static_cast<const uint8_t *>(value) ? 1 : 0;
+    case 'i':
+        return static_cast<uint64_t>(static_cast<int64_t>(*static_cast<const int32_t *>(value)));
+    case 'I':
+        return *static_cast<const uint32_t *>(value);
+    case 'q':
+    case 'Q':
+        return narrowInteger(*static_cast<const uint64_t *>(value));
+    }
+    throw Fault(std::string("the bridge cannot return a value of kind '") + kind + "'");
+}
+
+std::vector<std::string> Bridge::describeArguments(TrapContext &context, const Signature &signature,
+                                                   unsigned first, unsigned skip) {
+    std::vector<std::string> described;
+    for (size_t i = skip; i < signature.arguments.size(); ++i) {
+        uint64_t raw = context.argument(first + static_cast<unsigned>(i));
+        switch (signature.arguments[i]) {
+        case '@':
+            described.push_back(model::trace::object(handles_.native<HostObjectOpaque>(raw)));
+            break;
+        case '#':
+            described.push_back(raw ? model::classOf(handles_.native<HostClassOpaque>(raw))->name() : "nil");
+            break;
+        case ':':
+            described.push_back(model::trace::selector(handles_.native<const HostSelectorOpaque>(raw)));
+            break;
+        case '*':
+            described.push_back(raw ? model::trace::quoted(processor_.readCString(raw)) : "NULL");
+            break;
+        case '^':
+            described.push_back(raw ? "pointer" : "nil");
+            break;
+        default:
+            described.push_back(std::to_string(signature.arguments[i] == 'c'   ? int64_t(int8_t(raw))
+                                               : processor_.pointerSize() == 4 ? int64_t(uint32_t(raw))
+                                                                               : int64_t(raw)));
+        }
+    }
+    return described;
+}
+
+void Bridge::runClosure(ffi_cif *, void *result, void **arguments, void *data) {
+    auto *closure = static_cast<Closure *>(data);
+    Bridge &bridge = *closure->bridge;
+    std::lock_guard guard(bridge.processor_.lock());
+    const Signature &signature = *closure->signature;
+    std::vector<uint64_t> values;
+    for (size_t i = 0; i < signature.arguments.size(); ++i) {
+        values.push_back(bridge.toEmulated(signature.arguments[i], arguments[i]));
+    }
+    uint64_t returned = bridge.processor_.call(closure->address, values, bridge.processor_.authenticates());
+    switch (signature.result) {
+    case 'v':
+        return;
+    case '@':
+    case '#':
+    case ':':
+        *static_cast<void **>(result) = bridge.handles_.native(returned);
+        return;
+    case 'c':
+        *static_cast<ffi_sarg *>(result) = static_cast<signed char>(returned & 0xff);
+        return;
+    case 'B':
+        *static_cast<ffi_arg *>(result) = (returned & 0xff) != 0;
+        return;
+    }
+    throw Fault("an emulated function returns a kind the bridge cannot hand back: " + signature.encoding);
+}
+
+} // namespace emulator

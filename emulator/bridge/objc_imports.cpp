@@ -1,0 +1,100 @@
+// The Objective-C runtime, Foundation's class lookup and the loader's method interception, as a
+// slice imports them.
+#include "emulator/bridge/bridge.h"
+#include "emulator/bridge/libraries.h"
+#include "host/model/model.h"
+
+namespace emulator {
+namespace {
+
+// objc_msgSend and objc_msgSend_stret: `first` is 1 when a hidden structure pointer comes first.
+void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
+    Handles &handles = bridge.handles();
+    HostId receiver = handles.native<HostObjectOpaque>(context.argument(first));
+    HostSel sel = handles.native<const HostSelectorOpaque>(context.argument(first + 1));
+    if (!sel) {
+        throw Fault("a message was sent with a null selector");
+    }
+    model::Method method = receiver ? model::object(receiver)->isa()->lookup(sel) : model::Method{};
+    const char *types = receiver ? method.types : model::selectorTypes(sel);
+    if (model::trace::enabled()) {
+        std::vector<std::string> arguments;
+        if (types) {
+            arguments = bridge.describeArguments(context, bridge.signature(types), first, 2);
+        }
+        model::trace::record(model::trace::message(receiver, sel, arguments));
+    }
+    if (!receiver) {
+        // A message to nil answers zero without effect.
+        if (first == 0 && bridge.processor().pointerSize() == 8) {
+            context.setResults(0, 0);
+        } else if (first == 0) {
+            context.setResult(0);
+        }
+        return;
+    }
+    if (!method.imp) {
+        model::raiseUnrecognized(receiver, sel);
+    }
+    if (uint64_t emulated = bridge.emulatedFunction(method.imp)) {
+        context.jump(emulated); // the replacement runs with the send's own registers, as objc_msgSend jumps
+        return;
+    }
+    if (!types) {
+        throw Fault(std::string("the platform's method ") + model::selectorName(sel) +
+                    " has no type encoding");
+    }
+    bridge.callNative(context, method.imp, bridge.signature(types), first);
+}
+
+void hookMessage(Bridge &bridge, TrapContext &context) {
+    Processor &processor = bridge.processor();
+    Handles &handles = bridge.handles();
+    HostClass cls = handles.native<HostClassOpaque>(context.argument(0));
+    HostSel sel = handles.native<const HostSelectorOpaque>(context.argument(1));
+    uint64_t replacement = context.argument(2);
+    uint64_t slot = context.argument(3);
+    // The runtime authenticates an implementation it is handed as a C function pointer would be.
+    if (processor.authenticates() && !processor.checkSignature(replacement, Key::IA, 0)) {
+        throw Fault("MSHookMessageEx was handed a replacement for " + std::string(model::selectorName(sel)) +
+                    " whose signature does not check");
+    }
+    model::Method displaced = cls ? model::classOf(cls)->lookup(sel) : model::Method{};
+    if (!displaced.imp) {
+        HostImp untouched = nullptr;
+        MSHookMessageEx(cls, sel, nullptr, &untouched); // replaces nothing; records why
+        return;
+    }
+    if (!displaced.types) {
+        throw Fault(std::string("the platform's method ") + model::selectorName(sel) +
+                    " has no type encoding");
+    }
+    HostImp previous = nullptr;
+    MSHookMessageEx(cls, sel, bridge.nativeCallable(replacement, displaced.types), &previous);
+    processor.writePointer(slot, bridge.emulatedCallable(previous, displaced.types));
+}
+
+} // namespace
+
+void addObjectiveCImports(Bridge &bridge) {
+    Processor &processor = bridge.processor();
+    Handles &handles = bridge.handles();
+    bridge.addFunction("_objc_msgSend", {libobjc}, [&](TrapContext &c) { sendMessage(bridge, c, 0); });
+    if (processor.pointerSize() == 4) {
+        bridge.addFunction("_objc_msgSend_stret", {libobjc},
+                           [&](TrapContext &c) { sendMessage(bridge, c, 1); });
+    }
+    bridge.addFunction("_objc_getClass", {libobjc}, [&](TrapContext &c) {
+        c.setResult(handles.emulated(objc_getClass(processor.readCString(c.argument(0)).c_str())));
+    });
+    bridge.addFunction("_sel_registerName", {libobjc}, [&](TrapContext &c) {
+        c.setResult(handles.emulated(sel_registerName(processor.readCString(c.argument(0)).c_str())));
+    });
+    bridge.addFunction("_NSClassFromString", {foundation}, [&](TrapContext &c) {
+        c.setResult(handles.emulated(NSClassFromString(handles.native<HostObjectOpaque>(c.argument(0)))));
+    });
+    bridge.addFunction("_MSHookMessageEx", {substrateRootful, substrateRootless},
+                       [&](TrapContext &c) { hookMessage(bridge, c); });
+}
+
+} // namespace emulator

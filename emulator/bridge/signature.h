@@ -1,0 +1,28 @@
+// A method's or callback's signature, read from its type encoding, with what libffi needs to
+// call a native function of that signature or to make one that native code can call.
+#pragma once
+
+#include <ffi.h>
+
+#include <string>
+#include <vector>
+
+namespace emulator {
+
+// One value's kind, in the platform's encoding, reduced to what the bridge converts:
+// '@' object, '#' class, ':' selector, '*' C string, '^' opaque pointer, 'c' signed char,
+// 'B' bool, 'i'/'I' 32-bit integers, 'q'/'Q' native integers (long), 'R' NSRange, 'v' nothing.
+struct Signature {
+    char result;
+    std::vector<char> arguments;
+    std::string encoding;
+    ffi_cif cif;
+    std::vector<ffi_type *> types;
+
+    // Fails (as a Fault) on a kind the bridge cannot pass.
+    explicit Signature(const std::string &encoding);
+    Signature(const Signature &) = delete;
+    Signature &operator=(const Signature &) = delete;
+};
+
+} // namespace emulator

@@ -1,0 +1,99 @@
+// A Mach-O device library as the loader reads it: one slice of a fat or thin file, its segments,
+// the libraries it imports from, every fixup its pointers need, and where its initializers and
+// Objective-C sections lie. Reading checks the file; nothing here runs code.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace emulator::macho {
+
+// A file the loader refuses, with a message that says why.
+class LoadError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Arch { armv7, armv7s, arm64, arm64e };
+std::optional<Arch> archNamed(std::string_view name);
+const char *archName(Arch arch);
+bool is64Bit(Arch arch);
+
+struct Segment {
+    std::string name;
+    uint64_t address;
+    uint64_t size;
+    uint64_t fileOffset;
+    uint64_t fileSize;
+    uint32_t protection; // VM_PROT_READ 1, WRITE 2, EXECUTE 4
+};
+
+struct Section {
+    std::string segment;
+    std::string name;
+    uint64_t address;
+    uint64_t size;
+    uint32_t flags;
+};
+
+// An imported symbol: the library it binds to (by install name) and its name.
+struct Import {
+    std::string library;
+    std::string symbol;
+    bool weak;
+};
+
+// Pointer authentication of a fixed-up pointer: the key (0 IA, 1 IB, 2 DA, 3 DB) and the
+// discriminator, blended with the slot's address when addressDiversity is set.
+struct Authentication {
+    uint8_t key;
+    uint16_t diversity;
+    bool addressDiversity;
+};
+
+// One pointer-sized slot the loader writes before any code runs.
+struct Fixup {
+    enum class Kind { rebase, bind } kind;
+    uint64_t address; // of the slot, unslid
+    uint64_t target;  // rebase: the unslid address it points to
+    uint32_t import;  // bind: index into Image::imports
+    int64_t addend;   // bind: added to the symbol's address
+    uint8_t high8;    // rebase: top byte kept as is (ARM64E)
+    std::optional<Authentication> authentication;
+};
+
+struct Image {
+    Arch arch;
+    uint32_t cpuSubtype;
+    std::string installName;
+    std::vector<Segment> segments;
+    std::vector<Section> sections;
+    std::vector<Import> imports;
+    std::vector<Fixup> fixups;
+    bool chainedFixups = false;
+    // The slice's own bytes, which the segments' file offsets index.
+    std::string_view bytes;
+
+    uint64_t base() const; // the lowest segment address (the mach header)
+    uint64_t end() const;  // one past the highest
+    const Section *section(std::string_view name) const;
+    std::vector<const Section *> sectionsWithType(uint32_t type) const;
+};
+
+// Section types the loader acts on.
+constexpr uint32_t sectionTypeMask = 0xff;
+constexpr uint32_t sectionModInitPointers = 0x9;
+constexpr uint32_t sectionInitOffsets = 0x16;
+
+// Picks the slice for `arch` from a fat or thin Mach-O file; without `arch`, a file must hold
+// exactly one slice. Reads and checks it whole. `file` must outlive the image.
+Image readImage(std::string_view file, std::optional<Arch> arch);
+
+// The architectures a file holds, for messages.
+std::vector<Arch> slicesOf(std::string_view file);
+
+} // namespace emulator::macho

@@ -1,0 +1,429 @@
+#include "emulator/processor.h"
+
+#include <unicorn/unicorn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <utility>
+
+namespace emulator {
+namespace {
+
+// The emulator's own memory, below any address a slid image takes.
+constexpr uint64_t runtimeBase = 0x01000000; // trampolines, stubs, then the traps
+constexpr uint64_t runtimeSize = 0x10000;
+constexpr uint64_t trapsOffset = 0x1000;
+constexpr uint64_t stackBase = 0x02000000;
+constexpr uint64_t stackSize = 0x100000;
+// Below the caller's stack pointer, what a nested call leaves untouched (the arm64 red zone is 128).
+constexpr uint64_t nestedCallGap = 512;
+
+// Runtime code, at fixed offsets in the runtime page.
+constexpr uint64_t plainEntry = 0x00;  // blr x16 / blx r12, then the stop address
+constexpr uint64_t signedEntry = 0x08; // blraaz x16, then the stop address
+constexpr uint64_t signStubs = 0x40;   // pacia, pacib, pacda, pacdb x0, x1; ret
+constexpr uint64_t authStubs = 0x60;   // autia, autib, autda, autdb x0, x1; ret
+constexpr uint64_t stripStub = 0x80;   // xpaci x0; ret
+constexpr uint64_t bootStub = 0x90;    // switches the instruction and data keys on
+
+const uint32_t arm64Runtime[] = {
+    0xd63f0200, 0xd503201f, // 0x00 blr x16; nop (stop)
+    0xd63f0a1f, 0xd503201f, // 0x08 blraaz x16; nop (stop)
+};
+const uint32_t arm64Stubs[] = {
+    0xdac10020,
+    0xd65f03c0,
+    0xdac10420,
+    0xd65f03c0,
+    0xdac10820,
+    0xd65f03c0,
+    0xdac10c20,
+    0xd65f03c0, // pac*
+    0xdac11020,
+    0xd65f03c0,
+    0xdac11420,
+    0xd65f03c0,
+    0xdac11820,
+    0xd65f03c0,
+    0xdac11c20,
+    0xd65f03c0, // aut*
+    0xdac143e0,
+    0xd65f03c0,
+    0,
+    0, // xpaci
+    // mrs x0, sctlr_el1; orr EnIA, EnIB, EnDA, EnDB; msr sctlr_el1, x0; isb; ret
+    0xd5381000,
+    0xb2610000,
+    0xb2620000,
+    0xb2650000,
+    0xb2730000,
+    0xd5181000,
+    0xd5033fdf,
+    0xd65f03c0,
+};
+const uint32_t armRuntime[] = {0xe12fff3c, 0xe320f000}; // blx r12; nop (stop)
+
+constexpr uint32_t arm64Return = 0xd65f03c0; // ret
+constexpr uint32_t armReturn = 0xe12fff1e;   // bx lr
+
+// The same register of either architecture, as Unicorn numbers it.
+int reg(bool wide, uc_arm64_reg arm64, uc_arm_reg arm) {
+    return wide ? static_cast<int>(arm64) : static_cast<int>(arm);
+}
+
+void check(uc_err error, const char *what) {
+    if (error != UC_ERR_OK) {
+        throw Fault(std::string(what) + ": " + uc_strerror(error));
+    }
+}
+
+int uniformMask(unsigned protection) {
+    int mask = UC_PROT_NONE;
+    if (protection & protectionRead) {
+        mask |= UC_PROT_READ;
+    }
+    if (protection & protectionWrite) {
+        mask |= UC_PROT_WRITE;
+    }
+    if (protection & protectionExecute) {
+        mask |= UC_PROT_EXEC;
+    }
+    return mask;
+}
+
+void writeSystemRegister(uc_engine *uc, uint32_t op0, uint32_t op1, uint32_t crn, uint32_t crm, uint32_t op2,
+                         uint64_t value) {
+    uc_arm64_cp_reg reg{crn, crm, op0, op1, op2, value};
+    check(uc_reg_write(uc, UC_ARM64_REG_CP_REG, &reg), "setting a system register");
+}
+
+} // namespace
+
+struct Processor::Engine {
+    uc_engine *uc = nullptr;
+    std::exception_ptr pending; // an error raised by a trap handler, rethrown after the run
+    ~Engine() {
+        if (uc) {
+            uc_close(uc);
+        }
+    }
+};
+
+Processor::Processor(macho::Arch arch) : arch_(arch), wide_(macho::is64Bit(arch)) {
+    std::random_device random;
+    for (uint64_t &key : keys_) {
+        key = uint64_t(random()) << 32 | random();
+    }
+    runtimeCode_ = map(runtimeBase, runtimeSize, protectionRead | protectionExecute);
+    if (wide_) {
+        std::memcpy(runtimeCode_ + plainEntry, arm64Runtime, sizeof arm64Runtime);
+        std::memcpy(runtimeCode_ + signStubs, arm64Stubs, sizeof arm64Stubs);
+        for (uint64_t at = trapsOffset; at < runtimeSize; at += 4) {
+            std::memcpy(runtimeCode_ + at, &arm64Return, 4);
+        }
+    } else {
+        std::memcpy(runtimeCode_ + plainEntry, armRuntime, sizeof armRuntime);
+        for (uint64_t at = trapsOffset; at < runtimeSize; at += 4) {
+            std::memcpy(runtimeCode_ + at, &armReturn, 4);
+        }
+    }
+    map(stackBase, stackSize, protectionRead | protectionWrite);
+    stackTop_ = stackBase + stackSize;
+}
+
+Processor::~Processor() = default;
+
+uint8_t *Processor::map(uint64_t address, uint64_t size, uint32_t protection) {
+    std::lock_guard guard(lock_);
+    size = (size + 0xfff) & ~uint64_t(0xfff);
+    auto *memory = static_cast<uint8_t *>(std::aligned_alloc(0x1000, size));
+    if (!memory) {
+        throw Fault("out of memory for the emulated image");
+    }
+    std::memset(memory, 0, size);
+    regions_.push_back({address, size, protection, memory});
+    for (auto &engine : engines_) {
+        mapInto(*engine, regions_.back());
+    }
+    return memory;
+}
+
+void Processor::mapInto(Engine &engine, const Region &region) {
+    check(
+        uc_mem_map_ptr(engine.uc, region.address, region.size, uniformMask(region.protection), region.memory),
+        "mapping emulated memory");
+}
+
+void Processor::read(uint64_t address, void *out, size_t size) const {
+    for (const Region &region : regions_) {
+        if (address >= region.address && address - region.address <= region.size &&
+            size <= region.size - (address - region.address)) {
+            std::memcpy(out, region.memory + (address - region.address), size);
+            return;
+        }
+    }
+    throw Fault("the library handed over an address no memory lies at: " + where(address));
+}
+
+void Processor::write(uint64_t address, const void *data, size_t size) {
+    for (const Region &region : regions_) {
+        if (address >= region.address && address - region.address <= region.size &&
+            size <= region.size - (address - region.address)) {
+            std::memcpy(region.memory + (address - region.address), data, size);
+            return;
+        }
+    }
+    throw Fault("the library handed over an address no memory lies at: " + where(address));
+}
+
+uint64_t Processor::readPointer(uint64_t address) const {
+    if (wide_) {
+        uint64_t value;
+        read(address, &value, 8);
+        return value;
+    }
+    uint32_t value;
+    read(address, &value, 4);
+    return value;
+}
+
+void Processor::writePointer(uint64_t address, uint64_t value) {
+    if (wide_) {
+        write(address, &value, 8);
+    } else {
+        auto narrow = static_cast<uint32_t>(value);
+        write(address, &narrow, 4);
+    }
+}
+
+std::string Processor::readCString(uint64_t address) const {
+    std::string text;
+    for (;; ++address) {
+        char c;
+        read(address, &c, 1);
+        if (c == '\0') {
+            return text;
+        }
+        if (text.size() >= 0x10000) {
+            throw Fault("a C string of the library has no end within 64 KiB");
+        }
+        text += c;
+    }
+}
+
+uint64_t Processor::trapAddress(uint32_t trap) const {
+    return runtimeBase + trapsOffset + 4 * uint64_t(trap);
+}
+
+uint32_t Processor::trapCount() const {
+    return static_cast<uint32_t>((runtimeSize - trapsOffset) / 4);
+}
+
+std::string Processor::where(uint64_t pc) const {
+    char text[96];
+    if (pc >= imageBase_ && pc < imageEnd_) {
+        std::snprintf(text, sizeof text, "library+0x%llx", static_cast<unsigned long long>(pc - imageBase_));
+    } else {
+        std::snprintf(text, sizeof text, "0x%llx", static_cast<unsigned long long>(pc));
+    }
+    return text;
+}
+
+Processor::Engine &Processor::engine(size_t depth) {
+    while (engines_.size() <= depth) {
+        auto made = std::make_unique<Engine>();
+        check(uc_open(wide_ ? UC_ARCH_ARM64 : UC_ARCH_ARM, UC_MODE_ARM, &made->uc), "opening the emulator");
+        check(uc_ctl_set_cpu_model(made->uc, wide_ ? int(UC_CPU_ARM64_MAX) : int(UC_CPU_ARM_CORTEX_A15)),
+              "choosing the processor");
+        for (const Region &region : regions_) {
+            mapInto(*made, region);
+        }
+        uc_hook hook;
+        auto onTrap = +[](uc_engine *uc, uint64_t address, uint32_t, void *self) {
+            static_cast<Processor *>(self)->onTrap(uc, address);
+        };
+        check(uc_hook_add(made->uc, &hook, UC_HOOK_CODE, reinterpret_cast<void *>(onTrap), this,
+                          runtimeBase + trapsOffset, runtimeBase + runtimeSize - 1),
+              "adding the trap hook");
+        if (countEnd_ > countBegin_) {
+            auto count = +[](uc_engine *, uint64_t, uint32_t, void *self) {
+                ++static_cast<Processor *>(self)->instructions_;
+            };
+            check(uc_hook_add(made->uc, &hook, UC_HOOK_CODE, reinterpret_cast<void *>(count), this,
+                              countBegin_, countEnd_ - 1),
+                  "adding the instruction counter");
+        }
+        if (wide_) {
+            // Pointer authentication is implemented but trapped until the higher levels allow it.
+            writeSystemRegister(made->uc, 3, 6, 1, 1, 0,
+                                (1ull << 17) | (1ull << 16) | (1ull << 10) | 1);       // SCR_EL3
+            writeSystemRegister(made->uc, 3, 4, 1, 1, 0, (1ull << 41) | (1ull << 40)); // HCR_EL2
+            for (uint32_t op2 = 0; op2 < 4; ++op2) {
+                writeSystemRegister(made->uc, 3, 0, 2, 1, op2, keys_[op2]);     // APIA, APIB keys
+                writeSystemRegister(made->uc, 3, 0, 2, 2, op2, keys_[4 + op2]); // APDA, APDB keys
+            }
+        } else {
+            uint32_t enableFloatingPoint = 0x40000000;
+            uint32_t fullAccess = 0xf00000;
+            check(uc_reg_write(made->uc, UC_ARM_REG_FPEXC, &enableFloatingPoint), "enabling VFP");
+            check(uc_reg_write(made->uc, UC_ARM_REG_C1_C0_2, &fullAccess), "enabling VFP");
+        }
+        if (authenticates()) {
+            // The enable bits must be set by executed code: a register write leaves the
+            // translator's cached state behind and the PAC instructions would do nothing.
+            uint64_t stop = runtimeBase + plainEntry + 4;
+            uc_reg_write(made->uc, UC_ARM64_REG_X30, &stop);
+            check(uc_emu_start(made->uc, runtimeBase + bootStub, stop, 0, 0),
+                  "switching pointer authentication on");
+        }
+        engines_.push_back(std::move(made));
+    }
+    return *engines_[depth];
+}
+
+void Processor::countInstructionsIn(uint64_t begin, uint64_t end) {
+    std::lock_guard guard(lock_);
+    if (!engines_.empty()) {
+        throw Fault("instructions are counted from the first engine on");
+    }
+    countBegin_ = begin;
+    countEnd_ = end;
+}
+
+uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &arguments, bool signedTarget) {
+    std::lock_guard guard(lock_);
+    size_t depth = depth_;
+    Engine &outer = engine(depth > 0 ? depth - 1 : 0);
+    Engine &e = engine(depth);
+    uc_engine *uc = e.uc;
+
+    // A nested call starts below the stack of the run that reached the trap.
+    uint64_t sp = stackTop_;
+    if (depth > 0) {
+        uint64_t outerSp = 0;
+        uc_reg_read(outer.uc, reg(wide_, UC_ARM64_REG_SP, UC_ARM_REG_SP), &outerSp);
+        sp = outerSp - nestedCallGap;
+    }
+    unsigned inRegisters = wide_ ? 8 : 4;
+    size_t onStack = arguments.size() > inRegisters ? arguments.size() - inRegisters : 0;
+    sp = (sp - onStack * pointerSize()) & ~uint64_t(15);
+    for (size_t i = 0; i < onStack; ++i) {
+        writePointer(sp + i * pointerSize(), arguments[inRegisters + i]);
+    }
+    if (sp < stackBase + 0x1000) {
+        throw Fault("the emulated stack is exhausted");
+    }
+
+    uint64_t entry = runtimeBase + (signedTarget ? signedEntry : plainEntry);
+    if (wide_) {
+        for (size_t i = 0; i < arguments.size() && i < inRegisters; ++i) {
+            uc_reg_write(uc, UC_ARM64_REG_X0 + static_cast<int>(i), &arguments[i]);
+        }
+        uc_reg_write(uc, UC_ARM64_REG_X16, &function);
+        uc_reg_write(uc, UC_ARM64_REG_SP, &sp);
+    } else {
+        for (size_t i = 0; i < arguments.size() && i < inRegisters; ++i) {
+            auto value = static_cast<uint32_t>(arguments[i]);
+            uc_reg_write(uc, UC_ARM_REG_R0 + static_cast<int>(i), &value);
+        }
+        auto target = static_cast<uint32_t>(function);
+        auto stack = static_cast<uint32_t>(sp);
+        uc_reg_write(uc, UC_ARM_REG_R12, &target);
+        uc_reg_write(uc, UC_ARM_REG_SP, &stack);
+    }
+
+    ++depth_;
+    uc_err error = uc_emu_start(uc, entry, entry + 4, 0, 0);
+    --depth_;
+    if (e.pending) {
+        std::rethrow_exception(std::exchange(e.pending, nullptr));
+    }
+    uint64_t result = 0;
+    if (error != UC_ERR_OK) {
+        uint64_t pc = 0;
+        uc_reg_read(uc, reg(wide_, UC_ARM64_REG_PC, UC_ARM_REG_PC), &pc);
+        throw Fault(std::string("the library faulted at ") + where(pc) + ": " + uc_strerror(error));
+    }
+    uc_reg_read(uc, reg(wide_, UC_ARM64_REG_X0, UC_ARM_REG_R0), &result);
+    return wide_ ? result : static_cast<uint32_t>(result);
+}
+
+void Processor::onTrap(void *uc, uint64_t address) {
+    Engine *running = nullptr;
+    for (auto &engine : engines_) {
+        if (engine->uc == uc) {
+            running = engine.get();
+        }
+    }
+    try {
+        TrapContext context(*this, uc);
+        trapHandler_(context, static_cast<uint32_t>((address - runtimeBase - trapsOffset) / 4));
+    } catch (...) {
+        // Nothing may unwind through the emulator's C frames: stop, and rethrow after the run.
+        running->pending = std::current_exception();
+        uc_emu_stop(static_cast<uc_engine *>(uc));
+    }
+}
+
+uint64_t Processor::runStub(uint64_t stub, uint64_t x0, uint64_t x1) {
+    return call(runtimeBase + stub, {x0, x1});
+}
+
+uint64_t Processor::sign(uint64_t pointer, Key key, uint64_t discriminator) {
+    return runStub(signStubs + 8 * static_cast<uint64_t>(key), pointer, discriminator);
+}
+
+bool Processor::checkSignature(uint64_t pointer, Key key, uint64_t discriminator) {
+    return runStub(authStubs + 8 * static_cast<uint64_t>(key), pointer, discriminator) == strip(pointer);
+}
+
+uint64_t Processor::strip(uint64_t pointer) {
+    return runStub(stripStub, pointer, 0);
+}
+
+uint64_t TrapContext::argument(unsigned index) const {
+    auto *uc = static_cast<uc_engine *>(engine_);
+    unsigned inRegisters = processor_.wide_ ? 8 : 4;
+    if (index < inRegisters) {
+        uint64_t value = 0;
+        uc_reg_read(uc, (reg(processor_.wide_, UC_ARM64_REG_X0, UC_ARM_REG_R0)) + static_cast<int>(index),
+                    &value);
+        return processor_.wide_ ? value : static_cast<uint32_t>(value);
+    }
+    uint64_t sp = 0;
+    uc_reg_read(uc, reg(processor_.wide_, UC_ARM64_REG_SP, UC_ARM_REG_SP), &sp);
+    if (!processor_.wide_) {
+        sp = static_cast<uint32_t>(sp);
+    }
+    return processor_.readPointer(sp + (index - inRegisters) * processor_.pointerSize());
+}
+
+void TrapContext::setResult(uint64_t value) {
+    auto *uc = static_cast<uc_engine *>(engine_);
+    if (processor_.wide_) {
+        uc_reg_write(uc, UC_ARM64_REG_X0, &value);
+    } else {
+        auto narrow = static_cast<uint32_t>(value);
+        uc_reg_write(uc, UC_ARM_REG_R0, &narrow);
+    }
+}
+
+void TrapContext::setResults(uint64_t first, uint64_t second) {
+    auto *uc = static_cast<uc_engine *>(engine_);
+    uc_reg_write(uc, UC_ARM64_REG_X0, &first);
+    uc_reg_write(uc, UC_ARM64_REG_X1, &second);
+}
+
+void TrapContext::jump(uint64_t address) {
+    auto *uc = static_cast<uc_engine *>(engine_);
+    if (processor_.wide_) {
+        uc_reg_write(uc, UC_ARM64_REG_PC, &address);
+    } else {
+        auto narrow = static_cast<uint32_t>(address); // the low bit selects Thumb, as a branch's would
+        uc_reg_write(uc, UC_ARM_REG_PC, &narrow);
+    }
+}
+
+} // namespace emulator
