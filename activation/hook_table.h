@@ -1,4 +1,4 @@
-// The hook groups and their sites, in install order.
+// The hook groups and their nineteen sites, in install order.
 #pragma once
 
 #include "host/objects.h"
@@ -10,13 +10,12 @@ struct HookGroup {
     HostBool Settings::*flag;
 };
 
-// One replaced method: the host class (looked up by name at install time), the selector, the
-// replacement, and the slot that receives the implementation it displaces.
+// One replaced method: the host class (looked up by name at install time), the selector, and the
+// slot that receives the implementation its replacement displaces.
 struct HookSite {
     int group; // index into hookGroups
     const char *hostClass;
     const char *selector;
-    HostImp replacement;
     HostImp *slot;
 };
 
@@ -24,3 +23,7 @@ enum { hookGroupCount = 6, hookSiteCount = 19 };
 
 extern const HookGroup hookGroups[hookGroupCount];
 extern const HookSite hookSites[hookSiteCount];
+
+// The replacement of site `index`, its address taken in code. Stored in the table it would be a
+// signed pointer on arm64e, which the loader would have to sign and no Debian linker can write.
+HostImp siteReplacement(int index);

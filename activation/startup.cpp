@@ -26,7 +26,8 @@ void installEnabledGroups() {
         }
         const char *lookedUp = nullptr;
         HostClass cls = nullptr;
-        for (const HookSite &site : hookSites) {
+        for (int index = 0; index < hookSiteCount; ++index) {
+            const HookSite &site = hookSites[index];
             if (site.group != group) {
                 continue;
             }
@@ -34,7 +35,7 @@ void installEnabledGroups() {
                 lookedUp = site.hostClass;
                 cls = objc_getClass(site.hostClass);
             }
-            MSHookMessageEx(cls, sel_registerName(site.selector), site.replacement, site.slot);
+            MSHookMessageEx(cls, sel_registerName(site.selector), siteReplacement(index), site.slot);
         }
     }
 }

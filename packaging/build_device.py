@@ -5,14 +5,18 @@ No SDK is needed: the library and its Darwin backend declare what they use of th
 the libraries they import are stood in for by stubs made here from one table, so that every
 import binds to its library by name (two-level namespace) and a misspelt one fails the link.
 
-  rootful:  armv7, armv7s (iOS 6.0) and arm64 (iOS 7.0), joined into one fat file
-  rootless: arm64 only, everything under /var/jb
+  rootful:  armv7, armv7s (iOS 6.0), arm64 (iOS 7.0) and arm64e (iOS 14.0), in one fat file
+  rootless: arm64 and arm64e, everything under /var/jb
 
 The 32-bit slices are linked by the older Mach-O linker, which two faults make careful: it
 crashes on an __objc_imageinfo section and it leaves non-lazy symbol pointers unbound. So they are
 built from one translation unit (no reference crosses a file, so none needs such a pointer), with
 the image info placed under another name and renamed after the link; and without C++ exceptions,
 since the unwinder's personality routine would be such a pointer.
+
+The arm64e slice is compiled with pointer authentication by clang-22 (clang-16 accepts the target
+but emits none), linked by ld64.lld as arm64 with chained fixups, and finished by arm64e.py. No
+object may hold an authenticated relocation, which the linker cannot write: the build names any.
 """
 import argparse
 import os
@@ -22,6 +26,7 @@ import sys
 import tempfile
 from pathlib import Path
 
+import arm64e
 import macho_sign
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -58,7 +63,7 @@ LAYOUTS = {
         "prefix": "",
         "preferences": "/User/Library/Preferences/com.moxfathom.brindlewick.plist",
         "substrate": "/Library/Frameworks/CydiaSubstrate.framework/CydiaSubstrate",
-        "slices": ["armv7", "armv7s", "arm64"],
+        "slices": ["armv7", "armv7s", "arm64", "arm64e"],
         "architecture": "iphoneos-arm",
         "package": IDENTIFIER,
     },
@@ -66,7 +71,7 @@ LAYOUTS = {
         "prefix": "/var/jb",
         "preferences": "/var/mobile/Library/Preferences/com.moxfathom.brindlewick.plist",
         "substrate": "/var/jb/usr/lib/libsubstrate.dylib",
-        "slices": ["arm64"],
+        "slices": ["arm64", "arm64e"],
         "architecture": "iphoneos-arm64",
         "package": IDENTIFIER,
     },
@@ -76,9 +81,11 @@ SLICES = {
     "armv7": {"target": "armv7-apple-ios6.0", "minimum": "6.0", "old_linker": True},
     "armv7s": {"target": "armv7s-apple-ios6.0", "minimum": "6.0", "old_linker": True},
     "arm64": {"target": "arm64-apple-ios7.0", "minimum": "7.0", "old_linker": False},
+    "arm64e": {"target": "arm64e-apple-ios14.0", "minimum": "14.0", "old_linker": False, "authenticated": True},
 }
 
 CLANG = "clang++-16"
+CLANG_AUTHENTICATING = "clang++-22"  # the first Debian clang that emits arm64e's pointer authentication
 LINKER = "ld64.lld-16"
 OLD_LINKER = "ld64.lld.darwinold-13"
 LIPO = "llvm-lipo-16"
@@ -143,7 +150,8 @@ def write_stub_dylibs(directory, imports, slice_name):
 
 def compile_slice(directory, slice_name, layout):
     info = SLICES[slice_name]
-    resources = run(CLANG, "-print-resource-dir").strip()
+    clang = CLANG_AUTHENTICATING if info.get("authenticated") else CLANG
+    resources = run(clang, "-print-resource-dir").strip()
     unwinding = [] if info["old_linker"] else ["-fexceptions"]
     flags = ["-target", info["target"], "-std=c++20", "-O2", "-fno-rtti", "-ffreestanding", "-nostdinc",
              "-isystem", f"{resources}/include", f"-I{ROOT}", "-fvisibility=hidden", "-Wall", "-Wextra", "-Werror",
@@ -157,8 +165,16 @@ def compile_slice(directory, slice_name, layout):
     objects = []
     for source in (system, backend):
         obj = source.with_suffix(".o")
-        language = ["-fno-objc-exceptions"] if info["old_linker"] and source == backend else []
-        run(CLANG, *flags, *language, "-c", source, "-o", obj)
+        language = []
+        if source == backend and info["old_linker"]:
+            language = ["-fno-objc-exceptions"]
+        elif source == backend and info.get("authenticated"):
+            language = ["-fno-objc-convert-messages-to-runtime-calls"]  # retain and release stay messages
+        run(clang, *flags, *language, "-c", source, "-o", obj)
+        if info.get("authenticated"):
+            for section, symbol in arm64e.authenticated_relocations(obj.read_bytes()):
+                raise BuildError(f"{source.name} ({obj.name}): section {section} needs a signed pointer to {symbol}, "
+                                 "which no Debian linker writes; take the address in code instead")
         objects.append(obj)
     if info["old_linker"]:
         for obj in objects:
@@ -193,6 +209,16 @@ def link_slice(directory, slice_name, layout):
         run(OLD_LINKER, "-dylib", "-arch", slice_name, "-iphoneos_version_min", info["minimum"],
             "-sdk_version", info["minimum"], "-install_name", install_name, "-o", output, *objects, *stubs)
         rename_section(output, "__brindle_imginf", "__objc_imageinfo")
+    elif info.get("authenticated"):
+        # Linked as arm64, with the fixups and initializers the arm64e loader wants, then finished.
+        stubs = write_text_stubs(directory, imports)
+        run(LINKER, "-dylib", "-arch", "arm64", "-platform_version", "ios", info["minimum"], info["minimum"],
+            "-install_name", install_name, "-dead_strip", "-fixup_chains", "-init_offsets", "-o", output, *objects,
+            *stubs)
+        finished, _ = arm64e.finish(output.read_bytes(), IDENTIFIER)
+        output.write_bytes(finished)
+        macho_sign.verify(finished)
+        return output
     else:
         stubs = write_text_stubs(directory, imports)
         run(LINKER, "-dylib", "-arch", slice_name, "-platform_version", "ios", info["minimum"], info["minimum"],
@@ -277,14 +303,14 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("out", type=Path, help="the folder to build into")
     arguments = parser.parse_args()
-    for tool in (CLANG, LINKER, OLD_LINKER, LIPO, OBJCOPY, "dpkg-deb"):
+    for tool in (CLANG, CLANG_AUTHENTICATING, LINKER, OLD_LINKER, LIPO, OBJCOPY, "dpkg-deb"):
         if not shutil.which(tool):
             print(f"build_device.py: {tool} is missing (tools/install-deps installs it)", file=sys.stderr)
             return 2
     try:
         for layout_name, (library, deb) in build(arguments.out).items():
             print(f"{layout_name}: {library} and {deb}")
-    except (BuildError, macho_sign.SignError) as error:
+    except (BuildError, macho_sign.SignError, arm64e.Arm64eError) as error:
         print(f"build_device.py: {error}", file=sys.stderr)
         return 1
     return 0

@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
 """The signer, checked by parsing what it wrote and recomputing every hash."""
-import os
 import struct
 import sys
 import unittest
@@ -8,9 +7,6 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import macho_sign  # noqa: E402
-
-OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
-
 
 def unsigned_macho(is64=True, padding=64, body=10000):
     """A small Mach-O: __TEXT with one section right after the load commands and `padding`
@@ -68,11 +64,6 @@ class Signer(unittest.TestCase):
             macho_sign.sign(unsigned_macho(padding=0), "x")  # no room for the load command
         with self.assertRaises(macho_sign.SignError):
             macho_sign.verify(unsigned_macho())
-
-    @unittest.skipUnless((OUT / "rootless" / "Brindlewick.dylib").exists(), "the device build has not run")
-    def test_the_built_library_verifies(self):
-        data = (OUT / "rootless" / "Brindlewick.dylib").read_bytes()
-        self.assertEqual(macho_sign.verify(data)["sha256"], "com.moxfathom.brindlewick")
 
 
 if __name__ == "__main__":

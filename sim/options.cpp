@@ -16,8 +16,13 @@ const char *const usage =
     "  --executable PATH      element 0 of the launch arguments (default SpringBoard's path)\n"
     "  --no-arguments         an empty argument list\n"
     "  --no-process-info      no process-information object\n"
+    "  --no-process-name      the process reports no name\n"
+    "  --no-process-info-class  NSClassFromString finds no NSProcessInfo\n"
     "  --without-class CLASS  the host lacks CLASS (repeatable)\n"
     "  --operator NAME        the network's operator name given at boot (default Carrier)\n"
+    "  --interface NAME[=ADDRESS]  an interface of the device, with an IPv4 or IPv6 address or\n"
+    "                         none, in list order (repeatable; default: this machine's interfaces)\n"
+    "  --no-interfaces        the device's interface query fails\n"
     "  --no-library           run the host without loading the library\n"
     "  --library PATH         load PATH: a native shared library (dlopen), or a Mach-O device library,\n"
     "                         thin or fat, whose machine code then runs under CPU emulation\n"
@@ -58,6 +63,10 @@ Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot) {
             options.noArguments = true;
         } else if (arg == "--no-process-info") {
             options.noProcessInfo = true;
+        } else if (arg == "--no-process-name") {
+            options.noProcessName = true;
+        } else if (arg == "--no-process-info-class") {
+            options.noProcessInfoClass = true;
         } else if (arg == "--without-class") {
             std::string cls = value(arg);
             const auto &known = model::telephony::classNames;
@@ -67,6 +76,11 @@ Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot) {
             options.withoutClasses.push_back(cls);
         } else if (arg == "--operator") {
             options.operatorName = value(arg);
+        } else if (arg == "--interface") {
+            options.interfaces.push_back(parseInterface(value(arg)));
+            options.useInterfaces = true;
+        } else if (arg == "--no-interfaces") {
+            options.noInterfaces = true;
         } else if (arg == "--no-library") {
             options.noLibrary = true;
         } else if (arg == "--library") {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/network.h"
+
 namespace sim {
 
 struct Options {
@@ -14,6 +16,8 @@ struct Options {
     std::string executable = "/System/Library/CoreServices/SpringBoard.app/SpringBoard";
     bool noArguments = false;
     bool noProcessInfo = false;
+    bool noProcessName = false;
+    bool noProcessInfoClass = false;
     std::vector<std::string> withoutClasses;
     bool noLibrary = false;
     std::string library;             // empty: the built native library beside the simulator
@@ -21,6 +25,9 @@ struct Options {
     bool trace = false;
     bool json = false;
     std::string operatorName = "Carrier";
+    std::vector<Interface> interfaces; // with useInterfaces set; otherwise this machine's
+    bool useInterfaces = false;
+    bool noInterfaces = false;
     std::vector<std::string> commands;
     bool help = false;
 };

@@ -171,11 +171,17 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     preferenceFile_ = model::devicePath(preferencePath);
     model::ProcessSetup process;
     process.hasProcessInfo = !options.noProcessInfo;
-    process.processName = options.processName;
+    if (!options.noProcessName) {
+        process.processName = options.processName;
+    }
+    process.classFindableByName = !options.noProcessInfoClass;
     if (!options.noArguments) {
         process.arguments = {options.executable};
     }
     model::setProcess(process);
+    if (options.useInterfaces || options.noInterfaces) {
+        useInterfaces(options.interfaces, options.noInterfaces);
+    }
     model::telephony::install(options.withoutClasses);
 
     model::trace::enable(options.trace);
