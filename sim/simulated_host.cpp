@@ -223,7 +223,9 @@ void SimulatedHost::load(const std::string &path, const Options &options) {
     }
     try {
         // Never unloaded, as a library mapped into a process is not: the platform keeps its functions.
-        emulated_ = new emulator::EmulatedLibrary(path, arch, options.executable);
+        static emulator::EmulatedLibrary *loaded =
+            new emulator::EmulatedLibrary(path, arch, options.executable);
+        emulated_ = loaded;
     } catch (const emulator::macho::LoadError &error) {
         throw InputError("cannot load the library: " + std::string(error.what()));
     }

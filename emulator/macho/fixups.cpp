@@ -59,6 +59,15 @@ uint32_t FixupReader::importIndex(int64_t ordinal, const std::string &symbol, bo
     return found->second;
 }
 
+// Each pointer is fixed once at most, so a list longer than the image has pointers is a bad file
+// (and, unchecked, a way to make the loader spend without end).
+void FixupReader::add(const Fixup &fixup) {
+    if (image_.fixups.size() > (image_.end() - image_.base()) / pointer_) {
+        throw LoadError("more fixups than the library has pointers");
+    }
+    image_.fixups.push_back(fixup);
+}
+
 uint64_t FixupReader::segmentAddress(uint64_t segment, uint64_t offset) const {
     if (segment >= image_.segments.size()) {
         throw LoadError("a fixup names segment " + std::to_string(segment) + ", which does not exist");
@@ -105,7 +114,7 @@ void FixupReader::rebases(Bytes opcodes) {
             throw LoadError("a rebase comes before its segment is set");
         }
         uint64_t address = segmentAddress(segment, offset);
-        image_.fixups.push_back({Fixup::Kind::rebase, address, readPointer(address), 0, 0, 0, std::nullopt});
+        add({Fixup::Kind::rebase, address, readPointer(address), 0, 0, 0, std::nullopt});
         offset += pointer_;
     };
     while (!in.done()) {
@@ -177,8 +186,7 @@ void FixupReader::binds(Bytes opcodes, bool lazy) {
             throw LoadError("a bind comes before its symbol and place are set");
         }
         uint64_t address = segmentAddress(segment, offset);
-        image_.fixups.push_back(
-            {Fixup::Kind::bind, address, 0, importIndex(ordinal, symbol, weak), addend, 0, std::nullopt});
+        add({Fixup::Kind::bind, address, 0, importIndex(ordinal, symbol, weak), addend, 0, std::nullopt});
         offset += pointer_;
     };
     while (!in.done()) {
@@ -425,7 +433,7 @@ void FixupReader::chain(uint64_t offset, uint64_t pageEnd, uint16_t format,
                 fixup.high8 = uint8_t(bits(raw, 36, 8));
             }
         }
-        image_.fixups.push_back(fixup);
+        add(fixup);
         if (next == 0) {
             return;
         }

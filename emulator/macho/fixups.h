@@ -28,6 +28,7 @@ class FixupReader {
     void chain(uint64_t offset, uint64_t pageEnd, uint16_t format, const std::vector<uint32_t> &imports,
                const std::vector<int64_t> &addends);
 
+    void add(const Fixup &fixup);
     uint32_t importIndex(int64_t ordinal, const std::string &symbol, bool weak);
     uint64_t segmentAddress(uint64_t segment, uint64_t offset) const;
     uint64_t readPointer(uint64_t address) const;

@@ -50,7 +50,7 @@ enum LoadCommand : uint32_t {
     chainedFixups = 0x80000034,
 };
 
-constexpr uint64_t largestImage = 64 << 20; // far above any library of this kind
+constexpr uint64_t largestImage = 16 << 20; // far above any library of this kind
 
 std::optional<Arch> archOf(uint32_t cpuType, uint32_t cpuSubtype) {
     uint32_t subtype = cpuSubtype & subtypeMask;
@@ -259,7 +259,7 @@ class Reader {
             }
         }
         if (image_.end() - image_.base() > largestImage) {
-            throw LoadError("the library spans more than 64 MiB");
+            throw LoadError("the library spans more than 16 MiB");
         }
         if (sorted.front().fileOffset != 0) {
             throw LoadError("no segment maps the Mach-O header");

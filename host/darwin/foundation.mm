@@ -10,15 +10,18 @@ id stringClass() {
     return foundationClass("NSString", &cache);
 }
 
-// The constant strings asked of the platform so far, by text. Literals are few (under thirty), so
-// a short list searched by pointer, then by content, beats a call per use.
+// The constant strings asked of the platform so far. A literal is found by its address in a
+// direct-mapped table, which a hit reads with no lock; a miss searches what was made by content
+// (two copies of one literal may have two addresses) under the lock, and asks the platform only for
+// a text it never gave.
 struct Constant {
     const char *text;
     id string;
 };
-Constant constants[64];
-unsigned constantCount;
-HostSpinLock constantsLock;
+Constant byAddress[64]; // a slot, once filled, is never refilled: a reader may be between its fields
+Constant made[64];
+unsigned madeCount;
+HostSpinLock madeLock;
 
 bool sameText(const char *a, const char *b) {
     while (*a && *a == *b) {
@@ -31,22 +34,26 @@ bool sameText(const char *a, const char *b) {
 } // namespace
 
 extern "C" HostId hostConstantString(const char *utf8) {
-    HostLockGuard guard(&constantsLock);
-    for (unsigned i = 0; i < constantCount; ++i) {
-        if (constants[i].text == utf8) {
-            return (HostId)constants[i].string;
+    Constant &slot = byAddress[((unsigned long)utf8 >> 3) % (sizeof byAddress / sizeof byAddress[0])];
+    if (__atomic_load_n(&slot.text, __ATOMIC_ACQUIRE) == utf8) {
+        return (HostId)slot.string;
+    }
+    HostLockGuard guard(&madeLock);
+    id string = nullptr;
+    for (unsigned i = 0; i < madeCount && !string; ++i) {
+        string = sameText(made[i].text, utf8) ? made[i].string : nullptr;
+    }
+    if (!string) {
+        string = __CFStringMakeConstantString(utf8);
+        if (madeCount < sizeof made / sizeof made[0]) {
+            made[madeCount++] = Constant{utf8, string};
         }
     }
-    for (unsigned i = 0; i < constantCount; ++i) {
-        if (sameText(constants[i].text, utf8)) {
-            return (HostId)constants[i].string;
-        }
+    if (!slot.text) {
+        slot.string = string;
+        __atomic_store_n(&slot.text, utf8, __ATOMIC_RELEASE);
     }
-    id made = __CFStringMakeConstantString(utf8);
-    if (constantCount < sizeof constants / sizeof constants[0]) {
-        constants[constantCount++] = Constant{utf8, made};
-    }
-    return (HostId)made;
+    return (HostId)string;
 }
 
 extern "C" HostId hostStringWithUTF8String(const char *utf8) {

@@ -136,12 +136,27 @@ class Simulator:
         raise ScenarioError(f"no answer within {REPLY_SECONDS} s to: {command}")
 
     def finish(self):
+        """The exit status, once the input is closed and every output read to its end; output no
+        command asked for (a sanitizer's report, say) is an error."""
         self.process.stdin.close()
+        deadline = time.monotonic() + REPLY_SECONDS
+        open_streams = 2
+        while open_streams and time.monotonic() < deadline:
+            for key, _ in self.selector.select(timeout=0.5):
+                chunk = key.fileobj.read()
+                if chunk:
+                    self.buffers[key.fileobj] += chunk
+                elif chunk == b"":
+                    self.selector.unregister(key.fileobj)
+                    open_streams -= 1
         try:
-            self.process.wait(timeout=REPLY_SECONDS)
+            self.process.wait(timeout=max(0.1, deadline - time.monotonic()))
         except subprocess.TimeoutExpired:
             self.process.kill()
             raise ScenarioError("the simulator did not end when its input did")
+        left = b"".join(self.buffers.values()).decode(errors="replace")
+        if left:
+            raise ScenarioError(f"the simulator wrote more than its commands asked for:\n{left[:2000]}")
         return self.process.returncode
 
 

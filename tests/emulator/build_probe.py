@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Builds the emulator tests' own device libraries into OUT:
+
+  probe-arm64e.dylib   the probe, compiled and finished as the arm64e slice of the library is
+  thumb-armv7.dylib    the library's armv7 slice compiled in Thumb mode, which the old linker's
+                       broken Thumb shims make crash
+"""
+import shutil
+import sys
+import tempfile
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parent.parent / "packaging"))
+import arm64e  # noqa: E402
+import build_device  # noqa: E402
+
+PROBE_IMPORTS = {
+    "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_sel_registerName"],
+    "/usr/lib/libSystem.B.dylib": ["_sched_yield"],
+    build_device.LAYOUTS["rootful"]["substrate"]: ["_MSHookMessageEx"],
+}
+
+
+def probe(directory, out):
+    target = build_device.SLICES["arm64e"]["target"]
+    objects = []
+    for source in (HERE / "probe.c", HERE / "probe_auth.s"):
+        obj = directory / (source.stem + ".o")
+        build_device.run(build_device.CLANG_AUTHENTICATING, "-x", "c" if source.suffix == ".c" else "assembler",
+                         "-target", target, "-O2", "-ffreestanding", "-c", source, "-o", obj)
+        objects.append(obj)
+    linked = directory / "probe.dylib"
+    build_device.run(build_device.LINKER, "-dylib", "-arch", "arm64", "-platform_version", "ios", "14.0", "14.0",
+                     "-install_name", "/probe.dylib", "-fixup_chains", "-init_offsets", "-o", linked, *objects,
+                     *build_device.write_text_stubs(directory, PROBE_IMPORTS))
+    finished, _ = arm64e.finish(linked.read_bytes(), "probe")
+    (out / "probe-arm64e.dylib").write_bytes(finished)
+
+
+def thumb(directory, out):
+    run = build_device.run
+    build_device.run = lambda *command: run(*["-mthumb" if part == "-marm" else part for part in command])
+    try:
+        linked = build_device.link_slice(directory, "armv7", build_device.LAYOUTS["rootful"])
+    finally:
+        build_device.run = run
+    shutil.copyfile(linked, out / "thumb-armv7.dylib")
+
+
+def main():
+    out = Path(sys.argv[1])
+    out.mkdir(parents=True, exist_ok=True)
+    for build in (probe, thumb):
+        with tempfile.TemporaryDirectory() as directory:
+            build(Path(directory), out)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""The simulator's emulated loading of device libraries: signed pointers checked as the processor
+checks them, a Thumb slice's crash, and files the loader refuses with a message and status 2."""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "packaging"))
+import arm64e_check  # noqa: E402
+
+SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
+PROBES = Path(os.environ["BRINDLEWICK_PROBES"])
+DEVICE = Path(os.environ["BRINDLEWICK_DEVICE_OUT"])
+BAD_INPUT, CRASHED = 2, 3
+
+
+def simulate(library, *commands, arch=None):
+    with tempfile.TemporaryDirectory() as root:
+        arguments = [SIMULATOR, "--root", root, "--library", str(library), "--trace"]
+        arguments += ["--arch", arch] if arch else []
+        return subprocess.run(arguments + list(commands), capture_output=True, text=True, timeout=60)
+
+
+def thin(arch):
+    """One slice of the rootful library, as a thin file."""
+    fat = (DEVICE / "rootful" / "Brindlewick.dylib").read_bytes()
+    for i in range(struct.unpack_from(">I", fat, 4)[0]):
+        _, subtype, offset, size, _ = struct.unpack_from(">IIIII", fat, 8 + 20 * i)
+        if {"arm64": 0, "arm64e": 0x80000002}.get(arch) == subtype:
+            return bytearray(fat[offset:offset + size])
+    raise AssertionError(arch)
+
+
+def with_change(data, change, directory):
+    data = bytearray(data)
+    change(data, arm64e_check.Slice(bytes(data)))
+    path = Path(directory) / "changed.dylib"
+    path.write_bytes(data)
+    return path
+
+
+def section(image, name):
+    return next(s for s in image.sections if s[1] == name)
+
+
+class SignedPointers(unittest.TestCase):
+    def test_the_probe_hooks_and_calls_through_pointers_the_loader_signed(self):
+        run = simulate(PROBES / "probe-arm64e.dylib", "call SBTelephonyManager isRadioModuleDead", "trace")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(run.stdout.splitlines()[0], "returned YES")
+        self.assertTrue(run.stdout.splitlines()[1].endswith("; sched_yield()"), run.stdout)
+
+    def test_a_broken_signature_faults(self):
+        def other_diversity(data, image):  # the loader signs the rebase for another discriminator
+            at = section(image, "__auth_ptr")[4]
+            struct.pack_into("<Q", data, at, struct.unpack_from("<Q", data, at)[0] | 1 << 32)
+
+        def unsigned_replacement(data, image):  # every paciza becomes a nop
+            _, _, _, size, offset, _ = section(image, "__text")
+            for at in range(offset, offset + size, 4):
+                if struct.unpack_from("<I", data, at)[0] & 0xFFFFFFE0 == 0xDAC123E0:
+                    struct.pack_into("<I", data, at, 0xD503201F)
+
+        probe = (PROBES / "probe-arm64e.dylib").read_bytes()
+        with tempfile.TemporaryDirectory() as directory:
+            for change, message in ((other_diversity, "faulted"), (unsigned_replacement, "does not check")):
+                run = simulate(with_change(probe, change, directory), "call SBTelephonyManager isRadioModuleDead")
+                self.assertEqual(run.returncode, CRASHED, change.__name__)
+                self.assertIn(message, run.stderr, change.__name__)
+
+    def test_a_thumb_slice_shows_the_old_linkers_broken_shims(self):
+        run = simulate(PROBES / "thumb-armv7.dylib", "status")
+        self.assertEqual(run.returncode, CRASHED, run.stdout)
+        self.assertIn("the library crashed while loading: the library faulted", run.stderr)
+
+
+class RefusedFiles(unittest.TestCase):
+    def refused(self, data, message, arch=None):
+        with tempfile.TemporaryDirectory() as directory:
+            path = Path(directory) / "Brindlewick.dylib"
+            path.write_bytes(data)
+            run = simulate(path, "status", arch=arch)
+            self.assertEqual(path.read_bytes(), bytes(data))
+        self.assertEqual(run.returncode, BAD_INPUT, f"{message}: {run.stderr}")
+        self.assertEqual(run.stdout, "")
+        self.assertIn(message, run.stderr)
+
+    def test_files_that_are_no_loadable_slice(self):
+        fat = (DEVICE / "rootful" / "Brindlewick.dylib").read_bytes()
+        self.refused(b"#!/bin/sh\necho not a library\n", "cannot load the library")
+        self.refused(fat[:len(fat) // 2], "lies outside the file", arch="arm64")
+        self.refused(fat, "choose one with --arch")
+        self.refused(thin("arm64"), "the file has no armv7 slice", arch="armv7")
+
+    def test_load_commands_segments_and_fixups_the_loader_refuses(self):
+        def command(data, image, old, new):
+            offset = 32
+            for _ in range(struct.unpack_from("<I", data, 16)[0]):
+                cmd, size = struct.unpack_from("<II", data, offset)
+                if cmd == old:
+                    struct.pack_into("<I", data, offset, new)
+                    return
+                offset += size
+
+        def overlap(data, image):  # __TEXT grown over __DATA
+            struct.pack_into("<Q", data, 32 + 32, 0x100000)
+
+        def outside(data, image):  # the initializer's pointer aimed far past the image
+            at = section(image, "__mod_init_func")[4]
+            struct.pack_into("<Q", data, at, 0x7FFFFFFF0)
+
+        def renamed(old, new):
+            def change(data, image):
+                at = bytes(data).index(old)
+                data[at:at + len(new)] = new
+            return change
+
+        cases = [
+            (lambda d, i: command(d, i, 0x1B, 0x80000099), "unknown load command 0x80000099"),
+            (overlap, "overlap"),
+            (outside, "points outside the image"),
+            (renamed(b"_sched_yield\0", b"_sched_yielx\0"), "the platform provides no _sched_yielx"),
+            (renamed(b"/usr/lib/libobjc.A.dylib", b"/usr/lib/libobjc.B.dylib"),
+             "from /usr/lib/libobjc.B.dylib, but the platform provides it from /usr/lib/libobjc.A.dylib"),
+        ]
+        with tempfile.TemporaryDirectory() as directory:
+            for change, message in cases:
+                self.refused(with_change(thin("arm64"), change, directory).read_bytes(), message)
+
+
+if __name__ == "__main__":
+    unittest.main()
