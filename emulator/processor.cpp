@@ -133,7 +133,12 @@ Processor::Processor(macho::Arch arch) : arch_(arch), wide_(macho::is64Bit(arch)
     stackTop_ = stackBase + stackSize;
 }
 
-Processor::~Processor() = default;
+Processor::~Processor() {
+    engines_.clear(); // the engines map the regions' memory: they go first
+    for (Region &region : regions_) {
+        std::free(region.memory);
+    }
+}
 
 uint8_t *Processor::map(uint64_t address, uint64_t size, uint32_t protection) {
     std::lock_guard guard(lock_);

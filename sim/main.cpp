@@ -18,7 +18,14 @@
 namespace {
 
 constexpr int badInput = 2;
-constexpr int crashed = 3;
+
+// The library crashed its process, as it would SpringBoard: nothing after it runs, no exit handler,
+// no destructor of what it left half done.
+[[noreturn]] void endAsCrashed() {
+    std::cout.flush();
+    std::cerr.flush();
+    std::_Exit(3);
+}
 
 std::filesystem::path executableDirectory() {
     std::error_code failed;
@@ -43,9 +50,8 @@ class Session {
         } catch (const model::HostException &error) {
             complain(std::string("the host raised: ") + error.what(), where);
         } catch (const emulator::Fault &error) {
-            // The library crashed its process, as it would SpringBoard: nothing after it runs.
             complain(std::string("the library crashed: ") + error.what(), where);
-            std::exit(crashed);
+            endAsCrashed();
         }
     }
 
@@ -130,6 +136,6 @@ int main(int argc, char **argv) {
         return badInput;
     } catch (const emulator::Fault &error) {
         std::cerr << "brindlewick-sim: the library crashed while loading: " << error.what() << std::endl;
-        return crashed;
+        endAsCrashed();
     }
 }

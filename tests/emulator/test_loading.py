@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """The simulator's emulated loading of device libraries: signed pointers checked as the processor
-checks them, a Thumb slice's crash, and files the loader refuses with a message and status 2."""
+checks them, a Thumb slice's crash, files the loader refuses with a message and status 2, and a
+real en0 read through every build of the library."""
 import os
 import struct
 import subprocess
@@ -15,11 +16,17 @@ import arm64e_check  # noqa: E402
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 PROBES = Path(os.environ["BRINDLEWICK_PROBES"])
 DEVICE = Path(os.environ["BRINDLEWICK_DEVICE_OUT"])
+NATIVE = os.environ["BRINDLEWICK_LIBRARY"]
 BAD_INPUT, CRASHED = 2, 3
 
 
 def simulate(library, *commands, arch=None):
+    """The simulator on a device whose preference file turns the radio group on."""
     with tempfile.TemporaryDirectory() as root:
+        preferences = Path(root) / "User/Library/Preferences"
+        preferences.mkdir(parents=True)
+        (preferences / "com.moxfathom.brindlewick.plist").write_text(
+            "<plist><dict><key>k3Enabled</key><true/></dict></plist>")
         arguments = [SIMULATOR, "--root", root, "--library", str(library), "--trace"]
         arguments += ["--arch", arch] if arch else []
         return subprocess.run(arguments + list(commands), capture_output=True, text=True, timeout=60)
@@ -66,9 +73,11 @@ class SignedPointers(unittest.TestCase):
                     struct.pack_into("<I", data, at, 0xD503201F)
 
         probe = (PROBES / "probe-arm64e.dylib").read_bytes()
+        cases = [(probe, other_diversity, "faulted"), (probe, unsigned_replacement, "does not check"),
+                 (thin("arm64e"), unsigned_replacement, "does not check")]  # the library's own slice too
         with tempfile.TemporaryDirectory() as directory:
-            for change, message in ((other_diversity, "faulted"), (unsigned_replacement, "does not check")):
-                run = simulate(with_change(probe, change, directory), "call SBTelephonyManager isRadioModuleDead")
+            for image, change, message in cases:
+                run = simulate(with_change(image, change, directory), "call SBTelephonyManager isRadioModuleDead")
                 self.assertEqual(run.returncode, CRASHED, change.__name__)
                 self.assertIn(message, run.stderr, change.__name__)
 
@@ -130,6 +139,30 @@ class RefusedFiles(unittest.TestCase):
         with tempfile.TemporaryDirectory() as directory:
             for change, message in cases:
                 self.refused(with_change(thin("arm64"), change, directory).read_bytes(), message)
+
+
+class RealInterfaces(unittest.TestCase):
+    SETUP = ("ip link add en0 type veth peer name en0peer && ip addr add 192.0.2.10/24 dev en0 && "
+             "ip addr add 192.0.2.77/24 dev en0 && ip link add en1 type veth peer name en1peer && "
+             "ip addr add 198.51.100.1/24 dev en1")
+
+    def test_every_build_reads_a_real_en0_in_a_network_namespace_of_its_own(self):
+        if os.geteuid() != 0 or subprocess.run(["unshare", "-n", "true"], capture_output=True).returncode:
+            self.skipTest("needs root and unshare to make a network namespace")
+        builds = [(NATIVE, None)] + [(DEVICE / "rootful" / "Brindlewick.dylib", arch)
+                                     for arch in ("armv7", "armv7s", "arm64", "arm64e")]
+        with tempfile.TemporaryDirectory() as root:
+            preferences = Path(root) / "User/Library/Preferences"
+            preferences.mkdir(parents=True)
+            (preferences / "com.moxfathom.brindlewick.plist").write_text(
+                "<plist><dict><key>k4Enabled</key><true/></dict></plist>")
+            for library, arch in builds:
+                simulator = [SIMULATOR, "--root", root, "--library", str(library)] + (["--arch", arch] if arch else [])
+                simulator.append('call SBTelephonyManager _reallySetOperatorName:inSubscriptionContext: "X" @c')
+                run = subprocess.run(["unshare", "-n", "sh", "-c", f'{self.SETUP} && exec "$@"', "sh", *simulator],
+                                     capture_output=True, text=True, timeout=60)
+                # The later address of en0; en1's is never looked at.
+                self.assertEqual(run.stdout, 'received "192.0.2.77" @c\n', f"{arch or 'native'}: {run.stderr}")
 
 
 if __name__ == "__main__":
