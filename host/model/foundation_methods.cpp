@@ -20,8 +20,8 @@ HostId alloc(HostId self, HostSel) {
     return (make ? make(cls) : new Object(cls))->id();
 }
 
-HostId classItself(HostId self, HostSel) {
-    return self;
+HostClass classItself(HostId self, HostSel) {
+    return reinterpret_cast<HostClass>(self);
 }
 
 HostId init(HostId self, HostSel) {
