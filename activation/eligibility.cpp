@@ -1,11 +1,11 @@
 #include "activation/eligibility.h"
 
-#include "host/foundation.h"
+#include "platform/foundation.h"
 
 namespace {
 
-bool contains(HostId text, const char *literal) {
-    return hostRangeOfString(text, literal).location != hostNotFound;
+bool contains(PlatformId text, const char *literal) {
+    return platformRangeOfString(text, literal).location != platformNotFound;
 }
 
 // Exact names of system services that link UIKit but draw no status bar of their own.
@@ -16,9 +16,9 @@ const char *const excludedExecutables[] = {
     "MessagesNotificationViewService",
 };
 
-bool isExcludedExecutable(HostId executablePath, HostId executableName) {
+bool isExcludedExecutable(PlatformId executablePath, PlatformId executableName) {
     for (const char *name : excludedExecutables) {
-        if (hostStringEquals(executableName, name)) {
+        if (platformStringEquals(executableName, name)) {
             return true;
         }
     }
@@ -26,34 +26,34 @@ bool isExcludedExecutable(HostId executablePath, HostId executableName) {
 }
 
 // The launch arguments come through the class found by name; without it the list is absent.
-HostId processArguments() {
-    return hostProcessArguments(hostProcessInfoOfClass(hostClassFromString("NSProcessInfo")));
+PlatformId processArguments() {
+    return platformProcessArguments(platformProcessInfoOfClass(platformClassFromString("NSProcessInfo")));
 }
 
 } // namespace
 
 bool processIsEligible() {
-    HostId info = hostProcessInfo();
+    PlatformId info = platformProcessInfo();
     if (!info) {
         return false;
     }
     // The literal is the receiver, so an absent name answers false and never raises.
-    bool isSpringBoard = hostLiteralEquals("SpringBoard", hostProcessName(info));
+    bool isSpringBoard = platformLiteralEquals("SpringBoard", platformProcessName(info));
 
     // Even SpringBoard is not served without a path to look at.
-    HostId arguments = processArguments();
-    if (hostCount(arguments) == 0) {
+    PlatformId arguments = processArguments();
+    if (platformCount(arguments) == 0) {
         return false;
     }
-    HostId executablePath = hostObjectAtIndexedSubscript(arguments, 0);
+    PlatformId executablePath = platformObjectAtIndexedSubscript(arguments, 0);
     if (!executablePath) {
         return false;
     }
-    HostId executableName = hostLastPathComponent(executablePath);
+    PlatformId executableName = platformLastPathComponent(executablePath);
 
     bool isApplication =
         contains(executablePath, "/Application/") || contains(executablePath, "/Applications/");
-    bool isFileProvider = contains(hostLowercaseString(executableName), "fileprovider");
+    bool isFileProvider = contains(platformLowercaseString(executableName), "fileprovider");
     bool isExcluded = isExcludedExecutable(executablePath, executableName);
 
     return (!isFileProvider && isApplication && !isExcluded) || isSpringBoard;

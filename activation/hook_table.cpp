@@ -42,11 +42,11 @@ const HookGroup hookGroups[hookGroupCount] = {
 const HookSite hookSites[hookSiteCount] = {HOOK_SITES(SITE_DATA)};
 #undef SITE_DATA
 
-HostImp siteReplacement(int index) {
+PlatformImp siteReplacement(int index) {
     int site = 0;
 #define SITE_CODE(group, cls, selector, replacement)                                                         \
     if (index == site++) {                                                                                   \
-        return reinterpret_cast<HostImp>(&replacement);                                                      \
+        return reinterpret_cast<PlatformImp>(&replacement);                                                  \
     }
     HOOK_SITES(SITE_CODE)
 #undef SITE_CODE

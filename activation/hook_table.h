@@ -1,13 +1,13 @@
 // The hook groups and their nineteen sites, in install order.
 #pragma once
 
-#include "host/objects.h"
+#include "platform/objects.h"
 #include "settings/settings.h"
 
 // A set of replacements installed together when its flag is on at start-up.
 struct HookGroup {
     const char *name;
-    HostBool Settings::*flag;
+    PlatformBool Settings::*flag;
 };
 
 // One replaced method: the host class (looked up by name at install time), the selector, and the
@@ -16,7 +16,7 @@ struct HookSite {
     int group; // index into hookGroups
     const char *hostClass;
     const char *selector;
-    HostImp *slot;
+    PlatformImp *slot;
 };
 
 enum { hookGroupCount = 6, hookSiteCount = 19 };
@@ -26,4 +26,4 @@ extern const HookSite hookSites[hookSiteCount];
 
 // The replacement of site `index`, its address taken in code. Stored in the table it would be a
 // signed pointer on arm64e, which the loader would have to sign and no Debian linker can write.
-HostImp siteReplacement(int index);
+PlatformImp siteReplacement(int index);

@@ -2,8 +2,8 @@
 
 #include "activation/eligibility.h"
 #include "activation/hook_table.h"
-#include "host/foundation.h"
-#include "host/notify.h"
+#include "platform/foundation.h"
+#include "platform/notify.h"
 #include "settings/settings.h"
 
 namespace {
@@ -25,7 +25,7 @@ void installEnabledGroups() {
             continue;
         }
         const char *lookedUp = nullptr;
-        HostClass cls = nullptr;
+        PlatformClass cls = nullptr;
         for (int index = 0; index < hookSiteCount; ++index) {
             const HookSite &site = hookSites[index];
             if (site.group != group) {
@@ -44,19 +44,19 @@ void installEnabledGroups() {
 
 void startUp() {
     // A module initializer runs before the host has a pool in place.
-    void *pool = hostAutoreleasePoolPush();
+    void *pool = platformAutoreleasePoolPush();
 
     // The observer is never removed and the registration's outcome is not needed: every reloading
     // replacement reads the file again anyway. The centre is asked for first, as the registration's
     // first argument, whatever order a compiler evaluates arguments in.
-    HostNotifyCenter center = CFNotificationCenterGetDarwinNotifyCenter();
-    HostId name = hostConstantString(BRINDLEWICK_CHANGE_NOTIFICATION);
+    PlatformNotifyCenter center = CFNotificationCenterGetDarwinNotifyCenter();
+    PlatformId name = platformConstantString(BRINDLEWICK_CHANGE_NOTIFICATION);
     CFNotificationCenterAddObserver(center, nullptr, receivedNotification, name, nullptr,
-                                    hostSuspensionBehaviorCoalesce);
+                                    platformSuspensionBehaviorCoalesce);
     loadPrefs();
     if (processIsEligible()) {
         installEnabledGroups();
     }
 
-    hostAutoreleasePoolPop(pool);
+    platformAutoreleasePoolPop(pool);
 }

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "host/model/model.h"
+#include "platform/model/model.h"
 
 std::string preferenceBytes(Encoding encoding, size_t padding) {
     PrefEntries entries;

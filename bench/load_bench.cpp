@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "bench/bench_support.h"
-#include "host/model/model.h"
+#include "platform/model/model.h"
 #include "settings/settings.h"
 
 namespace {

@@ -1,97 +1,40 @@
 // One call of each replaced method, as the host makes it, with one, two or three operator-name
-// layers installed (--layers=N, default 3), on one thread and on two at once. The host classes
-// here do nothing, so what is measured is the library and the platform calls it makes.
+// layers installed (--layers=N, default 3), on one thread and on two at once. The simulated
+// SpringBoard only answers, so what is measured is the library and the platform calls it makes.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
-#include <functional>
-#include <map>
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include "activation/startup.h"
 #include "bench/bench_support.h"
-#include "host/model/model.h"
+#include "platform/model/model.h"
 #include "settings/settings.h"
+#include "sim/springboard/model_runtime.h"
+#include "sim/springboard/springboard.h"
 
 namespace {
 
-void setName(HostId, HostSel, HostId) {}
-void setNameInContext(HostId, HostSel, HostId, HostId) {}
-HostBool answerNo(HostId, HostSel) {
-    return 0;
+PlatformId name;
+PlatformId context;
+
+// One message to the host, with arguments of the kinds its types name.
+void send(PlatformId self, const springboard::HostMethod &method) {
+    std::string types = method.types;
+    if (types == "v@:@") {
+        model::send(self, method.selector, name);
+    } else if (types == "v@:@@") {
+        model::send(self, method.selector, name, context);
+    } else if (types == "v@:c") {
+        model::send(self, method.selector, PlatformBool(0));
+    } else if (types == "c@:") {
+        benchmark::DoNotOptimize(model::send<PlatformBool>(self, method.selector));
+    } else {
+        benchmark::DoNotOptimize(model::send<PlatformId>(self, method.selector, context));
+    }
 }
-void store(HostId, HostSel, HostBool) {}
-HostId echo(HostId, HostSel, HostId object) {
-    return object;
-}
-
-std::map<std::string, HostId> instances;
-
-void defineHost() {
-    auto define = [](const char *name, const char *superclass) {
-        model::Class *cls = model::defineClass(name, superclass);
-        instances[name] = (new model::Object(cls))->id();
-        return cls;
-    };
-    model::Class *manager = define("SBTelephonyManager", "NSObject");
-    model::addMethod(manager, "setOperatorName:", &setName);
-    model::addMethod(manager, "_reallySetOperatorName:", &setName);
-    model::addMethod(manager, "_reallySetOperatorName:inSubscriptionContext:", &setNameInContext);
-    model::addMethod(manager, "isRadioModuleDead", &answerNo);
-    model::Class *provider = define("STTelephonyStateProvider", "NSObject");
-    model::addMethod(provider, "_reallySetOperatorName:inSubscriptionContext:", &setNameInContext);
-    model::addMethod(provider, "_setOperatorName:inSubscriptionContext:", &setNameInContext);
-    model::addMethod(provider, "isRadioModuleDead", &answerNo);
-    model::addMethod(provider, "setCachedDualSIMEnabled:", &store);
-    model::addMethod(define("SBStatusBarStateAggregator", "NSObject"), "_displayStringForSIMStatus:", &echo);
-    model::Class *data = define("STTelephonyStatusDomainData", "NSObject");
-    model::addMethod(data, "_otherSIMInfoIfSIMPresent:", &echo);
-    model::addMethod(data, "isDualSIMEnabled", &answerNo);
-    model::addMethod(define("STMutableTelephonyStatusDomainData", "STTelephonyStatusDomainData"),
-                     "setDualSIMEnabled:", &store);
-}
-
-HostId name;
-HostId context;
-
-struct Site {
-    const char *cls;
-    const char *selector;
-    std::function<void(HostId)> call;
-};
-
-const std::vector<Site> sites = {
-    {"SBTelephonyManager",
-     "setOperatorName:", [](HostId self) { model::send(self, "setOperatorName:", name); }},
-    {"SBTelephonyManager",
-     "_reallySetOperatorName:", [](HostId self) { model::send(self, "_reallySetOperatorName:", name); }},
-    {"SBTelephonyManager", "_reallySetOperatorName:inSubscriptionContext:",
-     [](HostId self) { model::send(self, "_reallySetOperatorName:inSubscriptionContext:", name, context); }},
-    {"STTelephonyStateProvider", "_reallySetOperatorName:inSubscriptionContext:",
-     [](HostId self) { model::send(self, "_reallySetOperatorName:inSubscriptionContext:", name, context); }},
-    {"STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:",
-     [](HostId self) { model::send(self, "_setOperatorName:inSubscriptionContext:", name, context); }},
-    {"SBStatusBarStateAggregator", "_displayStringForSIMStatus:",
-     [](HostId self) {
-         benchmark::DoNotOptimize(model::send<HostId>(self, "_displayStringForSIMStatus:", context));
-     }},
-    {"STTelephonyStateProvider", "isRadioModuleDead",
-     [](HostId self) { benchmark::DoNotOptimize(model::send<HostBool>(self, "isRadioModuleDead")); }},
-    {"SBTelephonyManager", "isRadioModuleDead",
-     [](HostId self) { benchmark::DoNotOptimize(model::send<HostBool>(self, "isRadioModuleDead")); }},
-    {"STTelephonyStatusDomainData", "_otherSIMInfoIfSIMPresent:",
-     [](HostId self) {
-         benchmark::DoNotOptimize(model::send<HostId>(self, "_otherSIMInfoIfSIMPresent:", context));
-     }},
-    {"STTelephonyStatusDomainData", "isDualSIMEnabled",
-     [](HostId self) { benchmark::DoNotOptimize(model::send<HostBool>(self, "isDualSIMEnabled")); }},
-    {"STTelephonyStateProvider", "setCachedDualSIMEnabled:",
-     [](HostId self) { model::send(self, "setCachedDualSIMEnabled:", HostBool(0)); }},
-    {"STMutableTelephonyStatusDomainData",
-     "setDualSIMEnabled:", [](HostId self) { model::send(self, "setDualSIMEnabled:", HostBool(0)); }},
-};
 
 std::filesystem::path preferenceFile;
 
@@ -116,11 +59,16 @@ void load(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void callSite(benchmark::State &state, const Site *site) {
-    HostId self = instances.at(site->cls);
+// Also counts the loads a call makes (one per reloading layer it passes through), on one thread.
+void callSite(benchmark::State &state, const springboard::HostMethod *method) {
+    PlatformId self = springboard::instance(method->cls);
+    long reads = model::dictionaryFileReads();
     for (auto _ : state) {
         model::AutoreleasePool pool;
-        site->call(self);
+        send(self, *method);
+    }
+    if (state.threads() == 1) {
+        state.counters["loads"] = double(model::dictionaryFileReads() - reads) / double(state.iterations());
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -144,7 +92,7 @@ int main(int argc, char **argv) {
     // other groups are always on so that their sites are measured too.
     std::string bytes = preferenceBytes(Encoding::binary, 0);
     writeFile(file, bytes);
-    defineHost();
+    springboard::installOnModel({}, false); // the host only answers: what is measured is the library
     model::ProcessSetup process;
     process.processName = "SpringBoard";
     process.arguments = {"/System/Library/CoreServices/SpringBoard.app/SpringBoard"};
@@ -177,9 +125,16 @@ int main(int argc, char **argv) {
         ->Threads(1)
         ->Threads(2)
         ->UseRealTime();
-    for (const Site &site : sites) {
-        std::string label = std::string(site.cls) + " " + site.selector + "/layers:" + std::to_string(layers);
-        benchmark::RegisterBenchmark(label.c_str(), &callSite, &site)->Threads(1)->Threads(2)->UseRealTime();
+    for (const springboard::HostMethod &method : springboard::methods()) {
+        if (std::string(method.cls) != method.implementer) {
+            continue; // an inherited method is measured where it is defined
+        }
+        std::string label =
+            std::string(method.cls) + " " + method.selector + "/layers:" + std::to_string(layers);
+        benchmark::RegisterBenchmark(label.c_str(), &callSite, &method)
+            ->Threads(1)
+            ->Threads(2)
+            ->UseRealTime();
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

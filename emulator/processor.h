@@ -67,7 +67,7 @@ class Processor {
     unsigned pointerSize() const { return wide_ ? 8 : 4; }
     bool authenticates() const { return arch_ == macho::Arch::arm64e; }
 
-    // Zeroed memory at `address`, mapped into every engine; the host pointer stays valid.
+    // Zeroed memory at `address`, mapped into every engine; the native pointer stays valid.
     uint8_t *map(uint64_t address, uint64_t size, uint32_t protection);
     // Copies to and from emulated memory; an address outside every mapping is a Fault.
     void read(uint64_t address, void *out, size_t size) const;

@@ -3,30 +3,33 @@
 #include "overrides/replacements.h"
 
 // Filled at install time like every slot; the two getters answer by themselves and never read them.
-HostImp previous_K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_;
-HostImp previous_K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled;
-HostImp previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_;
-HostImp previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_;
+PlatformImp previous_K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_;
+PlatformImp previous_K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled;
+PlatformImp previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_;
+PlatformImp previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_;
 
 namespace {
-typedef void FlagSetter(HostId, HostSel, HostBool);
+typedef void FlagSetter(PlatformId, PlatformSel, PlatformBool);
 }
 
-HostId K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_(HostId, HostSel, HostId info) {
+PlatformId K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_(PlatformId, PlatformSel,
+                                                                          PlatformId info) {
     // The same object that came in, under the getter convention (+0, autoreleased).
-    return hostAutorelease(hostRetain(info));
+    return platformAutorelease(platformRetain(info));
 }
 
-HostBool K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled(HostId, HostSel) {
+PlatformBool K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled(PlatformId, PlatformSel) {
     return 1;
 }
 
-void K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_(HostId self, HostSel cmd, HostBool) {
-    hostTypedImp<FlagSetter>(previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_)(self, cmd,
-                                                                                                  1);
+void K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_(PlatformId self, PlatformSel cmd,
+                                                                PlatformBool) {
+    platformTypedImp<FlagSetter>(previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_)(self,
+                                                                                                      cmd, 1);
 }
 
-void K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_(HostId self, HostSel cmd, HostBool) {
-    hostTypedImp<FlagSetter>(previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_)(self,
-                                                                                                      cmd, 1);
+void K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_(PlatformId self, PlatformSel cmd,
+                                                                    PlatformBool) {
+    platformTypedImp<FlagSetter>(previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_)(
+        self, cmd, 1);
 }

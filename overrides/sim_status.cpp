@@ -3,13 +3,13 @@
 #include "overrides/replacements.h"
 #include "settings/settings.h"
 
-HostImp previous_K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_;
-HostImp previous_K3ENABLE_STTelephonyStateProvider_isRadioModuleDead;
-HostImp previous_K3ENABLE_SBTelephonyManager_isRadioModuleDead;
+PlatformImp previous_K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_;
+PlatformImp previous_K3ENABLE_STTelephonyStateProvider_isRadioModuleDead;
+PlatformImp previous_K3ENABLE_SBTelephonyManager_isRadioModuleDead;
 
 namespace {
 
-typedef HostBool FlagGetter(HostId, HostSel);
+typedef PlatformBool FlagGetter(PlatformId, PlatformSel);
 
 bool radioReportedDead() {
     loadPrefs();
@@ -18,32 +18,33 @@ bool radioReportedDead() {
 
 } // namespace
 
-HostId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(HostId self, HostSel cmd,
-                                                                      HostId status) {
-    HostStrongRef heldStatus(status);
+PlatformId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(PlatformId self, PlatformSel cmd,
+                                                                          PlatformId status) {
+    PlatformStrongRef heldStatus(status);
     loadPrefs();
     if (settingsFlag(&Settings::k2Enabled)) {
-        HostId text = copySettingsText(&Settings::customtext2Enabled);
+        PlatformId text = copySettingsText(&Settings::customtext2Enabled);
         if (text) {
             // The very object the settings hold, returned as a getter returns: autoreleased.
-            return hostAutorelease(text);
+            return platformAutorelease(text);
         }
     }
-    typedef HostId StatusString(HostId, HostSel, HostId);
-    return hostTypedImp<StatusString>(
+    typedef PlatformId StatusString(PlatformId, PlatformSel, PlatformId);
+    return platformTypedImp<StatusString>(
         previous_K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_)(self, cmd, heldStatus.get());
 }
 
-HostBool K3ENABLE_STTelephonyStateProvider_isRadioModuleDead(HostId self, HostSel cmd) {
+PlatformBool K3ENABLE_STTelephonyStateProvider_isRadioModuleDead(PlatformId self, PlatformSel cmd) {
     if (radioReportedDead()) {
         return 1;
     }
-    return hostTypedImp<FlagGetter>(previous_K3ENABLE_STTelephonyStateProvider_isRadioModuleDead)(self, cmd);
+    return platformTypedImp<FlagGetter>(previous_K3ENABLE_STTelephonyStateProvider_isRadioModuleDead)(self,
+                                                                                                      cmd);
 }
 
-HostBool K3ENABLE_SBTelephonyManager_isRadioModuleDead(HostId self, HostSel cmd) {
+PlatformBool K3ENABLE_SBTelephonyManager_isRadioModuleDead(PlatformId self, PlatformSel cmd) {
     if (radioReportedDead()) {
         return 1;
     }
-    return hostTypedImp<FlagGetter>(previous_K3ENABLE_SBTelephonyManager_isRadioModuleDead)(self, cmd);
+    return platformTypedImp<FlagGetter>(previous_K3ENABLE_SBTelephonyManager_isRadioModuleDead)(self, cmd);
 }

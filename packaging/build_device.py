@@ -19,6 +19,7 @@ but emits none), linked by ld64.lld as arm64 with chained fixups, and finished b
 object may hold an authenticated relocation, which the linker cannot write: the build names any.
 """
 import argparse
+import json
 import os
 import shutil
 import subprocess
@@ -27,18 +28,11 @@ import tempfile
 from pathlib import Path
 
 import arm64e
+import definitions
 import macho_sign
 
 ROOT = Path(__file__).resolve().parent.parent
-IDENTIFIER = "com.moxfathom.brindlewick"
-VERSION = "0.1.0"
-
-SYSTEM_SOURCES = [
-    "activation/eligibility.cpp", "activation/hook_table.cpp", "activation/startup.cpp",
-    "activation/initializer.cpp", "settings/settings.cpp", "overrides/operator_name.cpp",
-    "overrides/wifi_address.cpp", "overrides/sim_status.cpp", "overrides/dual_sim.cpp",
-]
-BACKEND_SOURCES = ["host/darwin/runtime.mm", "host/darwin/foundation.mm", "host/darwin/interfaces.mm"]
+IDENTIFIER = definitions.IDENTIFIER
 
 SUBSTRATE = "substrate"  # its install name differs between the layouts
 # What the library imports, by library. The C++ runtime is needed only where exceptions unwind.
@@ -61,7 +55,8 @@ IMPORTS_UNWINDING = {
 LAYOUTS = {
     "rootful": {
         "prefix": "",
-        "preferences": "/User/Library/Preferences/com.moxfathom.brindlewick.plist",
+        "preferences": definitions.PREFERENCES["rootful"],
+        "defines": [],
         "substrate": "/Library/Frameworks/CydiaSubstrate.framework/CydiaSubstrate",
         "slices": ["armv7", "armv7s", "arm64", "arm64e"],
         "architecture": "iphoneos-arm",
@@ -69,7 +64,8 @@ LAYOUTS = {
     },
     "rootless": {
         "prefix": "/var/jb",
-        "preferences": "/var/mobile/Library/Preferences/com.moxfathom.brindlewick.plist",
+        "preferences": definitions.PREFERENCES["rootless"],
+        "defines": ["-DBRINDLEWICK_ROOTLESS"],
         "substrate": "/var/jb/usr/lib/libsubstrate.dylib",
         "slices": ["arm64", "arm64e"],
         "architecture": "iphoneos-arm64",
@@ -148,27 +144,43 @@ def write_stub_dylibs(directory, imports, slice_name):
     return paths
 
 
+# The sources and flags of the library, as CMake lists them for every build (device-build.json).
+DESCRIPTION = {}
+
+
+def configure(description):
+    DESCRIPTION.update(json.loads(Path(description).read_text()))
+
+
+def sources(directory, info):
+    """The files to compile. The 32-bit slices take each language's files as one unit, so that no
+    reference crosses files: the old linker leaves the non-lazy pointers such references need unbound."""
+    system, darwin = DESCRIPTION["system_sources"], DESCRIPTION["darwin_sources"]
+    if not info["old_linker"]:
+        return [Path(source) for source in system + darwin]
+    units = []
+    for name, files in (("system.cpp", system), ("backend.mm", darwin)):
+        unit = directory / name
+        unit.write_text("".join(f'#include "{source}"\n' for source in files))
+        units.append(unit)
+    return units
+
+
 def compile_slice(directory, slice_name, layout):
     info = SLICES[slice_name]
     clang = CLANG_AUTHENTICATING if info.get("authenticated") else CLANG
     resources = run(clang, "-print-resource-dir").strip()
-    unwinding = [] if info["old_linker"] else ["-fexceptions"]
-    flags = ["-target", info["target"], "-std=c++20", "-O2", "-fno-rtti", "-ffreestanding", "-nostdinc",
-             "-isystem", f"{resources}/include", f"-I{ROOT}", "-fvisibility=hidden", "-Wall", "-Wextra", "-Werror",
-             f'-DBRINDLEWICK_PREFERENCE_PATH="{layout["preferences"]}"'] + unwinding
-    if info["old_linker"]:
-        flags += ["-marm", "-fno-exceptions"]  # no Thumb trampolines, no personality pointer
-    system = directory / "system.cpp"
-    system.write_text("".join(f'#include "{source}"\n' for source in SYSTEM_SOURCES))
-    backend = directory / "backend.mm"
-    backend.write_text("".join(f'#include "{source}"\n' for source in BACKEND_SOURCES))
+    flags = DESCRIPTION["flags"] + ["-target", info["target"], "-std=c++20", "-O2", "-isystem",
+                                    f"{resources}/include", f"-I{ROOT}"] + layout["defines"]
+    # No Thumb trampolines and no personality pointer on the 32-bit slices (see sources()).
+    flags += ["-marm", "-fno-exceptions"] if info["old_linker"] else ["-fexceptions"]
     objects = []
-    for source in (system, backend):
-        obj = source.with_suffix(".o")
+    for source in sources(directory, info):
+        obj = directory / (source.stem + ".o")
         language = []
-        if source == backend and info["old_linker"]:
+        if source.suffix == ".mm" and info["old_linker"]:
             language = ["-fno-objc-exceptions"]
-        elif source == backend and info.get("authenticated"):
+        elif source.suffix == ".mm" and info.get("authenticated"):
             language = ["-fno-objc-convert-messages-to-runtime-calls"]  # retain and release stay messages
         run(clang, *flags, *language, "-c", source, "-o", obj)
         if info.get("authenticated"):
@@ -248,7 +260,7 @@ FILTER = """<?xml version="1.0" encoding="UTF-8"?>
 def control(layout_name, layout):
     return (f"Package: {layout['package']}\n"
             "Name: Brindlewick\n"
-            f"Version: {VERSION}\n"
+            f"Version: {DESCRIPTION['version']}\n"
             f"Architecture: {layout['architecture']}\n"
             "Description: Your own text in the status bar instead of the carrier name, no carrier,\n"
             " or the Wi-Fi address; a custom SIM-status text; the radio reported dead; dual SIM on.\n"
@@ -274,7 +286,7 @@ def build_package(out, layout_name, library):
     shutil.copyfile(PANE, pane / "Brindlewick.plist")
     for path in [stage, *stage.rglob("*")]:
         os.chmod(path, 0o755 if path.is_dir() or path.suffix == ".dylib" else 0o644)
-    deb = out / f"{layout['package']}_{VERSION}_{layout['architecture']}.deb"
+    deb = out / f"{layout['package']}_{DESCRIPTION['version']}_{layout['architecture']}.deb"
     run("dpkg-deb", "--root-owner-group", "-Zxz", "--build", stage, deb)
     return deb
 
@@ -301,8 +313,10 @@ def build(out):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("description", type=Path, help="device-build.json, the sources and flags CMake lists")
     parser.add_argument("out", type=Path, help="the folder to build into")
     arguments = parser.parse_args()
+    configure(arguments.description)
     for tool in (CLANG, CLANG_AUTHENTICATING, LINKER, OLD_LINKER, LIPO, OBJCOPY, "dpkg-deb"):
         if not shutil.which(tool):
             print(f"build_device.py: {tool} is missing (tools/install-deps installs it)", file=sys.stderr)

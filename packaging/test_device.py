@@ -12,11 +12,11 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import arm64e_check  # noqa: E402
 import build_device  # noqa: E402
+import definitions  # noqa: E402
 import macho_sign  # noqa: E402
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 OBJDUMP, NM = "llvm-objdump-16", "llvm-nm-16"
-NOTIFICATION = "com.moxfathom.brindlewick.prefschanged"
 
 
 def tool(*command):
@@ -29,7 +29,9 @@ def library(layout):
 
 def package(layout):
     info = build_device.LAYOUTS[layout]
-    return OUT / f"{info['package']}_{build_device.VERSION}_{info['architecture']}.deb"
+    found = list(OUT.glob(f"{info['package']}_*_{info['architecture']}.deb"))
+    assert len(found) == 1, found
+    return found[0]
 
 
 def headers(layout, arch):
@@ -129,7 +131,7 @@ class Slices(unittest.TestCase):
         with tempfile.TemporaryDirectory() as directory:
             for layout, arch in slices():
                 data = thin(layout, arch, directory).read_bytes()
-                self.assertIn(NOTIFICATION.encode() + b"\0", data, f"{layout} {arch}")
+                self.assertIn(definitions.NOTIFICATION.encode() + b"\0", data, f"{layout} {arch}")
                 self.assertIn(build_device.LAYOUTS[layout]["preferences"].encode() + b"\0", data, f"{layout} {arch}")
                 if layout == "rootless":
                     self.assertNotIn(b"/User/Library/Preferences", data)
@@ -183,19 +185,17 @@ def pane_cells():
 
 
 class Pane(unittest.TestCase):
-    KEYS = {"kEnabled", "k1Enabled", "k2Enabled", "k3Enabled", "k4Enabled", "k5Enabled", "customtextEnabled",
-            "customtext2Enabled"}
 
     def test_the_entry_and_one_cell_per_key(self):
         pane, cells = pane_cells()
         self.assertEqual(pane["entry"], {"cell": "PSLinkCell", "label": "Brindlewick"})
-        self.assertEqual(sorted(cell["key"] for cell in cells), sorted(self.KEYS))
+        self.assertEqual(sorted(cell["key"] for cell in cells), sorted(set(definitions.KEYS)))
         for cell in cells:
             text = cell["key"].startswith("customtext")
             self.assertEqual(cell["cell"], "PSEditTextCell" if text else "PSSwitchCell", cell["key"])
             self.assertEqual(cell["default"], "" if text else False, cell["key"])
             self.assertEqual(cell["defaults"], build_device.IDENTIFIER, cell["key"])
-            self.assertEqual(cell["PostNotification"], NOTIFICATION, cell["key"])
+            self.assertEqual(cell["PostNotification"], definitions.NOTIFICATION, cell["key"])
         groups = [item for item in pane["items"] if item["cell"] == "PSGroupCell"]
         self.assertTrue(all(group.get("footerText") for group in groups))
 

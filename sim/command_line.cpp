@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "host/model/model.h"
+#include "platform/model/model.h"
 
 namespace sim {
 namespace {

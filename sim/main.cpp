@@ -9,7 +9,7 @@
 #include <string>
 
 #include "emulator/processor.h"
-#include "host/model/model.h"
+#include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/json.h"
 #include "sim/options.h"

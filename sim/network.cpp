@@ -6,7 +6,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "host/model/model.h"
+#include "platform/model/model.h"
 #include "sim/command_line.h"
 
 namespace sim {
@@ -36,7 +36,9 @@ int query(struct ifaddrs **list) {
 
 Interface parseInterface(const std::string &text) {
     size_t equals = text.find('=');
-    Interface interface{text.substr(0, equals), equals == std::string::npos ? "" : text.substr(equals + 1)};
+    Interface interface {
+        text.substr(0, equals), equals == std::string::npos ? "" : text.substr(equals + 1)
+    };
     unsigned char scratch[sizeof(struct in6_addr)];
     if (interface.name.empty() || interface.name.size() >= sizeof Entry::name) {
         throw InputError("--interface needs a name of 1 to 63 bytes: " + text);

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "emulator/macho/image.h"
-#include "host/model/telephony.h"
 #include "sim/command_line.h"
+#include "sim/springboard/springboard.h"
 
 namespace sim {
 
@@ -69,7 +69,7 @@ Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot) {
             options.noProcessInfoClass = true;
         } else if (arg == "--without-class") {
             std::string cls = value(arg);
-            const auto &known = model::telephony::classNames;
+            const auto &known = springboard::classNames;
             if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
                 throw InputError("--without-class: the host has no class " + cls + " to leave out");
             }

@@ -7,96 +7,37 @@
 #include <fstream>
 
 #include "emulator/emulated_library.h"
-#include "host/model/model.h"
-#include "host/model/telephony.h"
+#include "platform/model/model.h"
+#include "settings/preferences.h"
 #include "sim/json.h"
+#include "sim/springboard/model_runtime.h"
+#include "sim/springboard/springboard.h"
 
 namespace sim {
 namespace {
 
-enum class Kind { object, truth };
-enum class Result { none, object, truth };
-
-// The host methods a command can call, with their signatures; `implementer` is the class whose
-// own implementation runs (a subclass inherits some).
-struct HostMethod {
-    const char *cls;
-    const char *selector;
-    std::vector<Kind> arguments;
-    Result result;
-    const char *implementer;
+// A host method as a command calls it: the kinds of its arguments and result, from its types.
+struct CallableMethod {
+    const springboard::HostMethod *method;
+    std::string arguments; // '@' an object, 'c' a truth value, one a parameter
+    char result;           // 'v' none, '@' an object, 'c' a truth value
 };
 
-const std::vector<HostMethod> &hostMethods() {
-    static const std::vector<HostMethod> methods = {
-        {"SBTelephonyManager", "setOperatorName:", {Kind::object}, Result::none, "SBTelephonyManager"},
-        {"SBTelephonyManager", "_reallySetOperatorName:", {Kind::object}, Result::none, "SBTelephonyManager"},
-        {"SBTelephonyManager",
-         "_reallySetOperatorName:inSubscriptionContext:",
-         {Kind::object, Kind::object},
-         Result::none,
-         "SBTelephonyManager"},
-        {"SBTelephonyManager", "isRadioModuleDead", {}, Result::truth, "SBTelephonyManager"},
-        {"STTelephonyStateProvider",
-         "_reallySetOperatorName:inSubscriptionContext:",
-         {Kind::object, Kind::object},
-         Result::none,
-         "STTelephonyStateProvider"},
-        {"STTelephonyStateProvider",
-         "_setOperatorName:inSubscriptionContext:",
-         {Kind::object, Kind::object},
-         Result::none,
-         "STTelephonyStateProvider"},
-        {"STTelephonyStateProvider", "isRadioModuleDead", {}, Result::truth, "STTelephonyStateProvider"},
-        {"STTelephonyStateProvider",
-         "setCachedDualSIMEnabled:",
-         {Kind::truth},
-         Result::none,
-         "STTelephonyStateProvider"},
-        {"SBStatusBarStateAggregator",
-         "_displayStringForSIMStatus:",
-         {Kind::object},
-         Result::object,
-         "SBStatusBarStateAggregator"},
-        {"STTelephonyStatusDomainData",
-         "_otherSIMInfoIfSIMPresent:",
-         {Kind::object},
-         Result::object,
-         "STTelephonyStatusDomainData"},
-        {"STTelephonyStatusDomainData", "isDualSIMEnabled", {}, Result::truth, "STTelephonyStatusDomainData"},
-        {"STMutableTelephonyStatusDomainData",
-         "_otherSIMInfoIfSIMPresent:",
-         {Kind::object},
-         Result::object,
-         "STTelephonyStatusDomainData"},
-        {"STMutableTelephonyStatusDomainData",
-         "isDualSIMEnabled",
-         {},
-         Result::truth,
-         "STTelephonyStatusDomainData"},
-        {"STMutableTelephonyStatusDomainData",
-         "setDualSIMEnabled:",
-         {Kind::truth},
-         Result::none,
-         "STMutableTelephonyStatusDomainData"},
-    };
-    return methods;
-}
-
-const HostMethod &findMethod(const std::string &cls, const std::string &selector) {
-    const auto &known = model::telephony::classNames;
+CallableMethod findMethod(const std::string &cls, const std::string &selector) {
+    const auto &known = springboard::classNames;
     if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
         throw InputError("unknown class " + cls);
     }
-    for (const HostMethod &method : hostMethods()) {
+    for (const springboard::HostMethod &method : springboard::methods()) {
         if (cls == method.cls && selector == method.selector) {
-            return method;
+            std::string types = method.types; // result, '@' the receiver, ':' the selector, then each
+            return {&method, types.substr(3), types[0]};
         }
     }
     throw InputError("unknown selector " + selector + " for " + cls);
 }
 
-HostBool truthOf(const Value &value) {
+PlatformBool truthOf(const Value &value) {
     switch (value.kind) {
     case Value::Kind::yes:
         return 1;
@@ -106,13 +47,13 @@ HostBool truthOf(const Value &value) {
         if (value.integer < -128 || value.integer > 255) {
             throw InputError("a truth value is one byte, not " + std::to_string(value.integer));
         }
-        return static_cast<HostBool>(value.integer);
+        return static_cast<PlatformBool>(value.integer);
     default:
         throw InputError("expected YES, NO or an integer, not " + formatValue(value));
     }
 }
 
-Value truthValue(HostBool truth) {
+Value truthValue(PlatformBool truth) {
     if (truth == 0 || truth == 1) {
         return {truth ? Value::Kind::yes : Value::Kind::no, ""};
     }
@@ -138,14 +79,14 @@ std::string jsonValue(const Value &value) {
 }
 
 // The pane's own reading of the file, as Settings reads it: not one of the library's calls.
-HostId lookUp(HostId dictionary, const std::string &key) {
+PlatformId lookUp(PlatformId dictionary, const std::string &key) {
     model::Ref name = model::Ref::adopt(model::makeString(key));
-    return model::send<HostId>(dictionary, "objectForKey:", name.get());
+    return model::send<PlatformId>(dictionary, "objectForKey:", name.get());
 }
 
-bool truthOf(HostId value) {
+bool truthOf(PlatformId value) {
     return model::respondsTo(value, model::selector("boolValue")) &&
-           model::send<HostBool>(value, "boolValue");
+           model::send<PlatformBool>(value, "boolValue");
 }
 
 std::string libraryFailure() {
@@ -154,8 +95,6 @@ std::string libraryFailure() {
 }
 
 constexpr const char *simStatus = "Ready";
-constexpr const char *preferencePath = "/User/Library/Preferences/com.moxfathom.brindlewick.plist";
-constexpr const char *changeNotification = "com.moxfathom.brindlewick.prefschanged";
 
 } // namespace
 
@@ -168,7 +107,7 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
         throw InputError("cannot read the device root " + options.root.string());
     }
     model::setDeviceRoot(std::filesystem::absolute(options.root));
-    preferenceFile_ = model::devicePath(preferencePath);
+    preferenceFile_ = model::devicePath(BRINDLEWICK_ROOTFUL_PREFERENCE_PATH);
     model::ProcessSetup process;
     process.hasProcessInfo = !options.noProcessInfo;
     if (!options.noProcessName) {
@@ -182,7 +121,7 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     if (options.useInterfaces || options.noInterfaces) {
         useInterfaces(options.interfaces, options.noInterfaces);
     }
-    model::telephony::install(options.withoutClasses);
+    springboard::installOnModel(options.withoutClasses);
 
     model::trace::enable(options.trace);
     if (!options.noLibrary) {
@@ -193,10 +132,10 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     // Registering on the network, the host hands both telephony classes the operator's name.
     model::AutoreleasePool pool;
     model::Ref name = model::Ref::adopt(model::makeString(options.operatorName));
-    HostId context = objectNamed("subscription");
+    PlatformId context = objectNamed("subscription");
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
-        model::send(model::telephony::instance(cls),
-                    "_reallySetOperatorName:inSubscriptionContext:", name.get(), context);
+        model::send(springboard::instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(),
+                    context);
     }
 }
 
@@ -231,7 +170,7 @@ void SimulatedHost::load(const std::string &path, const Options &options) {
     }
 }
 
-HostId SimulatedHost::objectNamed(const std::string &name) {
+PlatformId SimulatedHost::objectNamed(const std::string &name) {
     auto found = objects_.find(name);
     if (found == objects_.end()) {
         found = objects_.emplace(name, model::Ref::adopt(model::makeToken(name))).first;
@@ -239,7 +178,7 @@ HostId SimulatedHost::objectNamed(const std::string &name) {
     return found->second.get();
 }
 
-HostId SimulatedHost::toObject(const Value &value) {
+PlatformId SimulatedHost::toObject(const Value &value) {
     switch (value.kind) {
     case Value::Kind::text:
         made_.push_back(model::Ref::adopt(model::makeString(value.text)));
@@ -256,7 +195,7 @@ HostId SimulatedHost::toObject(const Value &value) {
     }
 }
 
-Value SimulatedHost::describe(HostId object) const {
+Value SimulatedHost::describe(PlatformId object) const {
     if (!object) {
         return {Value::Kind::nil, ""};
     }
@@ -346,24 +285,25 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     if (tokens.size() < 3 || tokens[1].quoted || tokens[2].quoted) {
         throw InputError("call needs a class and a selector");
     }
-    const HostMethod &method = findMethod(tokens[1].text, tokens[2].text);
-    HostId receiver = model::telephony::instance(method.cls);
+    CallableMethod callable = findMethod(tokens[1].text, tokens[2].text);
+    const springboard::HostMethod &method = *callable.method;
+    PlatformId receiver = springboard::instance(method.cls);
     if (!receiver) {
         throw InputError(std::string("the host has no class ") + method.cls);
     }
-    if (tokens.size() - 3 != method.arguments.size()) {
-        throw InputError(std::string(method.selector) + " takes " + std::to_string(method.arguments.size()) +
-                         " argument(s)");
+    if (tokens.size() - 3 != callable.arguments.size()) {
+        throw InputError(std::string(method.selector) + " takes " +
+                         std::to_string(callable.arguments.size()) + " argument(s)");
     }
     std::vector<Value> values;
     for (size_t i = 3; i < tokens.size(); ++i) {
         values.push_back(parseValue(tokens[i]));
     }
     // Check every argument before sending anything.
-    std::vector<HostId> objects;
-    std::vector<HostBool> truths;
+    std::vector<PlatformId> objects;
+    std::vector<PlatformBool> truths;
     for (size_t i = 0; i < values.size(); ++i) {
-        if (method.arguments[i] == Kind::truth) {
+        if (callable.arguments[i] == 'c') {
             truths.push_back(truthOf(values[i]));
         } else {
             objects.push_back(toObject(values[i]));
@@ -371,38 +311,32 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     }
 
     model::AutoreleasePool pool;
-    long entered = model::telephony::timesEntered(method.implementer, method.selector);
+    long entered = springboard::timesEntered(method.implementer, method.selector);
     Value returned{Value::Kind::nil, ""};
-    switch (method.result) {
-    case Result::object:
-        returned = describe(model::send<HostId>(receiver, method.selector, objects[0]));
-        break;
-    case Result::truth:
-        returned = truthValue(model::send<HostBool>(receiver, method.selector));
-        break;
-    case Result::none:
-        if (!truths.empty()) {
-            model::send(receiver, method.selector, truths[0]);
-        } else if (objects.size() == 1) {
-            model::send(receiver, method.selector, objects[0]);
-        } else {
-            model::send(receiver, method.selector, objects[0], objects[1]);
-        }
-        break;
+    if (callable.result == '@') {
+        returned = describe(model::send<PlatformId>(receiver, method.selector, objects[0]));
+    } else if (callable.result == 'c') {
+        returned = truthValue(model::send<PlatformBool>(receiver, method.selector));
+    } else if (!truths.empty()) {
+        model::send(receiver, method.selector, truths[0]);
+    } else if (objects.size() == 1) {
+        model::send(receiver, method.selector, objects[0]);
+    } else {
+        model::send(receiver, method.selector, objects[0], objects[1]);
     }
     std::string head = std::string("{\"command\":\"call\",\"class\":") + jsonString(method.cls) +
                        ",\"selector\":" + jsonString(method.selector);
-    if (method.result != Result::none) {
+    if (callable.result != 'v') {
         return {"returned " + formatValue(returned), head + ",\"returned\":" + jsonValue(returned) + "}"};
     }
-    if (model::telephony::timesEntered(method.implementer, method.selector) == entered) {
+    if (springboard::timesEntered(method.implementer, method.selector) == entered) {
         return {"not entered", head + ",\"entered\":false}"};
     }
     std::string plain = "received";
     std::string json = head + ",\"entered\":true,\"received\":[";
     bool first = true;
-    for (const model::telephony::Argument &argument :
-         model::telephony::lastArguments(method.implementer, method.selector)) {
+    for (const springboard::Argument &argument :
+         springboard::lastArguments(method.implementer, method.selector)) {
         Value value = argument.isObject ? describe(argument.object) : truthValue(argument.truth);
         plain += " " + formatValue(value);
         json += (first ? "" : ",") + jsonValue(value);
@@ -420,8 +354,8 @@ Reply SimulatedHost::status() {
                               std::pair{"STTelephonyStateProvider", "provider carrier"}}) {
         std::string shown = "absent";
         std::string jsonShown = "\"absent\"";
-        if (model::telephony::instance(cls)) {
-            model::telephony::StoredName stored = model::telephony::lastOperatorName(cls);
+        if (springboard::instance(cls)) {
+            springboard::StoredName stored = springboard::lastOperatorName(cls);
             Value value = describe(stored.name);
             shown = !stored.received ? "unset" : value.kind == Value::Kind::nil ? "none" : formatValue(value);
             jsonShown = stored.received ? jsonValue(value) : "\"unset\"";
@@ -432,21 +366,22 @@ Reply SimulatedHost::status() {
     }
     json += "}";
 
-    HostId aggregator = model::telephony::instance("SBStatusBarStateAggregator");
+    PlatformId aggregator = springboard::instance("SBStatusBarStateAggregator");
     model::Ref simState = model::Ref::adopt(model::makeString(simStatus));
-    Value sim = aggregator
-                    ? describe(model::send<HostId>(aggregator, "_displayStringForSIMStatus:", simState.get()))
-                    : Value{Value::Kind::object, "absent"};
+    Value sim =
+        aggregator
+            ? describe(model::send<PlatformId>(aggregator, "_displayStringForSIMStatus:", simState.get()))
+            : Value{Value::Kind::object, "absent"};
     plain += " | SIM " + (aggregator ? formatValue(sim) : "absent");
     json += ",\"sim\":" + (aggregator ? jsonValue(sim) : "\"absent\"");
 
-    HostId manager = model::telephony::instance("SBTelephonyManager");
-    bool dead = manager && model::send<HostBool>(manager, "isRadioModuleDead");
+    PlatformId manager = springboard::instance("SBTelephonyManager");
+    bool dead = manager && model::send<PlatformBool>(manager, "isRadioModuleDead");
     plain += std::string(" | radio ") + (!manager ? "absent" : dead ? "dead" : "on");
     json += std::string(",\"radio\":") + (!manager ? "\"absent\"" : dead ? "\"dead\"" : "\"on\"");
 
-    HostId data = model::telephony::instance("STTelephonyStatusDomainData");
-    bool dual = data && model::send<HostBool>(data, "isDualSIMEnabled");
+    PlatformId data = springboard::instance("STTelephonyStatusDomainData");
+    bool dual = data && model::send<PlatformBool>(data, "isDualSIMEnabled");
     plain += std::string(" | dual SIM ") + (!data ? "absent" : dual ? "on" : "off");
     json += std::string(",\"dualSIM\":") + (!data ? "\"absent\"" : dual ? "\"on\"" : "\"off\"") + "}";
     return {plain, json};
@@ -473,7 +408,7 @@ Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
         value = parseValue(tokens[2]);
     }
     editPreference(preferenceFile_, cell, value);
-    model::postDarwinNotification(changeNotification);
+    model::postDarwinNotification(BRINDLEWICK_CHANGE_NOTIFICATION);
     std::string shown = setting ? formatValue(*value) : "";
     return {tokens[0].text + " " + cell.key + (setting ? " " + shown : ""),
             "{\"command\":" + jsonString(tokens[0].text) + ",\"key\":" + jsonString(cell.key) +
@@ -491,7 +426,7 @@ Reply SimulatedHost::pane() const {
     std::string group;
     for (size_t i = 0; i < pane_.size(); ++i) {
         const PaneCell &cell = pane_[i];
-        HostId stored = lookUp(prefs.get(), cell.key);
+        PlatformId stored = lookUp(prefs.get(), cell.key);
         bool on = truthOf(stored);
         Value value = cell.kind == PaneCell::Kind::truth
                           ? Value{on ? Value::Kind::yes : Value::Kind::no, ""}

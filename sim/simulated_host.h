@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "emulator/emulated_library.h"
-#include "host/model/model.h"
+#include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/options.h"
 #include "sim/settings_pane.h"
@@ -40,9 +40,9 @@ class SimulatedHost {
     Reply edit(const std::vector<Token> &tokens);
     Reply pane() const;
     const PaneCell &cellFor(const Token &key) const;
-    HostId objectNamed(const std::string &name);
-    HostId toObject(const Value &value);
-    Value describe(HostId object) const;
+    PlatformId objectNamed(const std::string &name);
+    PlatformId toObject(const Value &value);
+    Value describe(PlatformId object) const;
 
     std::map<std::string, model::Ref> objects_; // @NAME, the same object for a whole run
     std::vector<model::Ref> made_;              // text and numbers given as arguments

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "host/model/model.h"
+#include "platform/model/model.h"
 
 namespace emulator {
 namespace {
@@ -30,7 +30,7 @@ struct Bridge::Closure {
     uint64_t function; // without its signature
     const Signature *signature;
     ffi_closure *closure;
-    HostImp entry;
+    PlatformImp entry;
 };
 
 Bridge::Bridge(Processor &processor)
@@ -102,7 +102,7 @@ const Signature &Bridge::signature(const std::string &encoding) {
     return *made;
 }
 
-HostImp Bridge::nativeCallable(uint64_t address, const std::string &encoding) {
+PlatformImp Bridge::nativeCallable(uint64_t address, const std::string &encoding) {
     auto found = closures_.find(address);
     if (found != closures_.end()) {
         return found->second->entry;
@@ -119,17 +119,17 @@ HostImp Bridge::nativeCallable(uint64_t address, const std::string &encoding) {
                              &Bridge::runClosure, closure.get(), code) != FFI_OK) {
         throw Fault("libffi could not make a native entry for an emulated function");
     }
-    closure->entry = reinterpret_cast<HostImp>(code);
+    closure->entry = reinterpret_cast<PlatformImp>(code);
     closureOf_[closure->entry] = closure.get();
     return closures_.emplace(address, std::move(closure)).first->second->entry;
 }
 
-uint64_t Bridge::emulatedFunction(HostImp imp) const {
+uint64_t Bridge::emulatedFunction(PlatformImp imp) const {
     auto found = closureOf_.find(imp);
     return found == closureOf_.end() ? 0 : found->second->function;
 }
 
-uint64_t Bridge::emulatedCallable(HostImp imp, const std::string &encoding) {
+uint64_t Bridge::emulatedCallable(PlatformImp imp, const std::string &encoding) {
     auto closure = closureOf_.find(imp);
     if (closure != closureOf_.end()) {
         return closure->second->address;
@@ -159,7 +159,7 @@ uint64_t Bridge::narrowInteger(uint64_t value) const {
     return value & UINT32_MAX;
 }
 
-void Bridge::callNative(TrapContext &context, HostImp imp, const Signature &signature, unsigned first) {
+void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &signature, unsigned first) {
     std::vector<NativeValue> values(signature.arguments.size());
     std::vector<std::string> texts(signature.arguments.size());
     std::vector<void *> pointers;
@@ -256,13 +256,14 @@ std::vector<std::string> Bridge::describeArguments(TrapContext &context, const S
         uint64_t raw = context.argument(first + static_cast<unsigned>(i));
         switch (signature.arguments[i]) {
         case '@':
-            described.push_back(model::trace::object(handles_.native<HostObjectOpaque>(raw)));
+            described.push_back(model::trace::object(handles_.native<PlatformObjectOpaque>(raw)));
             break;
         case '#':
-            described.push_back(raw ? model::classOf(handles_.native<HostClassOpaque>(raw))->name() : "nil");
+            described.push_back(raw ? model::classOf(handles_.native<PlatformClassOpaque>(raw))->name()
+                                    : "nil");
             break;
         case ':':
-            described.push_back(model::trace::selector(handles_.native<const HostSelectorOpaque>(raw)));
+            described.push_back(model::trace::selector(handles_.native<const PlatformSelectorOpaque>(raw)));
             break;
         case '*':
             described.push_back(raw ? model::trace::quoted(processor_.readCString(raw)) : "NULL");

@@ -15,7 +15,7 @@
 #include "emulator/bridge/signature.h"
 #include "emulator/macho/image.h"
 #include "emulator/processor.h"
-#include "host/objects.h"
+#include "platform/objects.h"
 
 namespace emulator {
 
@@ -37,16 +37,16 @@ class Bridge {
 
     // A native function with `signature`'s types that runs the emulated function at `address`
     // (signed as the slice's code signs a function pointer). Made once per address and kept.
-    HostImp nativeCallable(uint64_t address, const std::string &encoding);
+    PlatformImp nativeCallable(uint64_t address, const std::string &encoding);
     // An address emulated code can call (signed where the slice authenticates calls) that runs
     // `imp`: the emulated function itself when `imp` came from nativeCallable.
-    uint64_t emulatedCallable(HostImp imp, const std::string &encoding);
+    uint64_t emulatedCallable(PlatformImp imp, const std::string &encoding);
     // The emulated function behind `imp` when it came from nativeCallable, unsigned; 0 otherwise.
-    uint64_t emulatedFunction(HostImp imp) const;
+    uint64_t emulatedFunction(PlatformImp imp) const;
 
     // Calls native `imp` with the arguments of a trap, converting each by `signature`; `first` is
     // the index of the first argument (1 past a hidden structure pointer).
-    void callNative(TrapContext &context, HostImp imp, const Signature &signature, unsigned first);
+    void callNative(TrapContext &context, PlatformImp imp, const Signature &signature, unsigned first);
     // How each argument of a trap reads in a trace, by `signature`.
     std::vector<std::string> describeArguments(TrapContext &context, const Signature &signature,
                                                unsigned first, unsigned skip);
@@ -76,8 +76,8 @@ class Bridge {
     std::map<std::string, uint64_t> resolved_;
     std::map<std::string, std::unique_ptr<Signature>> signatures_;
     std::map<uint64_t, std::unique_ptr<Closure>> closures_; // by emulated function
-    std::map<HostImp, Closure *> closureOf_;                // by native entry
-    std::map<std::pair<HostImp, std::string>, uint64_t> nativeTraps_;
+    std::map<PlatformImp, Closure *> closureOf_;            // by native entry
+    std::map<std::pair<PlatformImp, std::string>, uint64_t> nativeTraps_;
 };
 
 // The imports, by the library that provides them on a device.

@@ -2,7 +2,7 @@
 // slice imports them.
 #include "emulator/bridge/bridge.h"
 #include "emulator/bridge/libraries.h"
-#include "host/model/model.h"
+#include "platform/model/model.h"
 
 namespace emulator {
 namespace {
@@ -10,8 +10,8 @@ namespace {
 // objc_msgSend and objc_msgSend_stret: `first` is 1 when a hidden structure pointer comes first.
 void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
     Handles &handles = bridge.handles();
-    HostId receiver = handles.native<HostObjectOpaque>(context.argument(first));
-    HostSel sel = handles.native<const HostSelectorOpaque>(context.argument(first + 1));
+    PlatformId receiver = handles.native<PlatformObjectOpaque>(context.argument(first));
+    PlatformSel sel = handles.native<const PlatformSelectorOpaque>(context.argument(first + 1));
     if (!sel) {
         throw Fault("a message was sent with a null selector");
     }
@@ -50,8 +50,8 @@ void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
 void hookMessage(Bridge &bridge, TrapContext &context) {
     Processor &processor = bridge.processor();
     Handles &handles = bridge.handles();
-    HostClass cls = handles.native<HostClassOpaque>(context.argument(0));
-    HostSel sel = handles.native<const HostSelectorOpaque>(context.argument(1));
+    PlatformClass cls = handles.native<PlatformClassOpaque>(context.argument(0));
+    PlatformSel sel = handles.native<const PlatformSelectorOpaque>(context.argument(1));
     uint64_t replacement = context.argument(2);
     uint64_t slot = context.argument(3);
     // The runtime authenticates an implementation it is handed as a C function pointer would be.
@@ -61,7 +61,7 @@ void hookMessage(Bridge &bridge, TrapContext &context) {
     }
     model::Method displaced = cls ? model::classOf(cls)->lookup(sel) : model::Method{};
     if (!displaced.imp) {
-        HostImp untouched = nullptr;
+        PlatformImp untouched = nullptr;
         MSHookMessageEx(cls, sel, nullptr, &untouched); // replaces nothing; records why
         return;
     }
@@ -69,7 +69,7 @@ void hookMessage(Bridge &bridge, TrapContext &context) {
         throw Fault(std::string("the platform's method ") + model::selectorName(sel) +
                     " has no type encoding");
     }
-    HostImp previous = nullptr;
+    PlatformImp previous = nullptr;
     MSHookMessageEx(cls, sel, bridge.nativeCallable(replacement, displaced.types), &previous);
     processor.writePointer(slot, bridge.emulatedCallable(previous, displaced.types));
 }
@@ -91,7 +91,7 @@ void addObjectiveCImports(Bridge &bridge) {
         c.setResult(handles.emulated(sel_registerName(processor.readCString(c.argument(0)).c_str())));
     });
     bridge.addFunction("_NSClassFromString", {foundation}, [&](TrapContext &c) {
-        c.setResult(handles.emulated(NSClassFromString(handles.native<HostObjectOpaque>(c.argument(0)))));
+        c.setResult(handles.emulated(NSClassFromString(handles.native<PlatformObjectOpaque>(c.argument(0)))));
     });
     bridge.addFunction("_MSHookMessageEx", {substrateRootful, substrateRootless},
                        [&](TrapContext &c) { hookMessage(bridge, c); });

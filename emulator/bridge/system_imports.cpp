@@ -10,8 +10,8 @@
 
 #include "emulator/bridge/bridge.h"
 #include "emulator/bridge/libraries.h"
-#include "host/model/model.h"
-#include "host/notify.h"
+#include "platform/model/model.h"
+#include "platform/notify.h"
 
 namespace emulator {
 namespace {
@@ -89,12 +89,12 @@ void addSystemImports(Bridge &bridge) {
     bridge.addFunction("_CFNotificationCenterAddObserver", {coreFoundation}, [&](TrapContext &c) {
         // The callback runs on the centre's delivery thread, in the emulator like any entry.
         auto callback =
-            reinterpret_cast<HostNotificationCallback>(bridge.nativeCallable(c.argument(2), "v@^@^@"));
+            reinterpret_cast<PlatformNotificationCallback>(bridge.nativeCallable(c.argument(2), "v@^@^@"));
         int64_t behaviour = processor.pointerSize() == 8 ? static_cast<int64_t>(c.argument(5))
                                                          : static_cast<int32_t>(c.argument(5));
-        CFNotificationCenterAddObserver(handles.native<HostNotifyCenterOpaque>(c.argument(0)),
+        CFNotificationCenterAddObserver(handles.native<PlatformNotifyCenterOpaque>(c.argument(0)),
                                         reinterpret_cast<const void *>(c.argument(1)), callback,
-                                        handles.native<HostObjectOpaque>(c.argument(3)),
+                                        handles.native<PlatformObjectOpaque>(c.argument(3)),
                                         reinterpret_cast<const void *>(c.argument(4)), behaviour);
     });
     bridge.addFunction("___CFStringMakeConstantString", {coreFoundation}, [&](TrapContext &c) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Builds the emulator tests' own device libraries into OUT:
+"""Builds the emulator tests' own device libraries into OUT (build_probe.py DESCRIPTION OUT, the
+description being CMake's device-build.json):
 
   probe-arm64e.dylib   the probe, compiled and finished as the arm64e slice of the library is
   thumb-armv7.dylib    the library's armv7 slice compiled in Thumb mode, which the old linker's
@@ -49,7 +50,8 @@ def thumb(directory, out):
 
 
 def main():
-    out = Path(sys.argv[1])
+    build_device.configure(sys.argv[1])
+    out = Path(sys.argv[2])
     out.mkdir(parents=True, exist_ok=True)
     for build in (probe, thumb):
         with tempfile.TemporaryDirectory() as directory:

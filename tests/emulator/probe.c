@@ -30,6 +30,6 @@ static BOOL replacement(void *self, SEL cmd) {
 }
 
 __attribute__((constructor)) static void start(void) {
-    MSHookMessageEx(objc_getClass("SBTelephonyManager"), sel_registerName("isRadioModuleDead"), (IMP)replacement,
-                    &previous);
+    MSHookMessageEx(objc_getClass("SBTelephonyManager"), sel_registerName("isRadioModuleDead"),
+                    (IMP)replacement, &previous);
 }

@@ -7,9 +7,9 @@
 #include <fstream>
 
 #include "activation/startup.h"
-#include "host/model/model.h"
-#include "host/model/telephony.h"
+#include "platform/model/model.h"
 #include "settings/settings.h"
+#include "sim/springboard/telephony.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ void write(const uint8_t *data, size_t size) {
     out.write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
 }
 
-HostId instance(const char *cls) {
+PlatformId instance(const char *cls) {
     return model::telephony::instance(cls);
 }
 
@@ -52,27 +52,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     write(data, size);
     model::AutoreleasePool pool;
     loadPrefs();
-    HostStrongRef name = HostStrongRef::adopt(model::makeString("Carrier"));
-    HostStrongRef context = HostStrongRef::adopt(model::makeToken("subscription"));
+    PlatformStrongRef name = PlatformStrongRef::adopt(model::makeString("Carrier"));
+    PlatformStrongRef context = PlatformStrongRef::adopt(model::makeToken("subscription"));
     model::send(instance("SBTelephonyManager"), "setOperatorName:", name.get());
     model::send(instance("SBTelephonyManager"), "_reallySetOperatorName:", name.get());
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
         model::send(instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(),
                     context.get());
-        (void)model::send<HostBool>(instance(cls), "isRadioModuleDead");
+        (void)model::send<PlatformBool>(instance(cls), "isRadioModuleDead");
     }
     model::send(instance("STTelephonyStateProvider"), "_setOperatorName:inSubscriptionContext:", name.get(),
                 context.get());
-    HostId shown = model::send<HostId>(instance("SBStatusBarStateAggregator"),
-                                       "_displayStringForSIMStatus:", context.get());
+    PlatformId shown = model::send<PlatformId>(instance("SBStatusBarStateAggregator"),
+                                               "_displayStringForSIMStatus:", context.get());
     // Whatever the file holds, the host is only ever handed text (or no name) to show.
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
-        HostId received = model::telephony::lastOperatorName(cls).name;
-        if (received && !hostIsString(received)) {
+        PlatformId received = model::telephony::lastOperatorName(cls).name;
+        if (received && !platformIsString(received)) {
             abort();
         }
     }
-    if (!hostIsString(shown)) {
+    if (!platformIsString(shown)) {
         abort();
     }
     model::telephony::clearLog();

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the behaviour corpus: simulator transcripts, each against a fresh device root.
 
-  run_scenarios.py --simulator SIM [--library LIB [--arch ARCH]] [--preferences PATH] FILE...
+  run_scenarios.py --simulator SIM [--library LIB [--arch ARCH]] [--layout rootless] FILE...
 
 A scenario file holds scenarios, each a transcript of the simulator's one-line protocol:
 
@@ -23,7 +23,8 @@ A scenario file holds scenarios, each a transcript of the simulator's one-line p
   case: A | B | ...               runs the scenario once per case line, with $1, $2, ... in
                                   every other line read as that case's A, B, ...
 
-$PREFERENCES in an expected line stands for the library's preference path. Values are the
+$PREFERENCES in an expected line stands for the library's preference path (the rootless
+layout's with --layout rootless). Values are the
 simulator's: YES, NO, integers, reals, "text" (escapes \\" \\\\ \\n), and the bare kinds date, data,
 array and dict.
 """
@@ -39,7 +40,9 @@ import tempfile
 import time
 from pathlib import Path
 
-DEFAULT_PREFERENCES = "/User/Library/Preferences/com.moxfathom.brindlewick.plist"
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "packaging"))
+import definitions  # noqa: E402
+
 REPLY_SECONDS = 30
 EVENTUALLY_SECONDS = 10
 
@@ -272,7 +275,8 @@ def main():
     parser.add_argument("--simulator", required=True)
     parser.add_argument("--library")
     parser.add_argument("--arch")
-    parser.add_argument("--preferences", default=DEFAULT_PREFERENCES, help="the library's preference path")
+    parser.add_argument("--layout", choices=definitions.PREFERENCES, default="rootful",
+                        help="the file-system layout the library was built for")
     parser.add_argument("files", nargs="+")
     arguments = parser.parse_args()
     command = [arguments.simulator]
@@ -286,7 +290,7 @@ def main():
         for title, number, lines in read_scenarios(path):
             count += 1
             try:
-                run_scenario(lines, command, arguments.preferences)
+                run_scenario(lines, command, definitions.PREFERENCES[arguments.layout])
             except (ScenarioError, subprocess.SubprocessError) as error:
                 failures += 1
                 print(f"FAIL {Path(path).name}:{number} {title}\n{error}\n", file=sys.stderr)

@@ -8,7 +8,7 @@
 #include <set>
 #include <thread>
 
-#include "host/model/model.h"
+#include "platform/model/model.h"
 #include "settings/settings.h"
 #include "tests/support/fresh_process.h"
 #include "tests/support/library_host.h"
@@ -54,14 +54,14 @@ TEST(SettingsConcurrency, LoadsAndReadersRaceWithoutLosingOrTearingATextOrLeakin
         for (int i = 0; i < 2; ++i) {
             threads.emplace_back([&] {
                 for (int n = 0; n < 4000; ++n) {
-                    for (HostId Settings::*member :
+                    for (PlatformId Settings::*member :
                          {&Settings::customtextEnabled, &Settings::customtext2Enabled}) {
-                        HostId copy = copySettingsText(member);
+                        PlatformId copy = copySettingsText(member);
                         std::optional<std::string> value = model::stringValue(copy);
                         if (!value || std::find(texts.begin(), texts.end(), *value) == texts.end()) {
                             ++badTexts;
                         }
-                        hostRelease(copy);
+                        platformRelease(copy);
                         ++taken;
                     }
                     (void)settingsFlag(&Settings::kEnabled);

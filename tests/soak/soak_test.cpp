@@ -15,10 +15,11 @@
 #include <thread>
 
 #include "emulator/emulated_library.h"
-#include "host/model/model.h"
+#include "platform/model/model.h"
 #include "settings/settings.h"
+#include "sim/network.h"
+#include "sim/springboard/model_runtime.h"
 #include "tests/support/fresh_process.h"
-#include "tests/support/interfaces.h"
 #include "tests/support/library_host.h"
 #include "tests/support/process.h"
 
@@ -60,11 +61,11 @@ void callSites(std::mt19937 &random, Violations &violations) {
     model::Ref context = model::Ref::adopt(model::makeToken("context"));
     model::Ref status = model::Ref::adopt(model::makeToken("status"));
     auto checkName = [&](const char *cls, const char *selector) {
-        auto received = model::telephony::lastArguments(cls, selector);
+        auto received = springboard::lastArguments(cls, selector);
         if (received.empty()) {
             return violations.report(std::string(cls) + " " + selector + " was not entered");
         }
-        HostId given = received[0].object;
+        PlatformId given = received[0].object;
         if (given && !names.count(model::stringValue(given).value_or("<not text>"))) {
             violations.report(std::string(cls) + " " + selector + " received " +
                               model::object(given)->describe());
@@ -89,22 +90,22 @@ void callSites(std::mt19937 &random, Violations &violations) {
         return checkName("STTelephonyStateProvider", "_setOperatorName:inSubscriptionContext:");
     case 5: {
         auto shown = model::stringValue(
-            hostCall<HostId>("SBStatusBarStateAggregator", "_displayStringForSIMStatus:", status.get()));
+            hostCall<PlatformId>("SBStatusBarStateAggregator", "_displayStringForSIMStatus:", status.get()));
         if (!shown || !simTexts.count(*shown)) {
             violations.report("SIM text " + shown.value_or("<not text>"));
         }
         return;
     }
     case 6:
-        (void)hostCall<HostBool>(random() % 2 ? "SBTelephonyManager" : "STTelephonyStateProvider",
-                                 "isRadioModuleDead");
+        (void)hostCall<PlatformBool>(random() % 2 ? "SBTelephonyManager" : "STTelephonyStateProvider",
+                                     "isRadioModuleDead");
         return;
     default:
-        if (!hostCall<HostBool>("STTelephonyStatusDomainData", "isDualSIMEnabled")) {
+        if (!hostCall<PlatformBool>("STTelephonyStatusDomainData", "isDualSIMEnabled")) {
             violations.report("dual SIM off");
         }
-        hostCall("STTelephonyStateProvider", "setCachedDualSIMEnabled:", HostBool(0));
-        auto stored = model::telephony::lastArguments("STTelephonyStateProvider", "setCachedDualSIMEnabled:");
+        hostCall("STTelephonyStateProvider", "setCachedDualSIMEnabled:", PlatformBool(0));
+        auto stored = springboard::lastArguments("STTelephonyStateProvider", "setCachedDualSIMEnabled:");
         if (stored.empty() || stored[0].truth != 1) {
             violations.report("the host stored a dual-SIM value other than true");
         }
@@ -117,7 +118,7 @@ void startLibrary(const TestDevice &device) {
     if (!slice) {
         return startLibraryHost(device, {.preferences = allFlags(true)});
     }
-    model::telephony::install();
+    springboard::installOnModel();
     model::ProcessSetup process;
     process.processName = "SpringBoard";
     process.arguments = {"/System/Library/CoreServices/SpringBoard.app/SpringBoard"};
@@ -136,16 +137,16 @@ void expectAnswersOf(const char *operatorText, const char *simText) {
     model::Ref status = model::Ref::adopt(model::makeToken("status"));
     hostCall("SBTelephonyManager", "setOperatorName:", name.get());
     EXPECT_EQ(model::stringValue(hostReceived("SBTelephonyManager", "setOperatorName:")), operatorText);
-    EXPECT_EQ(model::stringValue(hostCall<HostId>("SBStatusBarStateAggregator",
-                                                  "_displayStringForSIMStatus:", status.get())),
+    EXPECT_EQ(model::stringValue(hostCall<PlatformId>("SBStatusBarStateAggregator",
+                                                      "_displayStringForSIMStatus:", status.get())),
               simText);
-    EXPECT_EQ(hostCall<HostBool>("STTelephonyStateProvider", "isRadioModuleDead"), 1);
+    EXPECT_EQ(hostCall<PlatformBool>("STTelephonyStateProvider", "isRadioModuleDead"), 1);
 }
 
 TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
     inFreshProcess([] {
         TestDevice device;
-        useFakeInterfaces({{"en0", FakeInterface::ipv4, "192.0.2.5"}});
+        sim::useInterfaces({{"en0", "192.0.2.5"}}, false);
         const std::vector<std::string> states = {
             file(true, "alpha", "sim-alpha"), file(true, "beta", "sim-beta"), file(false, "beta", "sim-beta"),
             file(false, nullptr, nullptr)};
@@ -158,7 +159,7 @@ TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
                 callSites(random, warmUp);
             }
         }
-        model::telephony::clearLog(); // what the host recorded is the host's, not the library's
+        springboard::clearLog(); // what the host recorded is the host's, not the library's
         long live = model::liveObjects();
 
         Violations violations;
@@ -220,7 +221,7 @@ TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
         EXPECT_GT(calls, 100);
         device.writeBytes(states[1]);
         expectAnswersOf("beta", "sim-beta");
-        model::telephony::clearLog();
+        springboard::clearLog();
         EXPECT_EQ(model::liveObjects(), live);
     });
 }

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "activation/startup.h"
+#include "settings/preferences.h"
+#include "sim/springboard/model_runtime.h"
 
 void startLibraryHost(const TestDevice &device, HostSetup setup) {
-    model::telephony::install(setup.withoutClasses);
+    springboard::installOnModel(setup.withoutClasses);
     model::ProcessSetup process;
     process.processName = setup.processName;
     process.arguments = {setup.executable};
@@ -18,14 +20,14 @@ void startLibraryHost(const TestDevice &device, HostSetup setup) {
 
 PrefEntries allFlags(bool on) {
     PrefEntries entries;
-    for (const char *key : {"kEnabled", "k1Enabled", "k2Enabled", "k3Enabled", "k4Enabled", "k5Enabled"}) {
-        entries.emplace_back(key, plist_new_bool(on));
-    }
+#define FLAG(key) entries.emplace_back(#key, plist_new_bool(on));
+    BRINDLEWICK_FLAG_KEYS(FLAG)
+#undef FLAG
     return entries;
 }
 
-HostId hostReceived(const char *cls, const char *selector, size_t index) {
-    auto arguments = model::telephony::lastArguments(cls, selector);
+PlatformId hostReceived(const char *cls, const char *selector, size_t index) {
+    auto arguments = springboard::lastArguments(cls, selector);
     if (index >= arguments.size()) {
         ADD_FAILURE() << cls << " " << selector << " received no argument " << index;
         return nullptr;

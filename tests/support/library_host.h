@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "host/model/model.h"
-#include "host/model/telephony.h"
+#include "platform/model/model.h"
+#include "sim/springboard/springboard.h"
 #include "tests/support/preferences.h"
 
 struct HostSetup {
@@ -24,11 +24,11 @@ PrefEntries allFlags(bool on);
 
 // Sends a message to the host's instance of `cls`, as the host itself would.
 template <typename R = void, typename... A> R hostCall(const char *cls, const char *selector, A... args) {
-    return model::send<R>(model::telephony::instance(cls), selector, args...);
+    return model::send<R>(springboard::instance(cls), selector, args...);
 }
 
 // The object the host's own implementation last received as argument `index`.
-HostId hostReceived(const char *cls, const char *selector, size_t index = 0);
+PlatformId hostReceived(const char *cls, const char *selector, size_t index = 0);
 
 // Shorthands for building preference values.
 plist_t yes();

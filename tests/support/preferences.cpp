@@ -7,11 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "host/model/model.h"
-
-namespace {
-constexpr const char *preferencePath = "/User/Library/Preferences/com.moxfathom.brindlewick.plist";
-}
+#include "platform/model/model.h"
+#include "settings/preferences.h"
 
 TestDevice::TestDevice() {
     std::string pattern = (std::filesystem::temp_directory_path() / "brindlewick-device-XXXXXX").string();
@@ -29,7 +26,7 @@ TestDevice::~TestDevice() {
 }
 
 std::filesystem::path TestDevice::preferenceFile() const {
-    return model::devicePath(preferencePath);
+    return model::devicePath(BRINDLEWICK_PREFERENCE_PATH);
 }
 
 void TestDevice::writePreferences(PrefEntries entries, Encoding encoding) const {

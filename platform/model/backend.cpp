@@ -1,0 +1,240 @@
+// The library's platform calls on the model: the same messages and C calls the Darwin backend
+// makes on a device, sent through the model's runtime, so that a trace of either reads the same.
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <sys/socket.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+#include "platform/interfaces.h"
+#include "platform/model/foundation_kinds.h"
+
+using namespace model;
+
+namespace {
+
+std::string describe(PlatformId value) {
+    return trace::object(value);
+}
+std::string describe(PlatformSel value) {
+    return trace::selector(value);
+}
+std::string describe(PlatformClass value) {
+    return value ? classOf(value)->name() : "nil";
+}
+std::string describe(const char *value) {
+    return trace::quoted(value);
+}
+std::string describe(PlatformUInteger value) {
+    return std::to_string(value);
+}
+
+// A message the library sends: recorded, then dispatched as objc_msgSend would.
+template <typename R, typename... A> R librarySend(PlatformId receiver, const char *name, A... arguments) {
+    PlatformSel sel = selector(name);
+    if (trace::enabled()) {
+        trace::record(trace::message(receiver, sel, {describe(arguments)...}));
+    }
+    if (!receiver) {
+        return R();
+    }
+    PlatformImp imp = object(receiver)->isa()->lookup(sel).imp;
+    if (!imp) {
+        raiseUnrecognized(receiver, sel);
+    }
+    return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp)(receiver, sel, arguments...);
+}
+
+// A Foundation class by name, asked of the runtime once, as the Darwin backend asks.
+PlatformId foundationClass(const char *name, std::atomic<PlatformClass> &cache) {
+    PlatformClass cls = cache.load(std::memory_order_acquire);
+    if (!cls) {
+        cls = objc_getClass(name);
+        cache.store(cls, std::memory_order_release);
+    }
+    return reinterpret_cast<PlatformId>(cls);
+}
+
+PlatformId stringClass() {
+    static std::atomic<PlatformClass> cache;
+    return foundationClass("NSString", cache);
+}
+
+struct ifaddrs *entry(PlatformInterface handle) {
+    return reinterpret_cast<struct ifaddrs *>(handle);
+}
+
+} // namespace
+
+extern "C" PlatformId __CFStringMakeConstantString(const char *utf8) {
+    if (trace::enabled()) {
+        trace::record(trace::call("__CFStringMakeConstantString", {trace::quoted(utf8)}));
+    }
+    return String::constant(utf8)->id();
+}
+
+// The platform makes each constant once, but asking it costs a call: each text is asked for once.
+extern "C" PlatformId platformConstantString(const char *utf8) {
+    static std::mutex lock;
+    static auto *made = new std::map<std::string, PlatformId, std::less<>>;
+    std::lock_guard guard(lock);
+    auto found = made->find(std::string_view(utf8));
+    if (found == made->end()) {
+        found = made->emplace(utf8, __CFStringMakeConstantString(utf8)).first;
+    }
+    return found->second;
+}
+
+extern "C" PlatformId platformRetain(PlatformId object) {
+    return object ? librarySend<PlatformId>(object, "retain") : nullptr;
+}
+
+extern "C" void platformRelease(PlatformId object) {
+    if (object) {
+        librarySend<void>(object, "release");
+    }
+}
+
+extern "C" PlatformId platformAutorelease(PlatformId object) {
+    return object ? librarySend<PlatformId>(object, "autorelease") : nullptr;
+}
+
+extern "C" void *platformAutoreleasePoolPush(void) {
+    static std::atomic<PlatformClass> poolClass;
+    PlatformId pool = librarySend<PlatformId>(foundationClass("NSAutoreleasePool", poolClass), "alloc");
+    return librarySend<PlatformId>(pool, "init");
+}
+
+extern "C" void platformAutoreleasePoolPop(void *pool) {
+    librarySend<void>(static_cast<PlatformId>(pool), "release");
+}
+
+extern "C" void platformYieldThread(void) {
+    yieldThread();
+}
+
+extern "C" PlatformId platformStringWithUTF8String(const char *utf8) {
+    return utf8 ? librarySend<PlatformId>(stringClass(), "stringWithUTF8String:", utf8) : nullptr;
+}
+
+extern "C" PlatformBool platformIsString(PlatformId object) {
+    PlatformClass string = librarySend<PlatformClass>(stringClass(), "class");
+    return librarySend<PlatformBool>(object, "isKindOfClass:", string) ? 1 : 0;
+}
+
+extern "C" PlatformBool platformStringEquals(PlatformId text, const char *literal) {
+    return librarySend<PlatformBool>(text, "isEqualToString:", platformConstantString(literal)) ? 1 : 0;
+}
+
+extern "C" PlatformBool platformLiteralEquals(const char *literal, PlatformId text) {
+    return librarySend<PlatformBool>(platformConstantString(literal), "isEqualToString:", text) ? 1 : 0;
+}
+
+extern "C" PlatformRange platformRangeOfString(PlatformId text, const char *literal) {
+    // Not every runtime zeroes a structure returned from a message to nil.
+    if (!text) {
+        return PlatformRange{0, 0};
+    }
+    return librarySend<PlatformRange>(text, "rangeOfString:", platformConstantString(literal));
+}
+
+extern "C" PlatformId platformLastPathComponent(PlatformId text) {
+    return librarySend<PlatformId>(text, "lastPathComponent");
+}
+
+extern "C" PlatformId platformLowercaseString(PlatformId text) {
+    return librarySend<PlatformId>(text, "lowercaseString");
+}
+
+extern "C" PlatformId platformDictionaryWithContentsOfFile(const char *path) {
+    static std::atomic<PlatformClass> dictionaryClass;
+    PlatformId dictionary =
+        librarySend<PlatformId>(foundationClass("NSDictionary", dictionaryClass), "alloc");
+    return librarySend<PlatformId>(dictionary, "initWithContentsOfFile:", platformConstantString(path));
+}
+
+extern "C" PlatformId platformObjectForKeyedSubscript(PlatformId dictionary, const char *key) {
+    return librarySend<PlatformId>(dictionary, "objectForKeyedSubscript:", platformConstantString(key));
+}
+
+extern "C" PlatformId platformObjectForKey(PlatformId dictionary, const char *key) {
+    return librarySend<PlatformId>(dictionary, "objectForKey:", platformConstantString(key));
+}
+
+extern "C" PlatformBool platformBoolValue(PlatformId object) {
+    // A date, data, an array or a dictionary would raise on boolValue and take the host down.
+    if (!librarySend<PlatformBool>(object, "respondsToSelector:", selector("boolValue"))) {
+        return 0;
+    }
+    return librarySend<PlatformBool>(object, "boolValue") ? 1 : 0;
+}
+
+extern "C" PlatformUInteger platformCount(PlatformId array) {
+    return librarySend<PlatformUInteger>(array, "count");
+}
+
+extern "C" PlatformId platformObjectAtIndexedSubscript(PlatformId array, PlatformUInteger index) {
+    return librarySend<PlatformId>(array, "objectAtIndexedSubscript:", index);
+}
+
+extern "C" PlatformClass platformClassFromString(const char *name) {
+    return NSClassFromString(platformConstantString(name));
+}
+
+extern "C" PlatformId platformProcessInfo(void) {
+    static std::atomic<PlatformClass> processInfoClass;
+    return librarySend<PlatformId>(foundationClass("NSProcessInfo", processInfoClass), "processInfo");
+}
+
+extern "C" PlatformId platformProcessInfoOfClass(PlatformClass cls) {
+    return librarySend<PlatformId>(reinterpret_cast<PlatformId>(cls), "processInfo");
+}
+
+extern "C" PlatformId platformProcessName(PlatformId info) {
+    return librarySend<PlatformId>(info, "processName");
+}
+
+extern "C" PlatformId platformProcessArguments(PlatformId info) {
+    return librarySend<PlatformId>(info, "arguments");
+}
+
+extern "C" int platformGetInterfaces(PlatformInterface *list) {
+    struct ifaddrs *head = nullptr;
+    int result = getInterfaces(&head);
+    if (result == 0) {
+        *list = reinterpret_cast<PlatformInterface>(head);
+    }
+    return result;
+}
+
+extern "C" void platformFreeInterfaces(PlatformInterface list) {
+    if (trace::enabled()) {
+        trace::record(trace::call("freeifaddrs", {list ? "list" : "nil"}));
+    }
+    freeInterfaces(entry(list));
+}
+
+extern "C" PlatformInterface platformInterfaceNext(PlatformInterface handle) {
+    return reinterpret_cast<PlatformInterface>(entry(handle)->ifa_next);
+}
+
+extern "C" const char *platformInterfaceName(PlatformInterface handle) {
+    return entry(handle)->ifa_name;
+}
+
+extern "C" int platformInterfaceFamily(PlatformInterface handle) {
+    const struct sockaddr *address = entry(handle)->ifa_addr;
+    return address ? address->sa_family : -1;
+}
+
+extern "C" uint32_t platformInterfaceIPv4Address(PlatformInterface handle) {
+    return reinterpret_cast<const struct sockaddr_in *>(entry(handle)->ifa_addr)->sin_addr.s_addr;
+}
+
+extern "C" const char *platformInetNtoa(uint32_t networkOrderAddress) {
+    return inetNtoa(networkOrderAddress);
+}

@@ -1,0 +1,269 @@
+// The device around the library: its file system under a root, the identity of the process,
+// and the interface-address list.
+#include "platform/model/device.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+#include "platform/model/foundation_kinds.h"
+#include "platform/model/sharded_counter.h"
+
+namespace model {
+namespace {
+
+// Never destroyed: the notify centre's threads may read the root while the process exits.
+std::mutex deviceLock;
+std::filesystem::path &root() {
+    static auto *path = new std::filesystem::path("/");
+    return *path;
+}
+ShardedCounter fileReads;
+
+class ProcessInfo : public Object {
+  public:
+    ProcessInfo(const ProcessSetup &setup) : Object(foundation().processInfo) {
+        if (setup.processName) {
+            name_ = makeString(*setup.processName);
+        }
+        std::vector<PlatformId> elements;
+        for (const std::string &argument : setup.arguments) {
+            elements.push_back(makeString(argument));
+        }
+        arguments_ = makeArray(elements);
+        for (PlatformId element : elements) {
+            model::release(element);
+        }
+    }
+    ~ProcessInfo() override {
+        model::release(name_);
+        model::release(arguments_);
+    }
+    PlatformId name() const { return name_; }
+    PlatformId arguments() const { return arguments_; }
+
+  private:
+    PlatformId name_ = nullptr;
+    PlatformId arguments_ = nullptr;
+};
+
+// What the real process reports: its short name and its command line.
+ProcessSetup realProcess() {
+    ProcessSetup setup;
+    setup.processName = program_invocation_short_name;
+    std::ifstream cmdline("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(cmdline)), std::istreambuf_iterator<char>());
+    for (size_t start = 0; start < all.size();) {
+        size_t end = all.find('\0', start);
+        if (end == std::string::npos) {
+            end = all.size();
+        }
+        std::string argument = all.substr(start, end - start);
+        setup.arguments.push_back(isValidUTF8(argument) ? argument : "?");
+        start = end + 1;
+    }
+    return setup;
+}
+
+struct ProcessState {
+    bool hasProcessInfo = true;
+    bool classFindable = true;
+    ProcessInfo *info = nullptr;
+};
+
+ProcessState &processState() {
+    static ProcessState *state = [] {
+        auto *made = new ProcessState;
+        made->info = new ProcessInfo(realProcess());
+        return made;
+    }();
+    return *state;
+}
+
+InterfaceQuery interfaceQuery = nullptr;
+InterfaceRelease interfaceRelease = nullptr;
+
+} // namespace
+
+void setDeviceRoot(std::filesystem::path newRoot) {
+    std::lock_guard guard(deviceLock);
+    root() = std::move(newRoot);
+}
+
+std::filesystem::path deviceRoot() {
+    std::lock_guard guard(deviceLock);
+    return root();
+}
+
+// An absolute device path as a path on this machine: the same file for devicePath and for
+// every read, with as little work as a read on every replaced call wants.
+std::string deviceFileName(const char *absolutePath) {
+    std::string full;
+    {
+        std::lock_guard guard(deviceLock);
+        full = root().native();
+    }
+    if (full.empty() || full.back() != '/') {
+        full += '/';
+    }
+    while (*absolutePath == '/') {
+        ++absolutePath;
+    }
+    return full += absolutePath;
+}
+
+std::filesystem::path devicePath(const char *absolutePath) {
+    return deviceFileName(absolutePath);
+}
+
+long dictionaryFileReads() {
+    return fileReads.total();
+}
+
+std::optional<std::string> readDeviceFile(const char *absolutePath) {
+    fileReads.add(1);
+    // Every replaced call reads the file, so this path stays lean: one read into a buffer one
+    // byte larger than fstat's size, and more only if the file grew meanwhile.
+    int fd = ::open(deviceFileName(absolutePath).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    struct stat info {};
+    std::string bytes(
+        ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
+    size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            bytes.resize(bytes.size() * 2);
+        }
+        ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        used += static_cast<size_t>(got);
+        // A regular file reads short only at its end: no read is spent on learning that.
+        if (got == 0 || used < bytes.size()) {
+            break;
+        }
+    }
+    ::close(fd);
+    bytes.resize(used);
+    return bytes;
+}
+
+void setProcess(const ProcessSetup &setup) {
+    std::lock_guard guard(deviceLock);
+    ProcessState &state = processState();
+    state.hasProcessInfo = setup.hasProcessInfo;
+    state.classFindable = setup.classFindableByName;
+    ProcessInfo *previous = state.info;
+    state.info = new ProcessInfo(setup);
+    previous->release();
+}
+
+void setInterfaceSource(InterfaceQuery query, InterfaceRelease release) {
+    std::lock_guard guard(deviceLock);
+    interfaceQuery = query;
+    interfaceRelease = release;
+}
+
+int getInterfaces(struct ifaddrs **list) {
+    if (trace::enabled()) {
+        trace::record(trace::call("getifaddrs", {"&list"}));
+    }
+    InterfaceQuery query;
+    {
+        std::lock_guard guard(deviceLock);
+        query = interfaceQuery ? interfaceQuery : &::getifaddrs;
+    }
+    return query(list);
+}
+
+void freeInterfaces(struct ifaddrs *list) {
+    InterfaceRelease release;
+    {
+        std::lock_guard guard(deviceLock);
+        release = interfaceRelease ? interfaceRelease : &::freeifaddrs;
+    }
+    release(list);
+}
+
+const char *inetNtoa(uint32_t networkOrderAddress) {
+    struct in_addr address;
+    address.s_addr = networkOrderAddress;
+    const char *text = inet_ntoa(address);
+    if (trace::enabled()) {
+        trace::record(trace::call("inet_ntoa", {text}));
+    }
+    return text;
+}
+
+void yieldThread() {
+    if (trace::enabled()) {
+        trace::record(trace::call("sched_yield", {}));
+    }
+    sched_yield();
+}
+
+namespace {
+
+PlatformId processInfo(PlatformId self, PlatformSel) {
+    if (classOf(reinterpret_cast<PlatformClass>(self)) != foundation().processInfo) {
+        raiseUnrecognized(self, selector("processInfo"));
+    }
+    std::lock_guard guard(deviceLock);
+    ProcessState &state = processState();
+    return state.hasProcessInfo ? state.info->id() : nullptr;
+}
+
+PlatformId processName(PlatformId self, PlatformSel) {
+    return as<ProcessInfo>(self, "processName").name();
+}
+
+PlatformId arguments(PlatformId self, PlatformSel) {
+    return as<ProcessInfo>(self, "arguments").arguments();
+}
+
+} // namespace
+
+void addProcessInfoMethods(Class *cls) {
+    addClassMethod(cls, "processInfo", &processInfo);
+    addMethod(cls, "processName", &processName);
+    addMethod(cls, "arguments", &arguments);
+}
+
+} // namespace model
+
+using namespace model;
+
+extern "C" PlatformClass NSClassFromString(PlatformId name) {
+    std::optional<std::string> text = stringValue(name);
+    if (trace::enabled()) {
+        trace::record(trace::call("NSClassFromString", {trace::object(name)}));
+    }
+    if (!text) {
+        return nullptr;
+    }
+    {
+        std::lock_guard guard(deviceLock);
+        if (!processState().classFindable && *text == "NSProcessInfo") {
+            return nullptr;
+        }
+    }
+    Class *found = findClass(*text);
+    return found ? found->handle() : nullptr;
+}

@@ -1,0 +1,36 @@
+#include "sim/springboard/model_runtime.h"
+
+#include "platform/model/model.h"
+#include "sim/springboard/springboard.h"
+
+namespace springboard {
+namespace {
+
+PlatformId defineClass(const char *name, const char *superclass, const std::vector<Runtime::Method> &methods) {
+    model::Class *cls = model::defineClass(name, superclass);
+    for (const Runtime::Method &method : methods) {
+        cls->setMethod(model::selector(method.selector), method.imp, method.types);
+    }
+    return (new model::Object(cls))->id(); // the host's one instance, kept for good
+}
+
+[[noreturn]] void raise(const std::string &message) {
+    throw model::HostException(message);
+}
+
+} // namespace
+
+void installOnModel(const std::vector<std::string> &withoutClasses, bool recording) {
+    Runtime runtime{};
+    runtime.defineClass = &defineClass;
+    runtime.retain = &model::retain;
+    runtime.release = &model::release;
+    runtime.autoreleasedString = [](const std::string &utf8) { return model::autorelease(model::makeString(utf8)); };
+    runtime.makeObject = [](const char *name) { return model::makeToken(name); };
+    runtime.describe = [](PlatformId object) { return model::object(object)->describe(); };
+    runtime.selectorName = &model::selectorName;
+    runtime.raise = &raise;
+    install(runtime, withoutClasses, recording);
+}
+
+} // namespace springboard

@@ -1,0 +1,276 @@
+#include "sim/springboard/springboard.h"
+
+#include <map>
+#include <mutex>
+#include <set>
+
+namespace springboard {
+
+namespace {
+
+// Template arguments for the implementations below, so each knows its class.
+constexpr char managerName[] = "SBTelephonyManager";
+constexpr char providerName[] = "STTelephonyStateProvider";
+constexpr char aggregatorName[] = "SBStatusBarStateAggregator";
+constexpr char statusDataName[] = "STTelephonyStatusDomainData";
+constexpr char mutableStatusDataName[] = "STMutableTelephonyStatusDomainData";
+
+struct Record {
+    long entered = 0;
+    std::vector<Argument> last;
+};
+
+struct HostState {
+    std::mutex lock;
+    Runtime runtime{};
+    bool recording = true;
+    std::map<std::string, PlatformId> instances;
+    std::map<std::pair<std::string, std::string>, Record> log;
+    std::map<std::string, bool> radioDead;
+    std::map<PlatformId, bool> dualSIM; // per instance
+    std::map<std::string, PlatformId> operatorNames;
+    std::set<std::pair<std::string, std::string>> raising;
+    PlatformId otherSIMInfo = nullptr;
+};
+
+HostState &state() {
+    static HostState *instance = new HostState; // the notify centre's thread may call in during exit
+    return *instance;
+}
+
+void releaseArguments(std::vector<Argument> &arguments) {
+    for (Argument &argument : arguments) {
+        if (argument.isObject) {
+            state().runtime.release(argument.object);
+        }
+    }
+    arguments.clear();
+}
+
+void enter(const char *className, PlatformSel cmd, std::vector<Argument> arguments) {
+    HostState &host = state();
+    if (!host.recording) {
+        return;
+    }
+    std::pair<std::string, std::string> key{className, host.runtime.selectorName(cmd)};
+    bool raise;
+    {
+        std::lock_guard guard(host.lock);
+        for (Argument &argument : arguments) {
+            if (argument.isObject) {
+                host.runtime.retain(argument.object);
+            }
+        }
+        Record &record = host.log[key];
+        ++record.entered;
+        releaseArguments(record.last);
+        record.last = std::move(arguments);
+        raise = host.raising.count(key) > 0;
+    }
+    if (raise) {
+        host.runtime.raise(std::string("-[") + className + " " + key.second + "] raised");
+    }
+}
+
+Argument objectArgument(PlatformId object) {
+    return Argument{true, object, 0, nullptr};
+}
+Argument truthArgument(PlatformBool truth) {
+    return Argument{false, nullptr, truth, nullptr};
+}
+
+void storeOperatorName(const char *className, PlatformId name) {
+    HostState &host = state();
+    if (!host.recording) {
+        return;
+    }
+    std::lock_guard guard(host.lock);
+    PlatformId &stored = host.operatorNames[className];
+    host.runtime.release(stored);
+    stored = host.runtime.retain(name);
+}
+
+template <const char *Cls> void nameSetter(PlatformId, PlatformSel cmd, PlatformId name) {
+    enter(Cls, cmd, {objectArgument(name)});
+    storeOperatorName(Cls, name);
+}
+template <const char *Cls> void nameInContextSetter(PlatformId, PlatformSel cmd, PlatformId name, PlatformId context) {
+    enter(Cls, cmd, {objectArgument(name), objectArgument(context)});
+    storeOperatorName(Cls, name);
+}
+
+template <const char *Cls> PlatformBool radioModuleDead(PlatformId, PlatformSel cmd) {
+    enter(Cls, cmd, {});
+    std::lock_guard guard(state().lock);
+    return state().radioDead[Cls] ? 1 : 0;
+}
+
+PlatformId displayStringForSIMStatus(PlatformId, PlatformSel cmd, PlatformId status) {
+    enter(aggregatorName, cmd, {objectArgument(status)});
+    return state().runtime.autoreleasedString("SIM " + (status ? state().runtime.describe(status) : "nil"));
+}
+
+PlatformId otherSIMInfoIfSIMPresent(PlatformId, PlatformSel cmd, PlatformId info) {
+    enter(statusDataName, cmd, {objectArgument(info)});
+    return state().otherSIMInfo; // the host keeps it for good
+}
+
+PlatformBool isDualSIMEnabled(PlatformId self, PlatformSel cmd) {
+    enter(statusDataName, cmd, {});
+    std::lock_guard guard(state().lock);
+    return state().dualSIM[self] ? 1 : 0;
+}
+
+template <const char *Cls> void dualSIMSetter(PlatformId self, PlatformSel cmd, PlatformBool enabled) {
+    enter(Cls, cmd, {truthArgument(enabled)});
+    std::lock_guard guard(state().lock);
+    state().dualSIM[self] = enabled != 0;
+}
+
+template <typename F> PlatformImp imp(F *function) {
+    return reinterpret_cast<PlatformImp>(function);
+}
+
+// The classes, in the order they are defined, with their own methods.
+struct ClassDefinition {
+    const char *name;
+    const char *superclass; // "NSObject" when the superclass is absent
+    std::vector<Runtime::Method> methods;
+};
+
+const std::vector<ClassDefinition> &definitions() {
+    static const std::vector<ClassDefinition> classes = {
+        {managerName,
+         "NSObject",
+         {{"setOperatorName:", imp(&nameSetter<managerName>), "v@:@"},
+          {"_reallySetOperatorName:", imp(&nameSetter<managerName>), "v@:@"},
+          {"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<managerName>), "v@:@@"},
+          {"isRadioModuleDead", imp(&radioModuleDead<managerName>), "c@:"}}},
+        {providerName,
+         "NSObject",
+         {{"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<providerName>), "v@:@@"},
+          {"_setOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<providerName>), "v@:@@"},
+          {"isRadioModuleDead", imp(&radioModuleDead<providerName>), "c@:"},
+          {"setCachedDualSIMEnabled:", imp(&dualSIMSetter<providerName>), "v@:c"}}},
+        {aggregatorName, "NSObject", {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus), "@@:@"}}},
+        {statusDataName,
+         "NSObject",
+         {{"_otherSIMInfoIfSIMPresent:", imp(&otherSIMInfoIfSIMPresent), "@@:@"},
+          {"isDualSIMEnabled", imp(&isDualSIMEnabled), "c@:"}}},
+        // The mutable status data inherits its getters from the immutable one.
+        {mutableStatusDataName,
+         statusDataName,
+         {{"setDualSIMEnabled:", imp(&dualSIMSetter<mutableStatusDataName>), "v@:c"}}},
+    };
+    return classes;
+}
+
+} // namespace
+
+const char *const classNames[5] = {managerName, providerName, aggregatorName, statusDataName,
+                                   mutableStatusDataName};
+
+const std::vector<HostMethod> &methods() {
+    static const std::vector<HostMethod> all = [] {
+        std::vector<HostMethod> found;
+        for (const ClassDefinition &definition : definitions()) {
+            for (const ClassDefinition &owner : definitions()) {
+                bool inherited = owner.name == definition.superclass;
+                if (&owner != &definition && !inherited) {
+                    continue;
+                }
+                for (const Runtime::Method &method : owner.methods) {
+                    found.push_back({definition.name, method.selector, method.types, owner.name});
+                }
+            }
+        }
+        return found;
+    }();
+    return all;
+}
+
+void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses, bool recording) {
+    HostState &host = state();
+    std::set<std::string> without(withoutClasses.begin(), withoutClasses.end());
+    {
+        std::lock_guard guard(host.lock);
+        host.runtime = runtime;
+        host.recording = recording;
+        if (!host.otherSIMInfo) {
+            host.otherSIMInfo = runtime.makeObject("host-sim-info");
+        }
+    }
+    for (const ClassDefinition &definition : definitions()) {
+        if (without.count(definition.name)) {
+            continue;
+        }
+        const char *superclass = without.count(definition.superclass) ? "NSObject" : definition.superclass;
+        PlatformId made = runtime.defineClass(definition.name, superclass, definition.methods);
+        std::lock_guard guard(host.lock);
+        host.instances[definition.name] = made;
+    }
+}
+
+PlatformId instance(const std::string &className) {
+    std::lock_guard guard(state().lock);
+    auto found = state().instances.find(className);
+    return found == state().instances.end() ? nullptr : found->second;
+}
+
+long timesEntered(const std::string &className, const std::string &selector) {
+    std::lock_guard guard(state().lock);
+    auto found = state().log.find({className, selector});
+    return found == state().log.end() ? 0 : found->second.entered;
+}
+
+std::vector<Argument> lastArguments(const std::string &className, const std::string &selector) {
+    HostState &host = state();
+    std::lock_guard guard(host.lock);
+    auto found = host.log.find({className, selector});
+    if (found == host.log.end()) {
+        return {};
+    }
+    std::vector<Argument> copies = found->second.last;
+    for (Argument &copy : copies) {
+        if (copy.isObject && copy.object) {
+            copy.held = std::shared_ptr<void>(host.runtime.retain(copy.object),
+                                              [](void *object) { state().runtime.release(static_cast<PlatformId>(object)); });
+        }
+    }
+    return copies;
+}
+
+void clearLog() {
+    HostState &host = state();
+    std::lock_guard guard(host.lock);
+    for (auto &[key, record] : host.log) {
+        releaseArguments(record.last);
+    }
+    host.log.clear();
+    for (auto &[cls, name] : host.operatorNames) {
+        host.runtime.release(name);
+    }
+    host.operatorNames.clear();
+}
+
+StoredName lastOperatorName(const std::string &className) {
+    std::lock_guard guard(state().lock);
+    auto found = state().operatorNames.find(className);
+    return found == state().operatorNames.end() ? StoredName{false, nullptr} : StoredName{true, found->second};
+}
+
+void setRadioModuleDead(const std::string &className, bool dead) {
+    std::lock_guard guard(state().lock);
+    state().radioDead[className] = dead;
+}
+
+void setRaising(const std::string &className, const std::string &selector, bool raising) {
+    std::lock_guard guard(state().lock);
+    if (raising) {
+        state().raising.insert({className, selector});
+    } else {
+        state().raising.erase({className, selector});
+    }
+}
+
+} // namespace springboard

@@ -1,0 +1,87 @@
+// The host: a simulated SpringBoard's telephony and status-bar classes, one instance of each,
+// whose own implementations record what they receive and answer simply.
+//
+//   setters of the operator name     record the name (and context) and keep it as the operator's
+//   _displayStringForSIMStatus:      "SIM <status>"
+//   isRadioModuleDead                NO, unless set otherwise
+//   _otherSIMInfoIfSIMPresent:       the host's own object @host-sim-info
+//   isDualSIMEnabled                 what setDualSIMEnabled: last stored, NO at first
+//   setCachedDualSIMEnabled:, setDualSIMEnabled:   record and store the value
+//
+// Defined once, and installed into whichever runtime the library runs on: the model platform's
+// (model_runtime.cpp) or GCC's Objective-C runtime under GNUstep (the GNUstep tests).
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/objects.h"
+
+namespace springboard {
+
+extern const char *const classNames[5];
+
+// What the host needs of the runtime its classes live in.
+struct Runtime {
+    struct Method {
+        const char *selector;
+        PlatformImp imp;
+        const char *types; // the platform's type encoding
+    };
+    // Defines a class with these methods and returns its one instance (owned by the host).
+    PlatformId (*defineClass)(const char *name, const char *superclass, const std::vector<Method> &methods);
+    PlatformId (*retain)(PlatformId object);
+    void (*release)(PlatformId object);
+    PlatformId (*autoreleasedString)(const std::string &utf8);
+    // A plain object of the host's own, and how an object reads in "SIM <status>".
+    PlatformId (*makeObject)(const char *name);
+    std::string (*describe)(PlatformId object);
+    const char *(*selectorName)(PlatformSel selector);
+    void (*raise)(const std::string &message); // never returns
+};
+
+// A method the host's classes answer: the class it is sent to, its selector and types, and the
+// class whose own implementation runs (a subclass inherits some).
+struct HostMethod {
+    const char *cls;
+    const char *selector;
+    const char *types;
+    const char *implementer;
+};
+const std::vector<HostMethod> &methods();
+
+// Defines the classes, except those the host is to lack, and makes their instances. With
+// `recording` false the implementations only answer, for measurements of the library alone.
+void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses = {}, bool recording = true);
+
+// The host's instance of a class, or null when the host lacks it.
+PlatformId instance(const std::string &className);
+
+struct Argument {
+    bool isObject;
+    PlatformId object;          // when isObject
+    PlatformBool truth;         // otherwise
+    std::shared_ptr<void> held; // a copy handed out keeps its object alive, whatever the host does next
+};
+
+// How often the host's own implementation of a method ran, and what it last received. The method
+// is named by the class that defines it, whichever instance received the message.
+long timesEntered(const std::string &className, const std::string &selector);
+std::vector<Argument> lastArguments(const std::string &className, const std::string &selector);
+// Forgets, and lets go of, everything the host recorded, the stored operator names included.
+void clearLog();
+
+// The operator name the host last stored on `className`, through any of its name setters.
+struct StoredName {
+    bool received;
+    PlatformId name; // held by the host until the next name arrives
+};
+StoredName lastOperatorName(const std::string &className);
+
+void setRadioModuleDead(const std::string &className, bool dead);
+// Makes the host's own implementation raise after recording its arguments.
+void setRaising(const std::string &className, const std::string &selector, bool raising);
+
+} // namespace springboard
