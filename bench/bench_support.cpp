@@ -6,12 +6,13 @@
 #include <stdexcept>
 
 #include "platform/model/model.h"
+#include "settings/preferences.h"
 
 std::string preferenceBytes(Encoding encoding, size_t padding) {
     PrefEntries entries;
-    for (const char *key : {"kEnabled", "k1Enabled", "k2Enabled", "k3Enabled", "k4Enabled", "k5Enabled"}) {
-        entries.emplace_back(key, plist_new_bool(1));
-    }
+#define FLAG(key) entries.emplace_back(#key, plist_new_bool(1));
+    BRINDLEWICK_FLAG_KEYS(FLAG)
+#undef FLAG
     entries.emplace_back("customtextEnabled", plist_new_string("Brindlewick"));
     entries.emplace_back("customtext2Enabled", plist_new_string("No SIM? No problem"));
     if (padding) {
@@ -44,8 +45,7 @@ std::filesystem::path makeDevice() {
         throw std::runtime_error("cannot make a device root");
     }
     model::setDeviceRoot(root);
-    std::filesystem::path file =
-        model::devicePath("/User/Library/Preferences/com.moxfathom.brindlewick.plist");
+    std::filesystem::path file = model::devicePath(BRINDLEWICK_PREFERENCE_PATH);
     std::filesystem::create_directories(file.parent_path());
     return file;
 }

@@ -188,11 +188,18 @@ def initializer_problems(image):
     return problems
 
 
-def signature_problems(image):
-    if LC_CODE_SIGNATURE not in image.commands:
+def code_signature_problems(data):
+    """What is wrong with a thin Mach-O file's code signature, recomputed from the bytes alone."""
+    magic, _, _, _, ncmds = struct.unpack_from("<IIIII", data, 0)
+    offset, command = (32 if magic == MH_MAGIC_64 else 28), None
+    for _ in range(ncmds):
+        cmd, size = struct.unpack_from("<II", data, offset)
+        command = offset if cmd == LC_CODE_SIGNATURE else command
+        offset += size
+    if command is None:
         return ["no code signature"]
-    dataoff, datasize = struct.unpack_from("<II", image.data, image.commands[LC_CODE_SIGNATURE] + 8)
-    blob = image.data[dataoff:dataoff + datasize]
+    dataoff, datasize = struct.unpack_from("<II", data, command + 8)
+    blob = data[dataoff:dataoff + datasize]
     magic, _, count = struct.unpack_from(">III", blob, 0)
     if magic != 0xFADE0CC0:
         return ["the signature is no embedded-signature superblob"]
@@ -210,7 +217,7 @@ def signature_problems(image):
         page = 1 << page_shift
         for p in range(pages):
             expected = blob[at + hash_offset + p * hash_size:at + hash_offset + (p + 1) * hash_size]
-            if HASHES[hash_type](image.data[p * page:min(limit, (p + 1) * page)]).digest() != expected:
+            if HASHES[hash_type](data[p * page:min(limit, (p + 1) * page)]).digest() != expected:
                 problems.append(f"the signature's hash of page {p} does not match the bytes")
                 break
     return problems + ([] if directories else ["the signature holds no code directory"])
@@ -235,7 +242,7 @@ def problems(fat):
         found.append("classic dyld info, which arm64e reads as the old threaded format")
     if LC_DYLD_CHAINED_FIXUPS not in image.commands:
         return found + ["no chained fixups"]
-    return found + chained_fixup_problems(image) + initializer_problems(image) + signature_problems(image)
+    return found + chained_fixup_problems(image) + initializer_problems(image) + code_signature_problems(data)
 
 
 def main(argv):

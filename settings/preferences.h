@@ -19,5 +19,6 @@
 
 // The six flags, in the order a load reads them, and the two texts. Each key is the name of the
 // member of Settings that holds its value.
-#define BRINDLEWICK_FLAG_KEYS(KEY) KEY(kEnabled) KEY(k1Enabled) KEY(k2Enabled) KEY(k3Enabled) KEY(k4Enabled) KEY(k5Enabled)
+#define BRINDLEWICK_FLAG_KEYS(KEY)                                                                           \
+    KEY(kEnabled) KEY(k1Enabled) KEY(k2Enabled) KEY(k3Enabled) KEY(k4Enabled) KEY(k5Enabled)
 #define BRINDLEWICK_TEXT_KEYS(KEY) KEY(customtextEnabled) KEY(customtext2Enabled)

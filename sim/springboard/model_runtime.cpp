@@ -6,7 +6,8 @@
 namespace springboard {
 namespace {
 
-PlatformId defineClass(const char *name, const char *superclass, const std::vector<Runtime::Method> &methods) {
+PlatformId defineClass(const char *name, const char *superclass,
+                       const std::vector<Runtime::Method> &methods) {
     model::Class *cls = model::defineClass(name, superclass);
     for (const Runtime::Method &method : methods) {
         cls->setMethod(model::selector(method.selector), method.imp, method.types);
@@ -25,7 +26,9 @@ void installOnModel(const std::vector<std::string> &withoutClasses, bool recordi
     runtime.defineClass = &defineClass;
     runtime.retain = &model::retain;
     runtime.release = &model::release;
-    runtime.autoreleasedString = [](const std::string &utf8) { return model::autorelease(model::makeString(utf8)); };
+    runtime.autoreleasedString = [](const std::string &utf8) {
+        return model::autorelease(model::makeString(utf8));
+    };
     runtime.makeObject = [](const char *name) { return model::makeToken(name); };
     runtime.describe = [](PlatformId object) { return model::object(object)->describe(); };
     runtime.selectorName = &model::selectorName;

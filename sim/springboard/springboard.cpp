@@ -94,7 +94,8 @@ template <const char *Cls> void nameSetter(PlatformId, PlatformSel cmd, Platform
     enter(Cls, cmd, {objectArgument(name)});
     storeOperatorName(Cls, name);
 }
-template <const char *Cls> void nameInContextSetter(PlatformId, PlatformSel cmd, PlatformId name, PlatformId context) {
+template <const char *Cls>
+void nameInContextSetter(PlatformId, PlatformSel cmd, PlatformId name, PlatformId context) {
     enter(Cls, cmd, {objectArgument(name), objectArgument(context)});
     storeOperatorName(Cls, name);
 }
@@ -152,7 +153,9 @@ const std::vector<ClassDefinition> &definitions() {
           {"_setOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<providerName>), "v@:@@"},
           {"isRadioModuleDead", imp(&radioModuleDead<providerName>), "c@:"},
           {"setCachedDualSIMEnabled:", imp(&dualSIMSetter<providerName>), "v@:c"}}},
-        {aggregatorName, "NSObject", {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus), "@@:@"}}},
+        {aggregatorName,
+         "NSObject",
+         {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus), "@@:@"}}},
         {statusDataName,
          "NSObject",
          {{"_otherSIMInfoIfSIMPresent:", imp(&otherSIMInfoIfSIMPresent), "@@:@"},
@@ -233,8 +236,9 @@ std::vector<Argument> lastArguments(const std::string &className, const std::str
     std::vector<Argument> copies = found->second.last;
     for (Argument &copy : copies) {
         if (copy.isObject && copy.object) {
-            copy.held = std::shared_ptr<void>(host.runtime.retain(copy.object),
-                                              [](void *object) { state().runtime.release(static_cast<PlatformId>(object)); });
+            copy.held = std::shared_ptr<void>(host.runtime.retain(copy.object), [](void *object) {
+                state().runtime.release(static_cast<PlatformId>(object));
+            });
         }
     }
     return copies;
@@ -256,7 +260,8 @@ void clearLog() {
 StoredName lastOperatorName(const std::string &className) {
     std::lock_guard guard(state().lock);
     auto found = state().operatorNames.find(className);
-    return found == state().operatorNames.end() ? StoredName{false, nullptr} : StoredName{true, found->second};
+    return found == state().operatorNames.end() ? StoredName{false, nullptr}
+                                                : StoredName{true, found->second};
 }
 
 void setRadioModuleDead(const std::string &className, bool dead) {

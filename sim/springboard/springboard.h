@@ -54,7 +54,8 @@ const std::vector<HostMethod> &methods();
 
 // Defines the classes, except those the host is to lack, and makes their instances. With
 // `recording` false the implementations only answer, for measurements of the library alone.
-void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses = {}, bool recording = true);
+void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses = {},
+             bool recording = true);
 
 // The host's instance of a class, or null when the host lacks it.
 PlatformId instance(const std::string &className);

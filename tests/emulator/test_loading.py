@@ -12,6 +12,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "packaging"))
 import arm64e_check  # noqa: E402
+import definitions  # noqa: E402
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 PROBES = Path(os.environ["BRINDLEWICK_PROBES"])
@@ -23,10 +24,9 @@ BAD_INPUT, CRASHED = 2, 3
 def simulate(library, *commands, arch=None):
     """The simulator on a device whose preference file turns the radio group on."""
     with tempfile.TemporaryDirectory() as root:
-        preferences = Path(root) / "User/Library/Preferences"
-        preferences.mkdir(parents=True)
-        (preferences / "com.moxfathom.brindlewick.plist").write_text(
-            "<plist><dict><key>k3Enabled</key><true/></dict></plist>")
+        preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
+        preferences.parent.mkdir(parents=True)
+        preferences.write_text("<plist><dict><key>k3Enabled</key><true/></dict></plist>")
         arguments = [SIMULATOR, "--root", root, "--library", str(library), "--trace"]
         arguments += ["--arch", arch] if arch else []
         return subprocess.run(arguments + list(commands), capture_output=True, text=True, timeout=60)
@@ -152,10 +152,9 @@ class RealInterfaces(unittest.TestCase):
         builds = [(NATIVE, None)] + [(DEVICE / "rootful" / "Brindlewick.dylib", arch)
                                      for arch in ("armv7", "armv7s", "arm64", "arm64e")]
         with tempfile.TemporaryDirectory() as root:
-            preferences = Path(root) / "User/Library/Preferences"
-            preferences.mkdir(parents=True)
-            (preferences / "com.moxfathom.brindlewick.plist").write_text(
-                "<plist><dict><key>k4Enabled</key><true/></dict></plist>")
+            preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
+            preferences.parent.mkdir(parents=True)
+            preferences.write_text("<plist><dict><key>k4Enabled</key><true/></dict></plist>")
             for library, arch in builds:
                 simulator = [SIMULATOR, "--root", root, "--library", str(library)] + (["--arch", arch] if arch else [])
                 simulator.append('call SBTelephonyManager _reallySetOperatorName:inSubscriptionContext: "X" @c')

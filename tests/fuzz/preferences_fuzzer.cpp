@@ -9,7 +9,8 @@
 #include "activation/startup.h"
 #include "platform/model/model.h"
 #include "settings/settings.h"
-#include "sim/springboard/telephony.h"
+#include "sim/springboard/model_runtime.h"
+#include "sim/springboard/springboard.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ void write(const uint8_t *data, size_t size) {
 }
 
 PlatformId instance(const char *cls) {
-    return model::telephony::instance(cls);
+    return springboard::instance(cls);
 }
 
 } // namespace
@@ -32,14 +33,14 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         abort();
     }
     model::setDeviceRoot(root);
-    preferenceFile = model::devicePath("/User/Library/Preferences/com.moxfathom.brindlewick.plist");
+    preferenceFile = model::devicePath(BRINDLEWICK_PREFERENCE_PATH);
     std::filesystem::create_directories(preferenceFile.parent_path());
     static const char everyGroup[] =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
         "<key>kEnabled</key><true/><key>k1Enabled</key><true/><key>k2Enabled</key><true/>"
         "<key>k3Enabled</key><true/><key>k4Enabled</key><true/><key>k5Enabled</key><true/></dict></plist>";
     write(reinterpret_cast<const uint8_t *>(everyGroup), sizeof everyGroup - 1);
-    model::telephony::install();
+    springboard::installOnModel();
     model::ProcessSetup process;
     process.processName = "SpringBoard";
     process.arguments = {"/System/Library/CoreServices/SpringBoard.app/SpringBoard"};
@@ -67,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                                "_displayStringForSIMStatus:", context.get());
     // Whatever the file holds, the host is only ever handed text (or no name) to show.
     for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
-        PlatformId received = model::telephony::lastOperatorName(cls).name;
+        PlatformId received = springboard::lastOperatorName(cls).name;
         if (received && !platformIsString(received)) {
             abort();
         }
@@ -75,6 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!platformIsString(shown)) {
         abort();
     }
-    model::telephony::clearLog();
+    springboard::clearLog();
     return 0;
 }

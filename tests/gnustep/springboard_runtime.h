@@ -14,7 +14,8 @@ void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses 
 PlatformImp gnustepMethod(const char *cls, const char *selector);
 PlatformId gnustepInstance(const char *cls);
 PlatformSel gnustepSelector(const char *selector);
-template <typename R = void, typename... A> R hostSend(const char *cls, const char *selector, A... arguments) {
+template <typename R = void, typename... A>
+R hostSend(const char *cls, const char *selector, A... arguments) {
     return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(gnustepMethod(cls, selector))(
         gnustepInstance(cls), gnustepSelector(selector), arguments...);
 }

@@ -22,11 +22,12 @@ TEST(RaisingHost, TheExceptionPassesThroughAndTheLayersLetGoOfWhatTheyHeld) {
             model::Ref status = model::Ref::adopt(model::makeToken("status"));
             springboard::setRaising("SBTelephonyManager", "setOperatorName:", true);
             springboard::setRaising("SBStatusBarStateAggregator", "_displayStringForSIMStatus:", true);
-            EXPECT_THROW(hostCall("SBTelephonyManager", "setOperatorName:", name.get()), model::HostException);
+            EXPECT_THROW(hostCall("SBTelephonyManager", "setOperatorName:", name.get()),
+                         model::HostException);
             EXPECT_EQ(model::stringValue(hostReceived("SBTelephonyManager", "setOperatorName:")), "Held");
             // No SIM text is set, so that layer forwards the status it holds to the raising host.
-            EXPECT_THROW(hostCall<PlatformId>("SBStatusBarStateAggregator", "_displayStringForSIMStatus:",
-                                              status.get()),
+            EXPECT_THROW(hostCall<PlatformId>("SBStatusBarStateAggregator",
+                                              "_displayStringForSIMStatus:", status.get()),
                          model::HostException);
             springboard::clearLog();
         }

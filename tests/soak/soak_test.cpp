@@ -202,7 +202,7 @@ TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
         });
         std::string posts;
         for (int i = 0; i < 400; ++i) {
-            posts += "post com.moxfathom.brindlewick.prefschanged\n";
+            posts += "post " BRINDLEWICK_CHANGE_NOTIFICATION "\n";
         }
         threads.emplace_back([&] {
             Finished poster =
