@@ -11,6 +11,8 @@
 #include "emulator/processor.h"
 #include "platform/model/model.h"
 #include "sim/command_line.h"
+#include "sim/device_root.h"
+#include "sim/help.h"
 #include "sim/json.h"
 #include "sim/options.h"
 #include "sim/simulated_host.h"
@@ -37,8 +39,16 @@ class Session {
   public:
     Session(sim::SimulatedHost &host, bool json) : host_(host), json_(json) {}
 
+    // One line, flushed at once; on a terminal, the few aligned lines a person reads more easily.
     void print(const sim::Reply &reply) {
-        std::cout << (json_ ? reply.json : reply.plain) << std::endl; // one line, flushed at once
+        if (!json_ && terminal_ && !reply.lines.empty()) {
+            for (const std::string &line : reply.lines) {
+                std::cout << line << "\n";
+            }
+            std::cout.flush();
+            return;
+        }
+        std::cout << (json_ ? reply.json : reply.plain) << std::endl;
     }
 
     // Runs one command; bad input is reported with where it came from, and the session goes on.
@@ -70,6 +80,7 @@ class Session {
   private:
     sim::SimulatedHost &host_;
     bool json_;
+    bool terminal_ = isatty(STDOUT_FILENO);
     bool failed_ = false;
 };
 
@@ -101,16 +112,22 @@ void interactive(Session &session, sim::SimulatedHost &host) {
 int main(int argc, char **argv) {
     sim::Options options;
     try {
-        options = sim::parseOptions(argc, argv, BRINDLEWICK_EXAMPLE_ROOT);
+        options = sim::parseOptions(argc, argv);
     } catch (const sim::InputError &error) {
-        std::cerr << "brindlewick-sim: " << error.what() << "\n" << sim::usage;
+        std::cerr << "brindlewick-sim: " << error.what()
+                  << "\n(brindlewick-sim --help lists the options and commands)\n";
         return badInput;
     }
     if (options.help) {
-        std::cout << sim::usage;
+        std::cout << sim::usage();
         return 0;
     }
     try {
+        if (options.root.empty()) {
+            // The user's own copy of the example: the bundled one stays as the repository has it.
+            options.root = sim::defaultDeviceRoot();
+            sim::prepareDevice(options.root, BRINDLEWICK_EXAMPLE_ROOT, options.reset);
+        }
         sim::SimulatedHost host(options, (executableDirectory() / "Brindlewick.so").string(),
                                 BRINDLEWICK_PANE_FILE);
         Session session(host, options.json);

@@ -5,38 +5,13 @@
 
 #include "emulator/macho/image.h"
 #include "sim/command_line.h"
+#include "sim/help.h"
 #include "sim/springboard/springboard.h"
 
 namespace sim {
 
-const char *const usage =
-    "usage: brindlewick-sim [OPTIONS] [COMMAND ...]\n"
-    "  --root DIR             the simulated device's root (default: the bundled example device)\n"
-    "  --process-name NAME    the name the process reports (default SpringBoard)\n"
-    "  --executable PATH      element 0 of the launch arguments (default SpringBoard's path)\n"
-    "  --no-arguments         an empty argument list\n"
-    "  --no-process-info      no process-information object\n"
-    "  --no-process-name      the process reports no name\n"
-    "  --no-process-info-class  NSClassFromString finds no NSProcessInfo\n"
-    "  --without-class CLASS  the host lacks CLASS (repeatable)\n"
-    "  --operator NAME        the network's operator name given at boot (default Carrier)\n"
-    "  --interface NAME[=ADDRESS]  an interface of the device, with an IPv4 or IPv6 address or\n"
-    "                         none, in list order (repeatable; default: this machine's interfaces)\n"
-    "  --no-interfaces        the device's interface query fails\n"
-    "  --no-library           run the host without loading the library\n"
-    "  --library PATH         load PATH: a native shared library (dlopen), or a Mach-O device library,\n"
-    "                         thin or fat, whose machine code then runs under CPU emulation\n"
-    "  --arch ARCH            the slice of a device library to run: armv7, armv7s, arm64 or arm64e\n"
-    "  --trace                record the platform calls the library makes, for the trace command\n"
-    "  --json                 one JSON object per printed line\n"
-    "commands: call CLASS SELECTOR [ARG ...] | status | hooks | reads | post NAME\n"
-    "          set KEY VALUE | unset KEY | pane | trace | instructions\n"
-    "  an ARG is \"text\", nil, YES, NO, an integer or @NAME\n"
-    "With no COMMAND, commands are read from standard input, one per line.\n";
-
-Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot) {
+Options parseOptions(int argc, char **argv) {
     Options options;
-    options.root = std::move(defaultRoot);
     int i = 1;
     auto value = [&](std::string_view option) -> std::string {
         if (i + 1 >= argc) {
@@ -55,6 +30,8 @@ Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot) {
         }
         if (arg == "--root") {
             options.root = value(arg);
+        } else if (arg == "--reset") {
+            options.reset = true;
         } else if (arg == "--process-name") {
             options.processName = value(arg);
         } else if (arg == "--executable") {
@@ -103,6 +80,13 @@ Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot) {
     }
     for (; i < argc; ++i) {
         options.commands.emplace_back(argv[i]);
+    }
+    if (std::string message = splitCommandMessage(options.commands); !message.empty()) {
+        throw InputError(message);
+    }
+    if (options.reset && !options.root.empty()) {
+        throw InputError("--reset makes the default device afresh; with --root it would overwrite " +
+                         options.root.string());
     }
     return options;
 }

@@ -11,7 +11,8 @@
 namespace sim {
 
 struct Options {
-    std::filesystem::path root;
+    std::filesystem::path root; // empty: the user's own copy of the bundled example device
+    bool reset = false;         // that copy made afresh first
     std::string processName = "SpringBoard";
     std::string executable = "/System/Library/CoreServices/SpringBoard.app/SpringBoard";
     bool noArguments = false;
@@ -32,9 +33,8 @@ struct Options {
     bool help = false;
 };
 
-// Throws InputError for an unknown option or a missing value.
-Options parseOptions(int argc, char **argv, std::filesystem::path defaultRoot);
-
-extern const char *const usage;
+// Throws InputError for an unknown option or a missing value, and for commands given as several
+// shell arguments where each must be one.
+Options parseOptions(int argc, char **argv);
 
 } // namespace sim

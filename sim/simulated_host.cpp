@@ -9,6 +9,7 @@
 #include "emulator/emulated_library.h"
 #include "platform/model/model.h"
 #include "settings/preferences.h"
+#include "sim/help.h"
 #include "sim/json.h"
 #include "sim/springboard/model_runtime.h"
 #include "sim/springboard/springboard.h"
@@ -87,6 +88,27 @@ PlatformId lookUp(PlatformId dictionary, const std::string &key) {
 bool truthOf(PlatformId value) {
     return model::respondsTo(value, model::selector("boolValue")) &&
            model::send<PlatformBool>(value, "boolValue");
+}
+
+// Rows as columns padded to their widest cell, for a person at a terminal.
+std::vector<std::string> aligned(const std::vector<std::vector<std::string>> &rows,
+                                 const std::string &indent = "") {
+    std::vector<size_t> widths;
+    for (const auto &row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t i = 0; i < row.size(); ++i) {
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    }
+    std::vector<std::string> lines;
+    for (const auto &row : rows) {
+        std::string line = indent;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i] + (i + 1 < row.size() ? std::string(widths[i] - row[i].size() + 2, ' ') : "");
+        }
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 std::string libraryFailure() {
@@ -224,11 +246,14 @@ Reply SimulatedHost::run(std::string_view line) {
     const Token &verb = tokens[0];
     auto expectCount = [&](size_t count) {
         if (tokens.size() != count) {
-            throw InputError(verb.text + (count == 1 ? " takes no argument" : " takes one argument"));
+            const CommandHelp *command = findCommandHelp(verb.text);
+            throw InputError(verb.text + (count == 1 ? " takes no argument" : " takes one argument") +
+                             ": it is " + command->form + ", as in " + command->example);
         }
     };
-    if (verb.quoted) {
-        throw InputError("unknown command " + quoteText(verb.text));
+    if (verb.quoted || !findCommandHelp(verb.text)) {
+        throw InputError("unknown command " + (verb.quoted ? quoteText(verb.text) : verb.text) +
+                         " (help lists the commands)");
     }
     if (verb.text == "call") {
         return call(tokens);
@@ -236,6 +261,12 @@ Reply SimulatedHost::run(std::string_view line) {
     if (verb.text == "status") {
         expectCount(1);
         return status();
+    }
+    if (verb.text == "picture") {
+        return picture(tokens);
+    }
+    if (verb.text == "help") {
+        return help(tokens);
     }
     if (verb.text == "hooks") {
         expectCount(1);
@@ -278,7 +309,7 @@ Reply SimulatedHost::run(std::string_view line) {
         return {"posted " + tokens[1].text,
                 "{\"command\":\"post\",\"posted\":" + jsonString(tokens[1].text) + "}"};
     }
-    throw InputError("unknown command " + verb.text);
+    throw InputError("unknown command " + verb.text + " (help lists the commands)");
 }
 
 Reply SimulatedHost::call(const std::vector<Token> &tokens) {
@@ -345,46 +376,72 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     return {plain, json + "]}"};
 }
 
-Reply SimulatedHost::status() {
+StatusBar SimulatedHost::statusBar() {
     model::AutoreleasePool pool;
-    std::string plain;
-    std::string json = "{\"command\":\"status\",\"operator\":{";
-    bool first = true;
-    for (auto [cls, label] : {std::pair{"SBTelephonyManager", "carrier"},
-                              std::pair{"STTelephonyStateProvider", "provider carrier"}}) {
-        std::string shown = "absent";
-        std::string jsonShown = "\"absent\"";
-        if (springboard::instance(cls)) {
-            springboard::StoredName stored = springboard::lastOperatorName(cls);
-            Value value = describe(stored.name);
-            shown = !stored.received ? "unset" : value.kind == Value::Kind::nil ? "none" : formatValue(value);
-            jsonShown = stored.received ? jsonValue(value) : "\"unset\"";
+    StatusBar bar;
+    auto piece = [&](PlatformId cls, const std::optional<springboard::StoredName> &stored) {
+        if (!cls) {
+            return StatusBar::Piece{"absent", "\"absent\"", std::nullopt};
         }
-        plain += std::string(first ? "" : " | ") + label + " " + shown;
-        json += std::string(first ? "" : ",") + jsonString(cls) + ":" + jsonShown;
-        first = false;
+        if (!stored->received) {
+            return StatusBar::Piece{"unset", "\"unset\"", std::nullopt};
+        }
+        Value value = describe(stored->name);
+        std::optional<std::string> text = model::stringValue(stored->name);
+        return StatusBar::Piece{value.kind == Value::Kind::nil ? "none" : formatValue(value),
+                                jsonValue(value), text};
+    };
+    for (auto [cls, shown] : {std::pair{"SBTelephonyManager", &bar.carrier},
+                              std::pair{"STTelephonyStateProvider", &bar.providerCarrier}}) {
+        PlatformId instance = springboard::instance(cls);
+        *shown = piece(instance, instance ? std::optional(springboard::lastOperatorName(cls)) : std::nullopt);
     }
-    json += "}";
 
     PlatformId aggregator = springboard::instance("SBStatusBarStateAggregator");
     model::Ref simState = model::Ref::adopt(model::makeString(simStatus));
-    Value sim =
-        aggregator
-            ? describe(model::send<PlatformId>(aggregator, "_displayStringForSIMStatus:", simState.get()))
-            : Value{Value::Kind::object, "absent"};
-    plain += " | SIM " + (aggregator ? formatValue(sim) : "absent");
-    json += ",\"sim\":" + (aggregator ? jsonValue(sim) : "\"absent\"");
+    PlatformId sim = aggregator
+                         ? model::send<PlatformId>(aggregator, "_displayStringForSIMStatus:", simState.get())
+                         : nullptr;
+    bar.sim = piece(aggregator, springboard::StoredName{true, sim});
 
     PlatformId manager = springboard::instance("SBTelephonyManager");
     bool dead = manager && model::send<PlatformBool>(manager, "isRadioModuleDead");
-    plain += std::string(" | radio ") + (!manager ? "absent" : dead ? "dead" : "on");
-    json += std::string(",\"radio\":") + (!manager ? "\"absent\"" : dead ? "\"dead\"" : "\"on\"");
-
+    bar.radio = !manager ? "absent" : dead ? "dead" : "on";
     PlatformId data = springboard::instance("STTelephonyStatusDomainData");
     bool dual = data && model::send<PlatformBool>(data, "isDualSIMEnabled");
-    plain += std::string(" | dual SIM ") + (!data ? "absent" : dual ? "on" : "off");
-    json += std::string(",\"dualSIM\":") + (!data ? "\"absent\"" : dual ? "\"on\"" : "\"off\"") + "}";
-    return {plain, json};
+    bar.dualSIM = !data ? "absent" : dual ? "on" : "off";
+    return bar;
+}
+
+Reply SimulatedHost::status() {
+    StatusBar bar = statusBar();
+    std::vector<std::vector<std::string>> rows = {{"carrier", bar.carrier.shown},
+                                                  {"provider carrier", bar.providerCarrier.shown},
+                                                  {"SIM", bar.sim.shown},
+                                                  {"radio", bar.radio},
+                                                  {"dual SIM", bar.dualSIM}};
+    std::string plain;
+    for (const auto &row : rows) {
+        plain += (plain.empty() ? "" : " | ") + row[0] + " " + row[1];
+    }
+    std::string json = "{\"command\":\"status\",\"operator\":{\"SBTelephonyManager\":" + bar.carrier.json +
+                       ",\"STTelephonyStateProvider\":" + bar.providerCarrier.json +
+                       "},\"sim\":" + bar.sim.json + ",\"radio\":" + jsonString(bar.radio) +
+                       ",\"dualSIM\":" + jsonString(bar.dualSIM) + "}";
+    return {plain, json, aligned(rows)};
+}
+
+Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
+    if (tokens.size() != 2 || tokens[1].text.empty()) {
+        throw InputError("picture takes the PNG file to write");
+    }
+    std::filesystem::path file = tokens[1].text;
+    if (file.extension() != ".png") {
+        throw InputError("picture writes PNG: name a file ending in .png, not " + file.string());
+    }
+    drawStatusBar(statusBar(), file);
+    return {"picture " + file.string(),
+            "{\"command\":\"picture\",\"file\":" + jsonString(file.string()) + "}"};
 }
 
 const PaneCell &SimulatedHost::cellFor(const Token &key) const {
@@ -424,6 +481,7 @@ Reply SimulatedHost::pane() const {
     std::string plain;
     std::string json = "{\"command\":\"pane\",\"cells\":[";
     std::string group;
+    std::vector<std::vector<std::string>> rows;
     for (size_t i = 0; i < pane_.size(); ++i) {
         const PaneCell &cell = pane_[i];
         PlatformId stored = lookUp(prefs.get(), cell.key);
@@ -434,12 +492,13 @@ Reply SimulatedHost::pane() const {
         std::string shown = cell.kind == PaneCell::Kind::truth ? (on ? "on" : "off") : formatValue(value);
         plain += (cell.group != group ? std::string(i ? " | " : "") + cell.group + ": " : ", ") + cell.label +
                  " " + shown;
+        rows.push_back({cell.group != group ? cell.group : "", cell.label, shown});
         group = cell.group;
         json += std::string(i ? "," : "") + "{\"group\":" + jsonString(cell.group) +
                 ",\"label\":" + jsonString(cell.label) + ",\"key\":" + jsonString(cell.key) +
                 ",\"value\":" + jsonValue(value) + "}";
     }
-    return {plain, json + "]}"};
+    return {plain, json + "]}", aligned(rows)};
 }
 
 // The platform calls the library made since the last trace, in order.
@@ -462,14 +521,49 @@ Reply SimulatedHost::hooks() const {
     std::string plain;
     std::string json = "{\"command\":\"hooks\",\"hooks\":[";
     bool first = true;
+    std::vector<std::vector<std::string>> rows;
     for (const model::HookRecord &record : model::hookRecords()) {
         const char *outcome = model::outcomeName(record.outcome);
+        rows.push_back({record.className, record.selector, outcome});
         plain += (first ? "" : "; ") + record.className + " " + record.selector + " " + outcome;
         json += std::string(first ? "" : ",") + "{\"class\":" + jsonString(record.className) +
                 ",\"selector\":" + jsonString(record.selector) + ",\"outcome\":" + jsonString(outcome) + "}";
         first = false;
     }
-    return {first ? "none" : plain, json + "]}"};
+    return {first ? "none" : plain, json + "]}", aligned(rows)};
+}
+
+// Every command with one line and an example, or one command's form.
+Reply SimulatedHost::help(const std::vector<Token> &tokens) const {
+    if (tokens.size() > 2) {
+        throw InputError("help takes at most one command");
+    }
+    if (tokens.size() == 2) {
+        const CommandHelp *command = findCommandHelp(tokens[1].text);
+        if (!command || tokens[1].quoted) {
+            throw InputError("no command " + tokens[1].text + " (help lists the commands)");
+        }
+        std::string text =
+            std::string(command->form) + ": " + command->summary + "; e.g. " + command->example;
+        return {text, "{\"command\":\"help\",\"help\":" + jsonString(text) + "}"};
+    }
+    std::string json = "{\"command\":\"help\",\"commands\":[";
+    std::vector<std::vector<std::string>> rows;
+    for (const CommandHelp &command : commandHelp()) {
+        json += std::string(rows.empty() ? "" : ",") + "{\"form\":" + jsonString(command.form) +
+                ",\"does\":" + jsonString(command.summary) + ",\"example\":" + jsonString(command.example) +
+                "}";
+        bool bare = std::string_view(command.form) == command.example;
+        rows.push_back(
+            {command.form, command.summary + (bare ? "" : std::string("; e.g. ") + command.example)});
+    }
+    // Read by a person even through a pager, so a line a command on a pipe too.
+    std::vector<std::string> lines = aligned(rows);
+    std::string plain;
+    for (const std::string &line : lines) {
+        plain += (plain.empty() ? "" : "\n") + line;
+    }
+    return {plain, json + "]}", lines};
 }
 
 } // namespace sim

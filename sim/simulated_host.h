@@ -11,13 +11,16 @@
 #include "sim/command_line.h"
 #include "sim/options.h"
 #include "sim/settings_pane.h"
+#include "sim/status_bar.h"
 
 namespace sim {
 
-// What one command prints, as plain text and as JSON.
+// What one command prints: one line of plain text or of JSON, and for a person at a terminal,
+// where it has them, a few aligned lines instead.
 struct Reply {
     std::string plain;
     std::string json;
+    std::vector<std::string> lines = {};
 };
 
 class SimulatedHost {
@@ -31,11 +34,14 @@ class SimulatedHost {
     // Runs one command line. Throws InputError for bad input, before any effect.
     Reply run(std::string_view line);
     Reply status();
+    StatusBar statusBar();
 
   private:
     void load(const std::string &path, const Options &options);
     Reply call(const std::vector<Token> &tokens);
     Reply trace();
+    Reply picture(const std::vector<Token> &tokens);
+    Reply help(const std::vector<Token> &tokens) const;
     Reply hooks() const;
     Reply edit(const std::vector<Token> &tokens);
     Reply pane() const;

@@ -1,4 +1,4 @@
-// The simulator as a program, whichever library it loads: the bundled device, commands as
+// The simulator as a program, whichever library it loads: commands as
 // arguments and on standard input, and the notify centre between processes on one device root.
 // What the library does in it is the behaviour corpus's (tests/scenarios/).
 #include <gtest/gtest.h>
@@ -30,18 +30,6 @@ std::vector<std::string> lines(const std::string &text) {
         out.push_back(text.substr(start, end - start));
     }
     return out;
-}
-
-TEST(Simulator, TheBundledDeviceShowsTheLibrarysStatusBarAndTheHostsWithout) {
-    Finished with = sim({"status"});
-    Finished without = sim({"--no-library", "status", "hooks"});
-    ASSERT_EQ(with.status, 0) << with.err;
-    ASSERT_EQ(without.status, 0) << without.err;
-    EXPECT_EQ(with.out,
-              "carrier \"Brindlewick\" | provider carrier \"Brindlewick\" | SIM \"No SIM? No problem\" | "
-              "radio on | dual SIM on\n");
-    EXPECT_EQ(without.out, "carrier \"Carrier\" | provider carrier \"Carrier\" | SIM \"SIM Ready\" | radio "
-                           "on | dual SIM off\nnone\n");
 }
 
 TEST(Simulator, ArgumentsAndStandardInputRunTheSameScript) {

@@ -1,0 +1,109 @@
+#include "sim/help.h"
+
+namespace sim {
+namespace {
+
+const char *const options =
+    "usage: brindlewick-sim [OPTIONS] [COMMAND ...]\n"
+    "  --root DIR             the simulated device's root (default: your own copy of the bundled\n"
+    "                         example device, in ~/.local/state/brindlewick/device)\n"
+    "  --reset                make that copy afresh from the bundled example first\n"
+    "  --process-name NAME    the name the process reports (default SpringBoard)\n"
+    "  --executable PATH      element 0 of the launch arguments (default SpringBoard's path)\n"
+    "  --no-arguments         an empty argument list\n"
+    "  --no-process-info      no process-information object\n"
+    "  --no-process-name      the process reports no name\n"
+    "  --no-process-info-class  NSClassFromString finds no NSProcessInfo\n"
+    "  --without-class CLASS  the host lacks CLASS (repeatable)\n"
+    "  --operator NAME        the network's operator name given at boot (default Carrier)\n"
+    "  --interface NAME[=ADDRESS]  an interface of the device, with an IPv4 or IPv6 address or\n"
+    "                         none, in list order (repeatable; default: this machine's interfaces)\n"
+    "  --no-interfaces        the device's interface query fails\n"
+    "  --no-library           run the host without loading the library\n"
+    "  --library PATH         load PATH: a native shared library (dlopen), or a Mach-O device library,\n"
+    "                         thin or fat, whose machine code then runs under CPU emulation\n"
+    "  --arch ARCH            the slice of a device library to run: armv7, armv7s, arm64 or arm64e\n"
+    "  --trace                record the platform calls the library makes, for the trace command\n"
+    "  --json                 one JSON object per printed line\n";
+
+// Shell words as the simulator's notation writes them back: text with a space in quotes.
+std::string asWord(const std::string &word) {
+    return word.find_first_of(" \t") == std::string::npos ? word : "\"" + word + "\"";
+}
+
+} // namespace
+
+const std::vector<CommandHelp> &commandHelp() {
+    static const std::vector<CommandHelp> all = {
+        {"call", "call CLASS SELECTOR [ARG ...]",
+         "sends a host method; prints what the host's method received or returned",
+         "call SBTelephonyManager setOperatorName: \"Carrier\"", true},
+        {"status", "status", "the status bar as the host draws it now", "status", false},
+        {"picture", "picture FILE.png", "draws the status bar as the host shows it now, into a PNG file",
+         "picture status.png", true},
+        {"hooks", "hooks", "every method the library replaced, in order, and how each went", "hooks", false},
+        {"reads", "reads", "how often this process has read the preference file", "reads", false},
+        {"post", "post NAME", "posts a Darwin notification to every process on the device",
+         "post com.moxfathom.brindlewick.prefschanged", true},
+        {"set", "set KEY VALUE", "writes a setting as the Settings pane does, and announces it",
+         "set customtextEnabled \"Moxfathom\"", true},
+        {"unset", "unset KEY", "removes a setting as the Settings pane does, and announces it",
+         "unset kEnabled", true},
+        {"pane", "pane", "the Settings pane's cells with the values they show", "pane", false},
+        {"trace", "trace", "the platform calls the library made since the last trace (needs --trace)",
+         "trace", false},
+        {"instructions", "instructions", "instructions the device library ran since the last instructions",
+         "instructions", false},
+        {"help", "help [COMMAND]", "this list, or one command's form", "help set", false},
+    };
+    return all;
+}
+
+const CommandHelp *findCommandHelp(std::string_view name) {
+    for (const CommandHelp &command : commandHelp()) {
+        if (name == command.name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+std::string usage() {
+    std::string text = options;
+    text += "commands (an ARG or VALUE is \"text\", nil, YES, NO, an integer or @NAME):\n";
+    for (const CommandHelp &command : commandHelp()) {
+        std::string form = command.form;
+        text +=
+            "  " + form + std::string(form.size() < 31 ? 31 - form.size() : 1, ' ') + command.summary + "\n";
+    }
+    text +=
+        "Each COMMAND is one shell argument, quoted where it has spaces:\n"
+        "  brindlewick-sim 'set kEnabled NO' 'call SBTelephonyManager setOperatorName: \"Carrier\"' status\n"
+        "With no COMMAND, commands are read from standard input, one a line.\n";
+    return text;
+}
+
+std::string splitCommandMessage(const std::vector<std::string> &commands) {
+    // A whole command in one argument starts with a command word; a lone word after a command that
+    // takes arguments is one of its arguments, split off by the shell.
+    auto startsCommand = [](const std::string &argument) {
+        return findCommandHelp(argument.substr(0, argument.find_first_of(" \t"))) != nullptr;
+    };
+    for (size_t i = 0; i + 1 < commands.size(); ++i) {
+        const CommandHelp *command = findCommandHelp(commands[i]);
+        const std::string &next = commands[i + 1];
+        if (!command || !command->needsArguments || startsCommand(next) ||
+            next.find_first_of(" \t") != std::string::npos) {
+            continue;
+        }
+        std::string quoted = commands[i];
+        for (size_t j = i + 1; j < commands.size() && !startsCommand(commands[j]); ++j) {
+            quoted += " " + asWord(commands[j]);
+        }
+        return "command " + std::to_string(i + 1) + ": " + command->name +
+               " takes its arguments in the same shell argument, as in: brindlewick-sim '" + quoted + "'";
+    }
+    return "";
+}
+
+} // namespace sim

@@ -1,0 +1,214 @@
+#!/usr/bin/env python3
+"""The simulator as a person meets it: the default device is their own copy of the example, help
+answers, a terminal gets aligned lines where a pipe gets one, and the status bar drawn as a picture,
+read back by OCR and compared pixel by pixel with the host's own."""
+import json
+import os
+import plistlib
+import pty
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+from PIL import Image, ImageChops
+
+REPOSITORY = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPOSITORY / "packaging"))
+import definitions  # noqa: E402
+
+SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
+EXAMPLE = REPOSITORY / "examples" / "device"
+BAD_INPUT = 2
+
+
+def simulate(*arguments, home, stdout=subprocess.PIPE, **environment):
+    """The simulator as run from a shell whose home is `home`."""
+    env = {k: v for k, v in os.environ.items() if k != "XDG_STATE_HOME"}
+    env.update(HOME=str(home), **environment)
+    return subprocess.run([SIMULATOR, *arguments], env=env, stdout=stdout, stderr=subprocess.PIPE,
+                          text=True, timeout=120)
+
+
+def files_under(folder):
+    return {path.relative_to(folder): path.read_bytes() for path in folder.rglob("*") if path.is_file()}
+
+
+def device_with(root, settings, binary=True):
+    """A device whose preference file holds `settings`, in either encoding."""
+    preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
+    preferences.parent.mkdir(parents=True, exist_ok=True)
+    preferences.write_bytes(plistlib.dumps(settings, fmt=plistlib.FMT_BINARY if binary else plistlib.FMT_XML))
+    return preferences
+
+
+class Case(unittest.TestCase):
+    def setUp(self):
+        scratch = tempfile.TemporaryDirectory()
+        self.addCleanup(scratch.cleanup)
+        self.scratch = Path(scratch.name)
+        self.home = self.scratch / "home"
+        self.home.mkdir()
+
+    def run_ok(self, *arguments, **environment):
+        run = simulate(*arguments, home=self.home, **environment)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        return run.stdout
+
+
+class DefaultDevice(Case):
+    def test_edits_go_to_the_users_copy_and_the_bundled_example_stays_as_it_is(self):
+        shipped = files_under(EXAMPLE / "User")
+        first = self.run_ok("status")
+        self.assertIn('"Brindlewick"', first)  # the example's own custom text
+        self.run_ok("set kEnabled NO")
+        self.assertNotEqual(self.run_ok("status"), first)  # kept from one run to the next
+        self.assertEqual(files_under(EXAMPLE / "User"), shipped)
+        copy = self.home / ".local/state/brindlewick/device/User"
+        self.assertNotEqual(files_under(copy), shipped)
+
+        self.assertEqual(self.run_ok("--reset", "status"), first)
+        self.assertEqual(files_under(copy), shipped)
+        self.assertEqual(self.run_ok("--root", str(EXAMPLE), "status"), first)
+
+        state = self.scratch / "state"
+        self.run_ok("set k1Enabled YES", XDG_STATE_HOME=str(state))
+        self.assertNotEqual(files_under(state / "brindlewick/device/User"), shipped)
+        self.assertEqual(files_under(EXAMPLE / "User"), shipped)
+
+        refused = simulate("--reset", "--root", str(self.scratch), "status", home=self.home)
+        self.assertEqual((refused.returncode, refused.stdout), (BAD_INPUT, ""))
+        self.assertIn("--reset", refused.stderr)
+
+
+class Help(Case):
+    def test_help_lists_every_command_the_usage_names_with_its_form(self):
+        listed = self.run_ok("help").splitlines()
+        usage = self.run_ok("--help")
+        commands = usage[usage.index("commands"):usage.index("Each COMMAND")].splitlines()[1:]
+        self.assertEqual([line.split()[0] for line in listed], [line.split()[0] for line in commands])
+        self.assertGreater(len(listed), 10)
+        for line in listed:
+            takes_arguments = re.match(r"\S+ [A-Z\[]", line)
+            self.assertEqual(bool(takes_arguments), "e.g. " in line, line)
+        self.assertTrue(self.run_ok("help set").startswith("set KEY VALUE: "))
+        self.assertIn("one shell argument", usage)
+        self.assertIn("brindlewick-sim 'set ", usage)
+        unknown = simulate("help frob", home=self.home)
+        self.assertEqual(unknown.returncode, BAD_INPUT)
+        self.assertIn("no command frob", unknown.stderr)
+
+    def test_arguments_split_by_the_shell_are_refused_with_the_quoted_form(self):
+        preferences = device_with(self.scratch / "root", {"kEnabled": True})
+        before = preferences.read_bytes()
+        root = ["--root", str(self.scratch / "root")]
+        for split, quoted in [(["set", "kEnabled", "NO"], "'set kEnabled NO'"),
+                              (["status", "post", definitions.NOTIFICATION], f"'post {definitions.NOTIFICATION}'"),
+                              (["set", "customtextEnabled", "My text"], "'set customtextEnabled \"My text\"'")]:
+            run = simulate(*root, *split, home=self.home)
+            self.assertEqual((run.returncode, run.stdout), (BAD_INPUT, ""), split)
+            self.assertIn(quoted, run.stderr)
+        self.assertEqual(preferences.read_bytes(), before)
+
+
+class Terminal(Case):
+    def on_terminal(self, *arguments):
+        leader, follower = pty.openpty()
+        run = simulate(*arguments, home=self.home, stdout=follower)
+        os.close(follower)
+        output = b""
+        while True:
+            try:
+                chunk = os.read(leader, 65536)
+            except OSError:  # the terminal's other end has closed
+                break
+            if not chunk:
+                break
+            output += chunk
+        os.close(leader)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        return output.decode().replace("\r\n", "\n").splitlines()
+
+    def test_a_terminal_gets_aligned_lines_and_a_pipe_or_json_one_line(self):
+        for command in ["status", "hooks", "pane"]:
+            piped = self.run_ok(command).splitlines()
+            self.assertEqual(len(piped), 1, command)
+            shown = self.on_terminal(command)
+            self.assertGreater(len(shown), 3, command)
+            # The last column starts at the same place on every line.
+            starts = {re.search(r"\S+( \S+)*$", line.rstrip()).start() for line in shown}
+            self.assertEqual(len(starts), 1, "\n".join(shown))
+            if command == "status":
+                self.assertEqual([" ".join(line.split()) for line in shown], piped[0].split(" | "))
+            as_json = self.on_terminal("--json", command)
+            self.assertEqual(len(as_json), 1)
+            self.assertEqual(json.loads(as_json[0])["command"], command)
+
+
+class Picture(Case):
+    def draw(self, root, *options):
+        path = self.scratch / f"picture-{len(list(self.scratch.glob('*.png')))}.png"
+        self.run_ok("--root", str(root), "--interface", "en0=192.0.2.7", *options, f"picture {path}")
+        return Image.open(path).convert("RGB")
+
+    def read(self, picture):
+        path = self.scratch / "read.png"
+        picture.save(path)
+        text = subprocess.run(["tesseract", str(path), "-"], capture_output=True, text=True, check=True).stdout
+        return "".join(text.split())
+
+    def test_ocr_reads_the_carrier_and_sim_texts_and_a_long_name_comes_back_cut(self):
+        root = self.scratch / "root"
+        texts = {"kEnabled": True, "customtextEnabled": "Moxfathom", "k2Enabled": True,
+                 "customtext2Enabled": "Roaming abroad"}
+        device_with(root, texts)
+        shown = self.read(self.draw(root))
+        for text in ["Moxfathom", "Roamingabroad", "9:41"]:
+            self.assertIn(text, shown)
+
+        device_with(root, dict(texts, customtextEnabled="Moxfathom Mobile Telecommunications International"))
+        shown = self.read(self.draw(root))
+        self.assertIn("MoxfathomMo", shown)
+        self.assertNotIn("Telecommunications", shown)
+        self.assertIn("Roamingabroad", shown)
+
+        device_with(root, {"k3Enabled": True}, binary=False)
+        self.assertIn("NoService", self.read(self.draw(root)))
+        self.assertNotIn("NoService", self.read(self.draw(root, "--no-library")))
+
+    def test_the_library_changes_the_picture_where_and_only_where_the_settings_say(self):
+        # In points: the carrier rows and Wi-Fi left of the centred time, the SIM text right of it.
+        regions = {"left": (0, 183), "time": (183, 232), "right": (232, 414)}
+        carrier = {"kEnabled": True, "customtextEnabled": "Moxfathom"}
+        sim_text = {"k2Enabled": True, "customtext2Enabled": "Roaming"}
+        cases = [({"kEnabled": False, "k2Enabled": False, "customtextEnabled": "unused"}, set()),
+                 (carrier, {"left"}), ({"k1Enabled": True}, {"left"}), ({"k4Enabled": True}, {"left"}),
+                 (sim_text, {"right"}), ({"k3Enabled": True}, {"left"}), ({"k5Enabled": True}, {"left"}),
+                 (dict(carrier, **sim_text), {"left", "right"})]
+        for number, (settings, where) in enumerate(cases):
+            root = self.scratch / f"root-{number}"
+            device_with(root, settings, binary=number % 2 == 0)
+            with_library, without = self.draw(root), self.draw(root, "--no-library")
+            self.assertEqual(with_library.size, (414 * 3, 44 * 3))
+            changed = set()
+            for name, (left, right) in regions.items():
+                box = (left * 3, 0, right * 3, 44 * 3)
+                if ImageChops.difference(with_library.crop(box), without.crop(box)).getbbox():
+                    changed.add(name)
+            self.assertEqual(changed, where, settings)
+
+    def test_the_readmes_pictures_are_those_the_simulator_draws_now(self):
+        out = self.scratch / "pictures"
+        subprocess.run([REPOSITORY / "tools" / "pictures", out], check=True, capture_output=True,
+                       env=dict(os.environ, BRINDLEWICK_SIMULATOR=SIMULATOR))
+        for name in ["status-bar-with-library.png", "status-bar-without-library.png"]:
+            kept = Image.open(REPOSITORY / "docs" / name).convert("RGB")
+            drawn = Image.open(out / name).convert("RGB")
+            self.assertIsNone(ImageChops.difference(kept, drawn).getbbox(),
+                              f"docs/{name} is stale: run tools/pictures docs")
+
+
+if __name__ == "__main__":
+    unittest.main()
