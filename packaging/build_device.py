@@ -6,7 +6,9 @@ the libraries they import are stood in for by stubs made here from one table, so
 import binds to its library by name (two-level namespace) and a misspelt one fails the link.
 
   rootful:  armv7, armv7s (iOS 6.0), arm64 (iOS 7.0) and arm64e (iOS 14.0), in one fat file
-  rootless: arm64 and arm64e, everything under /var/jb
+  rootless: arm64 and arm64e (iOS 15.0, the first system a rootless jailbreak runs), under /var/jb
+
+Beside them, repository/ is a folder a package manager reads as a source (see repository.py).
 
 The 32-bit slices are linked by the older Mach-O linker, which two faults make careful: it
 crashes on an __objc_imageinfo section and it leaves non-lazy symbol pointers unbound. So they are
@@ -30,6 +32,7 @@ from pathlib import Path
 import arm64e
 import definitions
 import macho_sign
+import repository
 
 ROOT = Path(__file__).resolve().parent.parent
 IDENTIFIER = definitions.IDENTIFIER
@@ -59,6 +62,7 @@ LAYOUTS = {
         "defines": [],
         "substrate": "/Library/Frameworks/CydiaSubstrate.framework/CydiaSubstrate",
         "slices": ["armv7", "armv7s", "arm64", "arm64e"],
+        "lowest_system": "6.0",
         "architecture": "iphoneos-arm",
         "package": IDENTIFIER,
     },
@@ -68,17 +72,40 @@ LAYOUTS = {
         "defines": ["-DBRINDLEWICK_ROOTLESS"],
         "substrate": "/var/jb/usr/lib/libsubstrate.dylib",
         "slices": ["arm64", "arm64e"],
+        # Rootless jailbreaks begin with iOS 15, whose sealed system volume moved everything a
+        # jailbreak installs under /var/jb; an older system has no such folder.
+        "lowest_system": "15.0",
         "architecture": "iphoneos-arm64",
         "package": IDENTIFIER,
     },
 }
 
+# Each processor with the first system its code can run on (arm64e: the first whose loader takes
+# a third-party arm64e library).
 SLICES = {
-    "armv7": {"target": "armv7-apple-ios6.0", "minimum": "6.0", "old_linker": True},
-    "armv7s": {"target": "armv7s-apple-ios6.0", "minimum": "6.0", "old_linker": True},
-    "arm64": {"target": "arm64-apple-ios7.0", "minimum": "7.0", "old_linker": False},
-    "arm64e": {"target": "arm64e-apple-ios14.0", "minimum": "14.0", "old_linker": False, "authenticated": True},
+    "armv7": {"minimum": "6.0", "old_linker": True},
+    "armv7s": {"minimum": "6.0", "old_linker": True},
+    "arm64": {"minimum": "7.0", "old_linker": False},
+    "arm64e": {"minimum": "14.0", "old_linker": False, "authenticated": True},
 }
+
+
+def _version(text):
+    return tuple(int(part) for part in text.split("."))
+
+
+def slice_minimum(slice_name, layout):
+    """The lowest system a slice declares: its processor's, or its layout's when that is later."""
+    return max(SLICES[slice_name]["minimum"], layout["lowest_system"], key=_version)
+
+
+def slice_target(slice_name, layout):
+    return f"{slice_name}-apple-ios{slice_minimum(slice_name, layout)}"
+
+
+def firmware(layout):
+    """The lowest system a package serves: that of its lowest slice."""
+    return min((slice_minimum(name, layout) for name in layout["slices"]), key=_version)
 
 CLANG = "clang++-16"
 CLANG_AUTHENTICATING = "clang++-22"  # the first Debian clang that emits arm64e's pointer authentication
@@ -90,6 +117,8 @@ OBJCOPY = "llvm-objcopy-16"
 INSTALL_DIR = "/Library/MobileSubstrate/DynamicLibraries"
 PANE_DIR = "/Library/PreferenceLoader/Preferences"
 PANE = ROOT / "packaging" / "pane" / "Brindlewick.plist"
+ICON = ROOT / "packaging" / "pane" / "icon.svg"
+ICON_NAME, ICON_POINTS = "Brindlewick", 29  # the pane's entry names Brindlewick.png
 
 
 class BuildError(Exception):
@@ -125,9 +154,9 @@ def write_text_stubs(directory, imports):
     return paths
 
 
-def write_stub_dylibs(directory, imports, slice_name):
+def write_stub_dylibs(directory, imports, slice_name, layout):
     """Stub libraries carrying the real install names, for the older linker, which reads no text stubs."""
-    target = SLICES[slice_name]["target"]
+    target = slice_target(slice_name, layout)
     order = sorted(imports, key=lambda library: library != "/usr/lib/libSystem.B.dylib")
     paths = []
     for i, library in enumerate(order):
@@ -170,7 +199,7 @@ def compile_slice(directory, slice_name, layout):
     info = SLICES[slice_name]
     clang = CLANG_AUTHENTICATING if info.get("authenticated") else CLANG
     resources = run(clang, "-print-resource-dir").strip()
-    flags = DESCRIPTION["flags"] + ["-target", info["target"], "-std=c++20", "-O2", "-isystem",
+    flags = DESCRIPTION["flags"] + ["-target", slice_target(slice_name, layout), "-std=c++20", "-O2", "-isystem",
                                     f"{resources}/include", f"-I{ROOT}"] + layout["defines"]
     # No Thumb trampolines and no personality pointer on the 32-bit slices (see sources()).
     flags += ["-marm", "-fno-exceptions"] if info["old_linker"] else ["-fexceptions"]
@@ -180,8 +209,9 @@ def compile_slice(directory, slice_name, layout):
         language = []
         if source.suffix == ".mm" and info["old_linker"]:
             language = ["-fno-objc-exceptions"]
-        elif source.suffix == ".mm" and info.get("authenticated"):
-            language = ["-fno-objc-convert-messages-to-runtime-calls"]  # retain and release stay messages
+        elif source.suffix == ".mm":
+            # retain, release and alloc stay messages, as on every slice, whatever its lowest system
+            language = ["-fno-objc-convert-messages-to-runtime-calls"]
         run(clang, *flags, *language, "-c", source, "-o", obj)
         if info.get("authenticated"):
             for section, symbol in arm64e.authenticated_relocations(obj.read_bytes()):
@@ -194,7 +224,7 @@ def compile_slice(directory, slice_name, layout):
         image_info = directory / "image_info.s"
         image_info.write_text("\t.section __DATA,__brindle_imginf,regular,no_dead_strip\n\t.p2align 2\n"
                               "L_image_info:\n\t.long 0\n\t.long 0\n")
-        run(CLANG, "-target", info["target"], "-c", image_info, "-o", image_info.with_suffix(".o"))
+        run(CLANG, "-target", slice_target(slice_name, layout), "-c", image_info, "-o", image_info.with_suffix(".o"))
         objects.append(image_info.with_suffix(".o"))
     return objects
 
@@ -212,19 +242,20 @@ def rename_section(path, old, new):
 
 def link_slice(directory, slice_name, layout):
     info = SLICES[slice_name]
+    minimum = slice_minimum(slice_name, layout)
     objects = compile_slice(directory, slice_name, layout)
     imports = imports_for(slice_name, layout)
     install_name = f'{layout["prefix"]}{INSTALL_DIR}/Brindlewick.dylib'
     output = directory / f"Brindlewick-{slice_name}.dylib"
     if info["old_linker"]:
-        stubs = write_stub_dylibs(directory, imports, slice_name)
-        run(OLD_LINKER, "-dylib", "-arch", slice_name, "-iphoneos_version_min", info["minimum"],
-            "-sdk_version", info["minimum"], "-install_name", install_name, "-o", output, *objects, *stubs)
+        stubs = write_stub_dylibs(directory, imports, slice_name, layout)
+        run(OLD_LINKER, "-dylib", "-arch", slice_name, "-iphoneos_version_min", minimum, "-sdk_version", minimum,
+            "-install_name", install_name, "-o", output, *objects, *stubs)
         rename_section(output, "__brindle_imginf", "__objc_imageinfo")
     elif info.get("authenticated"):
         # Linked as arm64, with the fixups and initializers the arm64e loader wants, then finished.
         stubs = write_text_stubs(directory, imports)
-        run(LINKER, "-dylib", "-arch", "arm64", "-platform_version", "ios", info["minimum"], info["minimum"],
+        run(LINKER, "-dylib", "-arch", "arm64", "-platform_version", "ios", minimum, minimum,
             "-install_name", install_name, "-dead_strip", "-fixup_chains", "-init_offsets", "-o", output, *objects,
             *stubs)
         finished, _ = arm64e.finish(output.read_bytes(), IDENTIFIER)
@@ -233,7 +264,7 @@ def link_slice(directory, slice_name, layout):
         return output
     else:
         stubs = write_text_stubs(directory, imports)
-        run(LINKER, "-dylib", "-arch", slice_name, "-platform_version", "ios", info["minimum"], info["minimum"],
+        run(LINKER, "-dylib", "-arch", slice_name, "-platform_version", "ios", minimum, minimum,
             "-install_name", install_name, "-dead_strip", "-o", output, *objects, *stubs)
     output.write_bytes(macho_sign.sign(output.read_bytes(), IDENTIFIER))
     macho_sign.verify(output.read_bytes())
@@ -257,17 +288,34 @@ FILTER = """<?xml version="1.0" encoding="UTF-8"?>
 """
 
 
-def control(layout_name, layout):
+def control(layout, installed_size):
     return (f"Package: {layout['package']}\n"
             "Name: Brindlewick\n"
             f"Version: {DESCRIPTION['version']}\n"
             f"Architecture: {layout['architecture']}\n"
-            "Description: Your own text in the status bar instead of the carrier name, no carrier,\n"
-            " or the Wi-Fi address; a custom SIM-status text; the radio reported dead; dual SIM on.\n"
+            "Description: Your own text in the status bar in place of the carrier name\n"
+            " Shows, as you choose in Settings: your own text instead of the carrier name, no carrier\n"
+            " name, or the Wi-Fi address; your own SIM-status text; the radio reported dead; dual SIM.\n"
             "Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Section: Tweaks\n"
-            "Depends: mobilesubstrate, preferenceloader\n")
+            f"Depends: firmware (>= {firmware(layout)}), mobilesubstrate, preferenceloader\n"
+            f"Installed-Size: {installed_size}\n")
+
+
+def installed_size(stage):
+    """In KiB, as dpkg-gencontrol counts it: each file rounded up to a KiB, and one for every
+    other entry."""
+    entries = [path for path in stage.rglob("*") if "DEBIAN" not in path.relative_to(stage).parts]
+    return sum(-(-path.stat().st_size // 1024) if path.is_file() else 1 for path in entries)
+
+
+def draw_icon(folder):
+    """The pane's icon at the sizes Settings shows it, 29 points at 1x, 2x and 3x, drawn from its
+    vector source."""
+    for scale, suffix in ((1, ""), (2, "@2x"), (3, "@3x")):
+        pixels = str(ICON_POINTS * scale)
+        run("rsvg-convert", "-w", pixels, "-h", pixels, ICON, "-o", folder / f"{ICON_NAME}{suffix}.png")
 
 
 def build_package(out, layout_name, library):
@@ -276,16 +324,19 @@ def build_package(out, layout_name, library):
     shutil.rmtree(stage, ignore_errors=True)
     target = stage / (layout["prefix"].lstrip("/") + INSTALL_DIR).lstrip("/")
     target.mkdir(parents=True)
-    (stage / "DEBIAN").mkdir()
-    (stage / "DEBIAN" / "control").write_text(control(layout_name, layout))
     shutil.copyfile(library, target / "Brindlewick.dylib")
     (target / "Brindlewick.plist").write_text(FILTER)
-    # The settings pane: a PreferenceLoader entry that needs no compiled bundle.
+    # The settings pane: a PreferenceLoader entry that needs no compiled bundle, and its icon.
     pane = stage / (layout["prefix"] + PANE_DIR).lstrip("/")
     pane.mkdir(parents=True)
     shutil.copyfile(PANE, pane / "Brindlewick.plist")
+    draw_icon(pane)
     for path in [stage, *stage.rglob("*")]:
         os.chmod(path, 0o755 if path.is_dir() or path.suffix == ".dylib" else 0o644)
+    size = installed_size(stage)
+    (stage / "DEBIAN").mkdir(mode=0o755)
+    (stage / "DEBIAN" / "control").write_text(control(layout, size))
+    os.chmod(stage / "DEBIAN" / "control", 0o644)
     deb = out / f"{layout['package']}_{DESCRIPTION['version']}_{layout['architecture']}.deb"
     run("dpkg-deb", "--root-owner-group", "-Zxz", "--build", stage, deb)
     return deb
@@ -308,6 +359,8 @@ def build(out):
             else:
                 shutil.copyfile(slices[0], library)
         made[layout_name] = (library, build_package(out, layout_name, library))
+    repository.write(out / "repository", [deb for _, deb in made.values()],
+                     [layout["architecture"] for layout in LAYOUTS.values()])
     return made
 
 
@@ -317,14 +370,16 @@ def main():
     parser.add_argument("out", type=Path, help="the folder to build into")
     arguments = parser.parse_args()
     configure(arguments.description)
-    for tool in (CLANG, CLANG_AUTHENTICATING, LINKER, OLD_LINKER, LIPO, OBJCOPY, "dpkg-deb"):
+    for tool in (CLANG, CLANG_AUTHENTICATING, LINKER, OLD_LINKER, LIPO, OBJCOPY, "dpkg-deb", "rsvg-convert",
+                 *repository.TOOLS):
         if not shutil.which(tool):
             print(f"build_device.py: {tool} is missing (tools/install-deps installs it)", file=sys.stderr)
             return 2
     try:
         for layout_name, (library, deb) in build(arguments.out).items():
             print(f"{layout_name}: {library} and {deb}")
-    except (BuildError, macho_sign.SignError, arm64e.Arm64eError) as error:
+        print(f"repository: {arguments.out / 'repository'}")
+    except (BuildError, macho_sign.SignError, arm64e.Arm64eError, repository.RepositoryError) as error:
         print(f"build_device.py: {error}", file=sys.stderr)
         return 1
     return 0

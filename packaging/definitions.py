@@ -4,7 +4,7 @@ import re
 from pathlib import Path
 
 HEADER = Path(__file__).resolve().parent.parent / "settings" / "preferences.h"
-_TEXT = HEADER.read_text()
+_TEXT = HEADER.read_text().replace("\\\n", " ")  # a macro continued over lines as one line
 
 
 def _string(name):

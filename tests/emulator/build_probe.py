@@ -24,7 +24,7 @@ PROBE_IMPORTS = {
 
 
 def probe(directory, out):
-    target = build_device.SLICES["arm64e"]["target"]
+    target = build_device.slice_target("arm64e", build_device.LAYOUTS["rootful"])
     objects = []
     for source in (HERE / "probe.c", HERE / "probe_auth.s"):
         obj = directory / (source.stem + ".o")
