@@ -27,14 +27,23 @@ template <typename T, void (*Free)(T *)> struct Deleter {
 };
 using Surface = std::unique_ptr<cairo_surface_t, Deleter<cairo_surface_t, cairo_surface_destroy>>;
 using Context = std::unique_ptr<cairo_t, Deleter<cairo_t, cairo_destroy>>;
-void unref(PangoLayout *layout) {
-    g_object_unref(layout);
+template <typename T> void unref(T *object) {
+    g_object_unref(object);
 }
-using Layout = std::unique_ptr<PangoLayout, Deleter<PangoLayout, unref>>;
+using Layout = std::unique_ptr<PangoLayout, Deleter<PangoLayout, unref<PangoLayout>>>;
+using FontMap = std::unique_ptr<PangoFontMap, Deleter<PangoFontMap, unref<PangoFontMap>>>;
+using TextContext = std::unique_ptr<PangoContext, Deleter<PangoContext, unref<PangoContext>>>;
 
 // `text` laid out in `size` points, cut with an ellipsis past `maxWidth` (none at 0).
-Layout layOut(cairo_t *cr, const std::string &text, double size, bool bold, double maxWidth) {
-    Layout layout(pango_cairo_create_layout(cr));
+// Where the bar is drawn, and the text layout that goes with it: a font map of the picture's own,
+// released with it, so nothing of the fonts outlives the drawing.
+struct Canvas {
+    cairo_t *cr;
+    PangoContext *text;
+};
+
+Layout layOut(const Canvas &canvas, const std::string &text, double size, bool bold, double maxWidth) {
+    Layout layout(pango_layout_new(canvas.text));
     PangoFontDescription *font = pango_font_description_from_string("DejaVu Sans");
     pango_font_description_set_absolute_size(font, size * PANGO_SCALE);
     pango_font_description_set_weight(font, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
@@ -55,17 +64,17 @@ double widthOf(PangoLayout *layout) {
 }
 
 // Shows a layout with its left edge at `x`, centred on `centreY`; returns its width.
-double show(cairo_t *cr, PangoLayout *layout, double x, double centreY) {
+double show(const Canvas &canvas, PangoLayout *layout, double x, double centreY) {
     int h = 0;
     pango_layout_get_size(layout, nullptr, &h);
-    cairo_move_to(cr, x, centreY - h / 2.0 / PANGO_SCALE);
-    pango_cairo_show_layout(cr, layout);
+    cairo_move_to(canvas.cr, x, centreY - h / 2.0 / PANGO_SCALE);
+    pango_cairo_show_layout(canvas.cr, layout);
     return widthOf(layout);
 }
 
-double drawText(cairo_t *cr, const std::string &text, double x, double centreY, double size, bool bold,
-                double maxWidth) {
-    return show(cr, layOut(cr, text, size, bold, maxWidth).get(), x, centreY);
+double drawText(const Canvas &canvas, const std::string &text, double x, double centreY, double size,
+                bool bold, double maxWidth) {
+    return show(canvas, layOut(canvas, text, size, bold, maxWidth).get(), x, centreY);
 }
 
 // Four bars of rising height: full while the host reports a radio, hollow when it reports it dead.
@@ -107,12 +116,16 @@ void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
     cairo_set_source_rgb(cr.get(), 1, 1, 1);
     cairo_paint(cr.get());
     cairo_set_source_rgb(cr.get(), 0, 0, 0);
+    FontMap fonts(pango_cairo_font_map_new());
+    TextContext text(pango_font_map_create_context(fonts.get()));
+    pango_cairo_update_context(cr.get(), text.get());
+    Canvas canvas{cr.get(), text.get()};
     double middle = height / 2;
 
     // The time is centred; what stands left of it gets the space that remains.
-    Layout clock = layOut(cr.get(), shownTime, 16, true, 0);
+    Layout clock = layOut(canvas, shownTime, 16, true, 0);
     double clockLeft = (width - widthOf(clock.get())) / 2;
-    show(cr.get(), clock.get(), clockLeft, middle);
+    show(canvas, clock.get(), clockLeft, middle);
 
     // Left: a row for each SIM, signal then the operator's name, and the Wi-Fi symbol after them.
     // The second row is the provider's name: a second SIM, or, on one SIM, a name the provider
@@ -129,11 +142,11 @@ void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
         double centre = rows.size() == 1 ? middle : middle + (i ? 9 : -9);
         double x = margin + drawSignal(cr.get(), margin, centre, size, dead) + gap;
         if (dead) {
-            x += drawText(cr.get(), "No Service", x, centre, size, false, 0) + gap;
+            x += drawText(canvas, "No Service", x, centre, size, false, 0) + gap;
         }
         double room = std::min(carrierWidth, clockLeft - 2 * gap - wifiWidth - x);
         if (rows[i]->text && room > 0) {
-            x += drawText(cr.get(), *rows[i]->text, x, centre, size, false, room);
+            x += drawText(canvas, *rows[i]->text, x, centre, size, false, room);
         }
         rightOfRows = std::max(rightOfRows, x);
     }
@@ -142,8 +155,8 @@ void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
     // Right: the SIM-status text, then the battery.
     drawBattery(cr.get(), width - margin, middle);
     if (bar.sim.text) {
-        Layout sim = layOut(cr.get(), *bar.sim.text, 12, false, simTextWidth);
-        show(cr.get(), sim.get(), width - margin - 34 - widthOf(sim.get()), middle);
+        Layout sim = layOut(canvas, *bar.sim.text, 12, false, simTextWidth);
+        show(canvas, sim.get(), width - margin - 34 - widthOf(sim.get()), middle);
     }
 
     cairo_surface_flush(surface.get());
