@@ -2,9 +2,11 @@
 
 #include <cairo.h>
 #include <pango/pangocairo.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "sim/command_line.h"
@@ -159,9 +161,20 @@ void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
         show(canvas, sim.get(), width - margin - 34 - widthOf(sim.get()), middle);
     }
 
+    // Written beside the file and moved over it, so a failed write leaves a file there as it was.
     cairo_surface_flush(surface.get());
-    if (cairo_surface_write_to_png(surface.get(), file.c_str()) != CAIRO_STATUS_SUCCESS) {
+    std::filesystem::path partial = file;
+    partial += ".partial-" + std::to_string(getpid());
+    std::error_code failed;
+    if (cairo_surface_write_to_png(surface.get(), partial.c_str()) != CAIRO_STATUS_SUCCESS) {
+        std::filesystem::remove(partial, failed);
         throw InputError("cannot write the picture to " + file.string());
+    }
+    std::filesystem::rename(partial, file, failed);
+    if (failed) {
+        std::string reason = failed.message();
+        std::filesystem::remove(partial, failed);
+        throw InputError("cannot write the picture to " + file.string() + ": " + reason);
     }
 }
 

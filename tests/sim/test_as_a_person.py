@@ -199,6 +199,15 @@ class Picture(Case):
                     changed.add(name)
             self.assertEqual(changed, where, settings)
 
+    def test_a_picture_that_cannot_be_written_is_reported_and_leaves_what_was_there(self):
+        taken = self.scratch / "taken.png"
+        taken.mkdir()
+        run = simulate(f"picture {taken}", home=self.home)
+        self.assertEqual((run.returncode, run.stdout), (BAD_INPUT, ""))
+        self.assertIn(f"cannot write the picture to {taken}", run.stderr)
+        self.assertTrue(taken.is_dir())
+        self.assertEqual([path.name for path in self.scratch.iterdir()], ["home", "taken.png"])
+
     def test_the_readmes_pictures_are_those_the_simulator_draws_now(self):
         out = self.scratch / "pictures"
         subprocess.run([REPOSITORY / "tools" / "pictures", out], check=True, capture_output=True,
