@@ -15,8 +15,8 @@ namespace sim {
 namespace {
 
 constexpr double scale = 3;   // pixels a point, as on a 3x display
-constexpr double width = 414; // points: an iPhone 8 Plus, whose status bar names the carrier
-constexpr double height = 44;
+constexpr double width = 414; // points: the large phones' width
+constexpr double height = 44; // the height of the phones with two SIMs, which stack a row for each
 constexpr double margin = 14;
 constexpr double carrierWidth = 130; // the most the host gives an operator name before it truncates
 constexpr double gap = 5;
@@ -36,7 +36,6 @@ using Layout = std::unique_ptr<PangoLayout, Deleter<PangoLayout, unref<PangoLayo
 using FontMap = std::unique_ptr<PangoFontMap, Deleter<PangoFontMap, unref<PangoFontMap>>>;
 using TextContext = std::unique_ptr<PangoContext, Deleter<PangoContext, unref<PangoContext>>>;
 
-// `text` laid out in `size` points, cut with an ellipsis past `maxWidth` (none at 0).
 // Where the bar is drawn, and the text layout that goes with it: a font map of the picture's own,
 // released with it, so nothing of the fonts outlives the drawing.
 struct Canvas {
@@ -44,6 +43,7 @@ struct Canvas {
     PangoContext *text;
 };
 
+// `text` laid out in `size` points, cut with an ellipsis past `maxWidth` (none at 0).
 Layout layOut(const Canvas &canvas, const std::string &text, double size, bool bold, double maxWidth) {
     Layout layout(pango_layout_new(canvas.text));
     PangoFontDescription *font = pango_font_description_from_string("DejaVu Sans");

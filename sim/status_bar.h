@@ -23,9 +23,9 @@ struct StatusBar {
     std::string dualSIM;   // on, off or absent
 };
 
-// Draws `bar` into a PNG at `file`: an iPhone 8 Plus status bar, 414 points wide and, to hold two
-// SIMs' rows, 44 high, at three pixels a point. The time is fixed, so the same state always makes
-// the same picture. Throws InputError when the file cannot be written.
+// Draws `bar` into a PNG at `file`: a status bar 414 points wide, as on the large phones, and 44
+// high, as on the phones with two SIMs, at three pixels a point. The time is fixed, so the same
+// state always makes the same picture. Throws InputError when the file cannot be written.
 void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file);
 
 } // namespace sim
