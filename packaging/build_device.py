@@ -24,12 +24,12 @@ import argparse
 import json
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
 import arm64e
+from commands import BuildError, run
 import definitions
 import macho_sign
 import repository
@@ -90,13 +90,13 @@ SLICES = {
 }
 
 
-def _version(text):
+def version_key(text):
     return tuple(int(part) for part in text.split("."))
 
 
 def slice_minimum(slice_name, layout):
     """The lowest system a slice declares: its processor's, or its layout's when that is later."""
-    return max(SLICES[slice_name]["minimum"], layout["lowest_system"], key=_version)
+    return max(SLICES[slice_name]["minimum"], layout["lowest_system"], key=version_key)
 
 
 def slice_target(slice_name, layout):
@@ -105,7 +105,7 @@ def slice_target(slice_name, layout):
 
 def firmware(layout):
     """The lowest system a package serves: that of its lowest slice."""
-    return min((slice_minimum(name, layout) for name in layout["slices"]), key=_version)
+    return min((slice_minimum(name, layout) for name in layout["slices"]), key=version_key)
 
 CLANG = "clang++-16"
 CLANG_AUTHENTICATING = "clang++-22"  # the first Debian clang that emits arm64e's pointer authentication
@@ -119,17 +119,6 @@ PANE_DIR = "/Library/PreferenceLoader/Preferences"
 PANE = ROOT / "packaging" / "pane" / "Brindlewick.plist"
 ICON = ROOT / "packaging" / "pane" / "icon.svg"
 ICON_NAME, ICON_POINTS = "Brindlewick", 29  # the pane's entry names Brindlewick.png
-
-
-class BuildError(Exception):
-    pass
-
-
-def run(*command):
-    result = subprocess.run([str(part) for part in command], capture_output=True, text=True)
-    if result.returncode != 0:
-        raise BuildError(f"{' '.join(map(str, command))}\n{result.stdout}{result.stderr}")
-    return result.stdout
 
 
 def imports_for(slice_name, layout):
@@ -379,7 +368,7 @@ def main():
         for layout_name, (library, deb) in build(arguments.out).items():
             print(f"{layout_name}: {library} and {deb}")
         print(f"repository: {arguments.out / 'repository'}")
-    except (BuildError, macho_sign.SignError, arm64e.Arm64eError, repository.RepositoryError) as error:
+    except (BuildError, macho_sign.SignError, arm64e.Arm64eError) as error:
         print(f"build_device.py: {error}", file=sys.stderr)
         return 1
     return 0

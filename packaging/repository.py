@@ -3,24 +3,14 @@ packages under debs/, their index in four compressions, and a Release file with 
 hashes, all made with Debian's own tools. Serve the folder with any web server, or point apt at it
 as a file: source."""
 import shutil
-import subprocess
 from pathlib import Path
+
+from commands import run
 
 ORIGIN = "Brindlewick"
 DESCRIPTION = "Brindlewick: your own text in the status bar"
-COMPRESSORS = {".gz": ["gzip", "-9n"], ".bz2": ["bzip2", "-9"], ".xz": ["xz", "-9"]}
-TOOLS = ["apt-ftparchive", *(command[0] for command in COMPRESSORS.values())]
-
-
-class RepositoryError(Exception):
-    pass
-
-
-def _run(command, folder):
-    result = subprocess.run(command, cwd=folder, capture_output=True)
-    if result.returncode != 0:
-        raise RepositoryError(f"{' '.join(command)} in {folder}\n{result.stderr.decode(errors='replace')}")
-    return result.stdout
+COMPRESSORS = [["gzip", "-9nk"], ["bzip2", "-9k"], ["xz", "-9k"]]  # each keeps Packages beside its copy
+TOOLS = ["apt-ftparchive", *(command[0] for command in COMPRESSORS)]
 
 
 def write(folder, debs, architectures):
@@ -30,14 +20,13 @@ def write(folder, debs, architectures):
     (folder / "debs").mkdir(parents=True)
     for deb in debs:
         shutil.copyfile(deb, folder / "debs" / Path(deb).name)
-    packages = folder / "Packages"
-    packages.write_bytes(_run(["apt-ftparchive", "packages", "debs"], folder))
-    for suffix, compressor in COMPRESSORS.items():
-        (folder / f"Packages{suffix}").write_bytes(_run([*compressor, "-c", "Packages"], folder))
+    (folder / "Packages").write_text(run("apt-ftparchive", "packages", "debs", cwd=folder))
+    for compressor in COMPRESSORS:
+        run(*compressor, "Packages", cwd=folder)
     fields = {"Origin": ORIGIN, "Label": ORIGIN, "Suite": "stable", "Codename": "ios",
               "Architectures": " ".join(architectures), "Components": "main", "Description": DESCRIPTION}
     options = [f"-oAPT::FTPArchive::Release::{name}={value}" for name, value in fields.items()]
     # Written once apt-ftparchive has listed the folder, so that Release does not list itself.
-    release = _run(["apt-ftparchive", *options, "release", "."], folder)
-    (folder / "Release").write_bytes(release)
+    release = run("apt-ftparchive", *options, "release", ".", cwd=folder)
+    (folder / "Release").write_text(release)
     return folder
