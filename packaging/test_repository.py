@@ -14,6 +14,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import build_device  # noqa: E402
+import test_device  # noqa: E402
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 REPOSITORY = OUT / "repository"
@@ -141,14 +142,11 @@ class Fields(unittest.TestCase):
             subprocess.run(["dpkg-deb", "-x", deb, files], check=True)
             library = files / (layout["prefix"] + build_device.INSTALL_DIR).lstrip("/") / "Brindlewick.dylib"
             archs = subprocess.check_output([build_device.LIPO, "-archs", library], text=True).split()
-            lowest = []
-            for arch in archs:
-                headers = subprocess.check_output(["llvm-objdump-16", "--macho", f"--arch={arch}",
-                                                   "--private-headers", library], text=True)
-                lowest.append(re.search(r"(?:LC_VERSION_MIN_IPHONEOS\s+cmdsize \d+\s+version|minos) (\S+)",
-                                        headers).group(1))
-            lowest_system = min(lowest, key=lambda v: tuple(map(int, v.split("."))))
-            self.assertEqual(fields["Depends"], f"firmware (>= {lowest_system}), mobilesubstrate, preferenceloader")
+            lowest = [test_device.lowest_system(test_device.tool(test_device.OBJDUMP, "--macho", f"--arch={arch}",
+                                                                 "--private-headers", library)) for arch in archs]
+            self.assertNotIn(None, lowest, name)
+            firmware = min(lowest, key=build_device.version_key)
+            self.assertEqual(fields["Depends"], f"firmware (>= {firmware}), mobilesubstrate, preferenceloader")
             # iphoneos-arm64 is the rootless jailbreaks' architecture: everything under /var/jb.
             rootless = fields["Architecture"] == "iphoneos-arm64"
             self.assertEqual(fields["Architecture"], "iphoneos-arm64" if "armv7" not in archs else "iphoneos-arm")
