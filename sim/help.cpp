@@ -1,5 +1,7 @@
 #include "sim/help.h"
 
+#include <algorithm>
+
 namespace sim {
 namespace {
 
@@ -68,13 +70,35 @@ const CommandHelp *findCommandHelp(std::string_view name) {
     return nullptr;
 }
 
+std::vector<std::string> alignedColumns(const std::vector<std::vector<std::string>> &rows,
+                                        const std::string &indent) {
+    std::vector<size_t> widths;
+    for (const auto &row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (size_t i = 0; i < row.size(); ++i) {
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    }
+    std::vector<std::string> lines;
+    for (const auto &row : rows) {
+        std::string line = indent;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i] + (i + 1 < row.size() ? std::string(widths[i] - row[i].size() + 2, ' ') : "");
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 std::string usage() {
     std::string text = options;
     text += "commands (an ARG or VALUE is \"text\", nil, YES, NO, an integer or @NAME):\n";
+    std::vector<std::vector<std::string>> rows;
     for (const CommandHelp &command : commandHelp()) {
-        std::string form = command.form;
-        text +=
-            "  " + form + std::string(form.size() < 31 ? 31 - form.size() : 1, ' ') + command.summary + "\n";
+        rows.push_back({command.form, command.summary});
+    }
+    for (const std::string &line : alignedColumns(rows, "  ")) {
+        text += line + "\n";
     }
     text +=
         "Each COMMAND is one shell argument, quoted where it has spaces:\n"

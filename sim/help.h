@@ -19,6 +19,10 @@ struct CommandHelp {
 const std::vector<CommandHelp> &commandHelp();
 const CommandHelp *findCommandHelp(std::string_view name);
 
+// Rows as columns padded to their widest cell, each line after `indent`, for a person to read.
+std::vector<std::string> alignedColumns(const std::vector<std::vector<std::string>> &rows,
+                                        const std::string &indent = "");
+
 // --help: the options, then every command, then how commands are given.
 std::string usage();
 

@@ -90,27 +90,6 @@ bool truthOf(PlatformId value) {
            model::send<PlatformBool>(value, "boolValue");
 }
 
-// Rows as columns padded to their widest cell, for a person at a terminal.
-std::vector<std::string> aligned(const std::vector<std::vector<std::string>> &rows,
-                                 const std::string &indent = "") {
-    std::vector<size_t> widths;
-    for (const auto &row : rows) {
-        widths.resize(std::max(widths.size(), row.size()));
-        for (size_t i = 0; i < row.size(); ++i) {
-            widths[i] = std::max(widths[i], row[i].size());
-        }
-    }
-    std::vector<std::string> lines;
-    for (const auto &row : rows) {
-        std::string line = indent;
-        for (size_t i = 0; i < row.size(); ++i) {
-            line += row[i] + (i + 1 < row.size() ? std::string(widths[i] - row[i].size() + 2, ' ') : "");
-        }
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 std::string libraryFailure() {
     const char *error = dlerror();
     return error ? error : "unknown error";
@@ -428,7 +407,7 @@ Reply SimulatedHost::status() {
                        ",\"STTelephonyStateProvider\":" + bar.providerCarrier.json +
                        "},\"sim\":" + bar.sim.json + ",\"radio\":" + jsonString(bar.radio) +
                        ",\"dualSIM\":" + jsonString(bar.dualSIM) + "}";
-    return {plain, json, aligned(rows)};
+    return {plain, json, alignedColumns(rows)};
 }
 
 Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
@@ -498,7 +477,7 @@ Reply SimulatedHost::pane() const {
                 ",\"label\":" + jsonString(cell.label) + ",\"key\":" + jsonString(cell.key) +
                 ",\"value\":" + jsonValue(value) + "}";
     }
-    return {plain, json + "]}", aligned(rows)};
+    return {plain, json + "]}", alignedColumns(rows)};
 }
 
 // The platform calls the library made since the last trace, in order.
@@ -530,7 +509,7 @@ Reply SimulatedHost::hooks() const {
                 ",\"selector\":" + jsonString(record.selector) + ",\"outcome\":" + jsonString(outcome) + "}";
         first = false;
     }
-    return {first ? "none" : plain, json + "]}", aligned(rows)};
+    return {first ? "none" : plain, json + "]}", alignedColumns(rows)};
 }
 
 // Every command with one line and an example, or one command's form.
@@ -558,7 +537,7 @@ Reply SimulatedHost::help(const std::vector<Token> &tokens) const {
             {command.form, command.summary + (bare ? "" : std::string("; e.g. ") + command.example)});
     }
     // Read by a person even through a pager, so a line a command on a pipe too.
-    std::vector<std::string> lines = aligned(rows);
+    std::vector<std::string> lines = alignedColumns(rows);
     std::string plain;
     for (const std::string &line : lines) {
         plain += (plain.empty() ? "" : "\n") + line;
