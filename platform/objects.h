@@ -65,17 +65,18 @@ template <typename Signature> inline Signature *platformTypedImp(PlatformImp imp
     return reinterpret_cast<Signature *>(imp);
 }
 
-// A strong reference held for a scope: released on every way out, an exception included.
-class PlatformStrongRef {
+// A strong reference held for a scope: released on every way out, an exception included. The
+// library's go through the seam; a backend may hold its own with its own retain and release.
+template <PlatformId (*Retain)(PlatformId), void (*Release)(PlatformId)> class StrongRef {
   public:
-    explicit PlatformStrongRef(PlatformId object) : object_(platformRetain(object)) {}
+    explicit StrongRef(PlatformId object) : object_(Retain(object)) {}
     // Takes over a reference the caller already owns.
-    static PlatformStrongRef adopt(PlatformId owned) { return PlatformStrongRef(owned, 0); }
-    PlatformStrongRef(PlatformStrongRef &&other) : object_(other.release()) {}
-    PlatformStrongRef(const PlatformStrongRef &) = delete;
-    PlatformStrongRef &operator=(const PlatformStrongRef &) = delete;
-    PlatformStrongRef &operator=(PlatformStrongRef &&) = delete;
-    ~PlatformStrongRef() { platformRelease(object_); }
+    static StrongRef adopt(PlatformId owned) { return StrongRef(owned, 0); }
+    StrongRef(StrongRef &&other) : object_(other.release()) {}
+    StrongRef(const StrongRef &) = delete;
+    StrongRef &operator=(const StrongRef &) = delete;
+    StrongRef &operator=(StrongRef &&) = delete;
+    ~StrongRef() { Release(object_); }
 
     PlatformId get() const { return object_; }
     // Gives the reference up to the caller, who then owns it.
@@ -86,7 +87,9 @@ class PlatformStrongRef {
     }
 
   private:
-    PlatformStrongRef(PlatformId owned, int) : object_(owned) {}
+    StrongRef(PlatformId owned, int) : object_(owned) {}
     PlatformId object_;
 };
+
+using PlatformStrongRef = StrongRef<platformRetain, platformRelease>;
 #endif

@@ -65,25 +65,8 @@ Object *object(PlatformId id);
 PlatformId retain(PlatformId object);
 void release(PlatformId object);
 
-// A strong reference held for a scope, released on every way out.
-class Ref {
-  public:
-    explicit Ref(PlatformId object) : object_(retain(object)) {}
-    // Takes over a reference the caller already owns.
-    static Ref adopt(PlatformId owned) { return Ref(owned, 0); }
-    Ref(Ref &&other) : object_(other.release()) {}
-    Ref(const Ref &) = delete;
-    Ref &operator=(const Ref &) = delete;
-    Ref &operator=(Ref &&) = delete;
-    ~Ref() { model::release(object_); }
-
-    PlatformId get() const { return object_; }
-    PlatformId release() { return std::exchange(object_, nullptr); }
-
-  private:
-    Ref(PlatformId owned, int) : object_(owned) {}
-    PlatformId object_;
-};
+// A strong reference of the model's own, held for a scope.
+using Ref = StrongRef<retain, release>;
 
 // Mortal objects currently alive in the process.
 long liveObjects();
