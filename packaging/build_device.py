@@ -83,8 +83,9 @@ LAYOUTS = {
 # Each processor with the first system its code can run on (arm64e: the first whose loader takes
 # a third-party arm64e library).
 SLICES = {
-    "armv7": {"minimum": "6.0", "old_linker": True},
-    "armv7s": {"minimum": "6.0", "old_linker": True},
+    # The 32-bit devices (iPhone 4S, 5 and 5c) end with iOS 10.
+    "armv7": {"minimum": "6.0", "newest_major": 10, "old_linker": True},
+    "armv7s": {"minimum": "6.0", "newest_major": 10, "old_linker": True},
     "arm64": {"minimum": "7.0", "old_linker": False},
     "arm64e": {"minimum": "14.0", "old_linker": False, "authenticated": True},
 }

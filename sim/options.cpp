@@ -10,6 +10,10 @@
 
 namespace sim {
 
+bool hostIsSpringBoard(const Options &options) {
+    return options.processName == "SpringBoard";
+}
+
 Options parseOptions(int argc, char **argv) {
     Options options;
     int i = 1;
@@ -51,6 +55,14 @@ Options parseOptions(int argc, char **argv) {
                 throw InputError("--without-class: the host has no class " + cls + " to leave out");
             }
             options.withoutClasses.push_back(cls);
+        } else if (arg == "--ios") {
+            std::string version = value(arg);
+            options.ios = springboard::parseRelease(version);
+            if (!options.ios) {
+                throw InputError(
+                    "--ios: " + version +
+                    " is not a release the host covers: MAJOR[.MINOR[.PATCH]], from 6.0 to 18.x, or 26.x");
+            }
         } else if (arg == "--operator") {
             options.operatorName = value(arg);
         } else if (arg == "--interface") {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/network.h"
+#include "sim/springboard/releases.h"
 
 namespace sim {
 
@@ -20,6 +21,7 @@ struct Options {
     bool noProcessName = false;
     bool noProcessInfoClass = false;
     std::vector<std::string> withoutClasses;
+    std::optional<springboard::Version> ios; // the host as this release has it; none: the full host
     bool noLibrary = false;
     std::string library;             // empty: the built native library beside the simulator
     std::optional<std::string> arch; // the slice of a Mach-O library to run
@@ -32,6 +34,9 @@ struct Options {
     std::vector<std::string> commands;
     bool help = false;
 };
+
+// Whether the host is SpringBoard, as the process name says, or an ordinary app.
+bool hostIsSpringBoard(const Options &options);
 
 // Throws InputError for an unknown option or a missing value, and for commands given as several
 // shell arguments where each must be one.

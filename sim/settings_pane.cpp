@@ -92,6 +92,32 @@ std::optional<std::string> readWholeFile(const std::filesystem::path &file) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+namespace {
+
+// PreferenceLoader's filter on kCFCoreFoundationVersionNumber: `pl_filter` {CoreFoundationVersion
+// = (lowest, below)}, the upper bound left out for "and later".
+std::vector<double> coreFoundationFilter(plist_t item) {
+    plist_t filter = plist_dict_get_item(item, "pl_filter");
+    plist_t range = filter ? plist_dict_get_item(filter, "CoreFoundationVersion") : nullptr;
+    std::vector<double> bounds;
+    for (uint32_t i = 0;
+         range && plist_get_node_type(range) == PLIST_ARRAY && i < plist_array_get_size(range); ++i) {
+        double bound = 0;
+        plist_get_real_val(plist_array_get_item(range, i), &bound);
+        bounds.push_back(bound);
+    }
+    return bounds;
+}
+
+} // namespace
+
+bool PaneCell::shownAt(std::optional<double> version) const {
+    if (!version || coreFoundation.empty()) {
+        return true;
+    }
+    return *version >= coreFoundation[0] && (coreFoundation.size() < 2 || *version < coreFoundation[1]);
+}
+
 std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
     std::optional<std::string> bytes = readWholeFile(file);
     Plist pane = bytes ? parse(*bytes) : Plist(nullptr);
@@ -106,9 +132,12 @@ std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
         std::string kind = stringAt(item, "cell");
         if (kind == "PSGroupCell") {
             group = stringAt(item, "label");
+            cells.push_back({group, group, "", PaneCell::Kind::group, stringAt(item, "footerText"),
+                             coreFoundationFilter(item)});
         } else if (kind == "PSSwitchCell" || kind == "PSEditTextCell") {
             cells.push_back({group, stringAt(item, "label"), stringAt(item, "key"),
-                             kind == "PSSwitchCell" ? PaneCell::Kind::truth : PaneCell::Kind::text});
+                             kind == "PSSwitchCell" ? PaneCell::Kind::truth : PaneCell::Kind::text, "",
+                             coreFoundationFilter(item)});
         }
     }
     return cells;

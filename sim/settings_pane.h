@@ -15,13 +15,19 @@ struct PaneCell {
     std::string group;
     std::string label;
     std::string key;
-    enum class Kind { truth, text } kind;
+    enum class Kind { truth, text, group } kind;
+    std::string footer;                 // a group's
+    std::vector<double> coreFoundation; // its PreferenceLoader filter: [lowest] or [lowest, below]
+
+    // Whether Settings shows it where kCFCoreFoundationVersionNumber is `version`; with none, as
+    // the full host, everywhere.
+    bool shownAt(std::optional<double> version) const;
 };
 
 // A whole file, or nothing when it cannot be read.
 std::optional<std::string> readWholeFile(const std::filesystem::path &file);
 
-// The pane's switch and text cells, in order. Throws InputError when the file is not a pane.
+// The pane's group, switch and text cells, in order. Throws InputError when the file is not a pane.
 std::vector<PaneCell> loadPane(const std::filesystem::path &file);
 
 // Writes `key` (or removes it, for no value) as the preferences service does: the whole file,

@@ -29,11 +29,24 @@ CallableMethod findMethod(const std::string &cls, const std::string &selector) {
     if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
         throw InputError("unknown class " + cls);
     }
+    const springboard::Host &host = springboard::installedHost();
     for (const springboard::HostMethod &method : springboard::methods()) {
-        if (cls == method.cls && selector == method.selector) {
-            std::string types = method.types; // result, '@' the receiver, ':' the selector, then each
-            return {&method, types.substr(3), types[0]};
+        if (cls != method.cls || selector != method.selector) {
+            continue;
         }
+        if (!host.hasClass(cls)) {
+            throw InputError((host.springBoard ? host.name() : "an app on " + host.name()) +
+                             " has no class " + cls);
+        }
+        if (!host.hasMethod(cls, selector)) {
+            throw InputError(
+                cls + " has no method " + selector + " in the runtime of " + host.name() +
+                (host.isDirect(cls, selector)
+                     ? ": it is a direct method there, which the release's own code calls as a function"
+                     : ""));
+        }
+        std::string types = method.types; // result, '@' the receiver, ':' the selector, then each
+        return {&method, types.substr(3), types[0]};
     }
     throw InputError("unknown selector " + selector + " for " + cls);
 }
@@ -122,7 +135,8 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     if (options.useInterfaces || options.noInterfaces) {
         useInterfaces(options.interfaces, options.noInterfaces);
     }
-    springboard::installOnModel(options.withoutClasses);
+    springboard::installOnModel(options.withoutClasses, true,
+                                springboard::hostOf(options.ios, hostIsSpringBoard(options)));
 
     model::trace::enable(options.trace);
     if (!options.noLibrary) {
@@ -130,13 +144,29 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     } else if (!options.library.empty() || options.arch) {
         throw InputError("--no-library runs the host alone: --library and --arch have nothing to load");
     }
-    // Registering on the network, the host hands both telephony classes the operator's name.
+    registerOnNetwork(options.operatorName);
+}
+
+// Registering on the network, the host hands its telephony classes the operator's name: the full
+// host both of them, a release's host as that release's own code does.
+void SimulatedHost::registerOnNetwork(const std::string &operatorName) {
     model::AutoreleasePool pool;
-    model::Ref name = model::Ref::adopt(model::makeString(options.operatorName));
+    model::Ref name = model::Ref::adopt(model::makeString(operatorName));
     PlatformId context = objectNamed("subscription");
-    for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
-        model::send(springboard::instance(cls), "_reallySetOperatorName:inSubscriptionContext:", name.get(),
-                    context);
+    const springboard::Era *era = springboard::installedHost().era;
+    if (!era) {
+        for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
+            model::send(springboard::instance(cls),
+                        "_reallySetOperatorName:inSubscriptionContext:", name.get(), context);
+        }
+    } else if (!era->setsName.cls) {
+        if (springboard::instance(era->shownFrom)) {
+            springboard::setOperatorNameDirectly(era->shownFrom, name.get());
+        }
+    } else if (std::string_view(era->setsName.selector).ends_with("inSubscriptionContext:")) {
+        model::send(springboard::instance(era->setsName.cls), era->setsName.selector, name.get(), context);
+    } else {
+        model::send(springboard::instance(era->setsName.cls), era->setsName.selector, name.get());
     }
 }
 
@@ -358,8 +388,9 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
 StatusBar SimulatedHost::statusBar() {
     model::AutoreleasePool pool;
     StatusBar bar;
-    auto piece = [&](PlatformId cls, const std::optional<springboard::StoredName> &stored) {
-        if (!cls) {
+    // A piece of no class the host has is absent.
+    auto piece = [&](const std::optional<springboard::StoredName> &stored) {
+        if (!stored) {
             return StatusBar::Piece{"absent", "\"absent\"", std::nullopt};
         }
         if (!stored->received) {
@@ -370,25 +401,37 @@ StatusBar SimulatedHost::statusBar() {
         return StatusBar::Piece{value.kind == Value::Kind::nil ? "none" : formatValue(value),
                                 jsonValue(value), text};
     };
-    for (auto [cls, shown] : {std::pair{"SBTelephonyManager", &bar.carrier},
-                              std::pair{"STTelephonyStateProvider", &bar.providerCarrier}}) {
-        PlatformId instance = springboard::instance(cls);
-        *shown = piece(instance, instance ? std::optional(springboard::lastOperatorName(cls)) : std::nullopt);
+    // Where the host has no method of its own for a piece, a release's host makes it in code the
+    // runtime never dispatches; the full host has no such code, and the piece is absent.
+    const springboard::Host &host = springboard::installedHost();
+    auto through = [&](const char *cls, const char *selector) {
+        return host.hasMethod(cls, selector) ? springboard::instance(cls) : nullptr;
+    };
+    const char *shownFrom = host.era ? host.era->shownFrom : "SBTelephonyManager";
+    for (auto [cls, shown] :
+         {std::pair{shownFrom, &bar.carrier}, std::pair{"STTelephonyStateProvider", &bar.providerCarrier}}) {
+        *shown = piece(springboard::instance(cls) ? std::optional(springboard::lastOperatorName(cls))
+                                                  : std::nullopt);
     }
 
-    PlatformId aggregator = springboard::instance("SBStatusBarStateAggregator");
     model::Ref simState = model::Ref::adopt(model::makeString(simStatus));
-    PlatformId sim = aggregator
-                         ? model::send<PlatformId>(aggregator, "_displayStringForSIMStatus:", simState.get())
-                         : nullptr;
-    bar.sim = piece(aggregator, springboard::StoredName{true, sim});
+    std::optional<springboard::StoredName> sim;
+    if (PlatformId aggregator = through("SBStatusBarStateAggregator", "_displayStringForSIMStatus:")) {
+        sim = {true, model::send<PlatformId>(aggregator, "_displayStringForSIMStatus:", simState.get())};
+    } else if (host.era) {
+        sim = {true, springboard::simStatusTextDirectly(simState.get())};
+    }
+    bar.sim = piece(sim);
 
-    PlatformId manager = springboard::instance("SBTelephonyManager");
-    bool dead = manager && model::send<PlatformBool>(manager, "isRadioModuleDead");
-    bar.radio = !manager ? "absent" : dead ? "dead" : "on";
-    PlatformId data = springboard::instance("STTelephonyStatusDomainData");
+    PlatformId radio = through("SBTelephonyManager", "isRadioModuleDead");
+    if (!radio && host.era) {
+        radio = through("STTelephonyStateProvider", "isRadioModuleDead");
+    }
+    bool dead = radio && model::send<PlatformBool>(radio, "isRadioModuleDead");
+    bar.radio = !radio && !host.era ? "absent" : dead ? "dead" : "on";
+    PlatformId data = through("STTelephonyStatusDomainData", "isDualSIMEnabled");
     bool dual = data && model::send<PlatformBool>(data, "isDualSIMEnabled");
-    bar.dualSIM = !data ? "absent" : dual ? "on" : "off";
+    bar.dualSIM = !data && !host.era ? "absent" : dual ? "on" : "off";
     return bar;
 }
 
@@ -425,7 +468,7 @@ Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
 
 const PaneCell &SimulatedHost::cellFor(const Token &key) const {
     for (const PaneCell &cell : pane_) {
-        if (!key.quoted && cell.key == key.text) {
+        if (!key.quoted && cell.kind != PaneCell::Kind::group && cell.key == key.text) {
             return cell;
         }
     }
@@ -457,25 +500,47 @@ Reply SimulatedHost::pane() const {
     // Read here, not through the platform: the pane's reading is not one of the library's.
     model::Ref prefs =
         model::Ref::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
+    // The cells this release's Settings shows: a group without one shows its footer alone.
+    std::optional<double> version = springboard::installedHost().coreFoundationVersion();
+    std::vector<const PaneCell *> shown;
+    for (const PaneCell &cell : pane_) {
+        if (cell.shownAt(version)) {
+            shown.push_back(&cell);
+        }
+    }
     std::string plain;
     std::string json = "{\"command\":\"pane\",\"cells\":[";
     std::string group;
     std::vector<std::vector<std::string>> rows;
-    for (size_t i = 0; i < pane_.size(); ++i) {
-        const PaneCell &cell = pane_[i];
-        PlatformId stored = lookUp(prefs.get(), cell.key);
-        bool on = truthOf(stored);
-        Value value = cell.kind == PaneCell::Kind::truth
-                          ? Value{on ? Value::Kind::yes : Value::Kind::no, ""}
-                          : Value{Value::Kind::text, model::stringValue(stored).value_or("")};
-        std::string shown = cell.kind == PaneCell::Kind::truth ? (on ? "on" : "off") : formatValue(value);
-        plain += (cell.group != group ? std::string(i ? " | " : "") + cell.group + ": " : ", ") + cell.label +
-                 " " + shown;
-        rows.push_back({cell.group != group ? cell.group : "", cell.label, shown});
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const PaneCell &cell = *shown[i];
+        bool alone = cell.kind == PaneCell::Kind::group &&
+                     (i + 1 == shown.size() || shown[i + 1]->kind == PaneCell::Kind::group);
+        if (cell.kind == PaneCell::Kind::group && !(alone && !cell.coreFoundation.empty() && version)) {
+            continue;
+        }
+        std::string label = alone ? cell.footer : cell.label;
+        std::string text;
+        std::string value = "null";
+        if (!alone) {
+            PlatformId stored = lookUp(prefs.get(), cell.key);
+            bool on = truthOf(stored);
+            Value read = cell.kind == PaneCell::Kind::truth
+                             ? Value{on ? Value::Kind::yes : Value::Kind::no, ""}
+                             : Value{Value::Kind::text, model::stringValue(stored).value_or("")};
+            text = cell.kind == PaneCell::Kind::truth ? (on ? "on" : "off") : formatValue(read);
+            value = jsonValue(read);
+        }
+        bool first = rows.empty();
+        plain += (cell.group != group ? std::string(first ? "" : " | ") + cell.group + ": " : ", ") + label +
+                 (text.empty() ? "" : " " + text);
+        rows.push_back({cell.group != group ? cell.group : "", label, text});
+        json += std::string(first ? "" : ",") + "{\"group\":" + jsonString(cell.group) +
+                (alone ? ",\"footer\":" + jsonString(label)
+                       : ",\"label\":" + jsonString(label) + ",\"key\":" + jsonString(cell.key) +
+                             ",\"value\":" + value) +
+                "}";
         group = cell.group;
-        json += std::string(i ? "," : "") + "{\"group\":" + jsonString(cell.group) +
-                ",\"label\":" + jsonString(cell.label) + ",\"key\":" + jsonString(cell.key) +
-                ",\"value\":" + jsonValue(value) + "}";
     }
     return {plain, json + "]}", alignedColumns(rows)};
 }

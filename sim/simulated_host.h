@@ -38,6 +38,7 @@ class SimulatedHost {
 
   private:
     void load(const std::string &path, const Options &options);
+    void registerOnNetwork(const std::string &operatorName);
     Reply call(const std::vector<Token> &tokens);
     Reply trace();
     Reply picture(const std::vector<Token> &tokens);

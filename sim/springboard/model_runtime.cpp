@@ -19,9 +19,13 @@ PlatformId defineClass(const char *name, const char *superclass,
     throw model::HostException(message);
 }
 
+PlatformImp lookUp(PlatformId receiver, PlatformSel selector) {
+    return model::object(receiver)->isa()->lookup(selector).imp;
+}
+
 } // namespace
 
-void installOnModel(const std::vector<std::string> &withoutClasses, bool recording) {
+void installOnModel(const std::vector<std::string> &withoutClasses, bool recording, const Host &host) {
     Runtime runtime{};
     runtime.defineClass = &defineClass;
     runtime.retain = &model::retain;
@@ -32,8 +36,10 @@ void installOnModel(const std::vector<std::string> &withoutClasses, bool recordi
     runtime.makeObject = [](const char *name) { return model::makeToken(name); };
     runtime.describe = [](PlatformId object) { return model::object(object)->describe(); };
     runtime.selectorName = &model::selectorName;
+    runtime.selector = &model::selector;
+    runtime.lookUp = &lookUp;
     runtime.raise = &raise;
-    install(runtime, withoutClasses, recording);
+    install(runtime, withoutClasses, recording, host);
 }
 
 } // namespace springboard

@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "sim/springboard/releases.h"
+
 namespace springboard {
 
 // Installs the host's classes into the model's runtime (see springboard.h).
-void installOnModel(const std::vector<std::string> &withoutClasses = {}, bool recording = true);
+void installOnModel(const std::vector<std::string> &withoutClasses = {}, bool recording = true,
+                    const Host &host = {});
 
 } // namespace springboard

@@ -30,7 +30,9 @@ struct HostState {
     std::map<PlatformId, bool> dualSIM; // per instance
     std::map<std::string, PlatformId> operatorNames;
     std::set<std::pair<std::string, std::string>> raising;
+    std::map<std::pair<std::string, std::string>, std::string> passesNameTo;
     PlatformId otherSIMInfo = nullptr;
+    Host host;
 };
 
 HostState &state() {
@@ -90,14 +92,39 @@ void storeOperatorName(const char *className, PlatformId name) {
     stored = host.runtime.retain(name);
 }
 
-template <const char *Cls> void nameSetter(PlatformId, PlatformSel cmd, PlatformId name) {
+// The setter a release's entry sends the name on to, by message, or null.
+PlatformImp passedTo(const char *className, PlatformId self, PlatformSel cmd, PlatformSel &inner) {
+    HostState &host = state();
+    std::string name;
+    {
+        std::lock_guard guard(host.lock);
+        auto found = host.passesNameTo.find({className, host.runtime.selectorName(cmd)});
+        if (found == host.passesNameTo.end()) {
+            return nullptr;
+        }
+        name = found->second;
+    }
+    inner = host.runtime.selector(name.c_str());
+    return host.runtime.lookUp(self, inner);
+}
+
+template <const char *Cls> void nameSetter(PlatformId self, PlatformSel cmd, PlatformId name) {
     enter(Cls, cmd, {objectArgument(name)});
     storeOperatorName(Cls, name);
+    PlatformSel inner = nullptr;
+    if (PlatformImp imp = passedTo(Cls, self, cmd, inner)) {
+        reinterpret_cast<void (*)(PlatformId, PlatformSel, PlatformId)>(imp)(self, inner, name);
+    }
 }
 template <const char *Cls>
-void nameInContextSetter(PlatformId, PlatformSel cmd, PlatformId name, PlatformId context) {
+void nameInContextSetter(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context) {
     enter(Cls, cmd, {objectArgument(name), objectArgument(context)});
     storeOperatorName(Cls, name);
+    PlatformSel inner = nullptr;
+    if (PlatformImp imp = passedTo(Cls, self, cmd, inner)) {
+        reinterpret_cast<void (*)(PlatformId, PlatformSel, PlatformId, PlatformId)>(imp)(self, inner, name,
+                                                                                         context);
+    }
 }
 
 template <const char *Cls> PlatformBool radioModuleDead(PlatformId, PlatformSel cmd) {
@@ -106,9 +133,13 @@ template <const char *Cls> PlatformBool radioModuleDead(PlatformId, PlatformSel 
     return state().radioDead[Cls] ? 1 : 0;
 }
 
+PlatformId simStatusText(PlatformId status) {
+    return state().runtime.autoreleasedString("SIM " + (status ? state().runtime.describe(status) : "nil"));
+}
+
 PlatformId displayStringForSIMStatus(PlatformId, PlatformSel cmd, PlatformId status) {
     enter(aggregatorName, cmd, {objectArgument(status)});
-    return state().runtime.autoreleasedString("SIM " + (status ? state().runtime.describe(status) : "nil"));
+    return simStatusText(status);
 }
 
 PlatformId otherSIMInfoIfSIMPresent(PlatformId, PlatformSel cmd, PlatformId info) {
@@ -192,26 +223,51 @@ const std::vector<HostMethod> &methods() {
     return all;
 }
 
-void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses, bool recording) {
+void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses, bool recording,
+             const Host &shape) {
     HostState &host = state();
     std::set<std::string> without(withoutClasses.begin(), withoutClasses.end());
     {
         std::lock_guard guard(host.lock);
         host.runtime = runtime;
         host.recording = recording;
+        host.host = shape;
+        if (shape.era && shape.era->passesTo) {
+            const Route &entry = shape.era->setsName;
+            host.passesNameTo[{entry.cls, entry.selector}] = shape.era->passesTo;
+        }
         if (!host.otherSIMInfo) {
             host.otherSIMInfo = runtime.makeObject("host-sim-info");
         }
     }
     for (const ClassDefinition &definition : definitions()) {
-        if (without.count(definition.name)) {
+        if (without.count(definition.name) || !shape.hasClass(definition.name)) {
             continue;
         }
-        const char *superclass = without.count(definition.superclass) ? "NSObject" : definition.superclass;
-        PlatformId made = runtime.defineClass(definition.name, superclass, definition.methods);
+        bool superclassThere = !without.count(definition.superclass) && shape.hasClass(definition.superclass);
+        std::vector<Runtime::Method> methods;
+        for (const Runtime::Method &method : definition.methods) {
+            if (shape.hasMethod(definition.name, method.selector)) {
+                methods.push_back(method);
+            }
+        }
+        PlatformId made = runtime.defineClass(definition.name,
+                                              superclassThere ? definition.superclass : "NSObject", methods);
         std::lock_guard guard(host.lock);
         host.instances[definition.name] = made;
     }
+}
+
+const Host &installedHost() {
+    return state().host;
+}
+
+void setOperatorNameDirectly(const std::string &className, PlatformId name) {
+    storeOperatorName(className.c_str(), name);
+}
+
+PlatformId simStatusTextDirectly(PlatformId status) {
+    return simStatusText(status);
 }
 
 PlatformId instance(const std::string &className) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/objects.h"
+#include "sim/springboard/releases.h"
 
 namespace springboard {
 
@@ -39,6 +40,9 @@ struct Runtime {
     PlatformId (*makeObject)(const char *name);
     std::string (*describe)(PlatformId object);
     const char *(*selectorName)(PlatformSel selector);
+    // Message dispatch, for a host method that sends a message of its own.
+    PlatformSel (*selector)(const char *name);
+    PlatformImp (*lookUp)(PlatformId receiver, PlatformSel selector);
     void (*raise)(const std::string &message); // never returns
 };
 
@@ -52,10 +56,14 @@ struct HostMethod {
 };
 const std::vector<HostMethod> &methods();
 
-// Defines the classes, except those the host is to lack, and makes their instances. With
-// `recording` false the implementations only answer, for measurements of the library alone.
+// Defines the classes `host` has, except those it is to lack, with the methods it has, and makes
+// their instances. With `recording` false the implementations only answer, for measurements of
+// the library alone.
 void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses = {},
-             bool recording = true);
+             bool recording = true, const Host &host = {});
+
+// The host as installed.
+const Host &installedHost();
 
 // The host's instance of a class, or null when the host lacks it.
 PlatformId instance(const std::string &className);
@@ -80,6 +88,11 @@ struct StoredName {
     PlatformId name; // held by the host until the next name arrives
 };
 StoredName lastOperatorName(const std::string &className);
+
+// What a release's own code does where the runtime has none of these methods: store the name in
+// a method the runtime never dispatches, and make the SIM-status text as the host's method would.
+void setOperatorNameDirectly(const std::string &className, PlatformId name);
+PlatformId simStatusTextDirectly(PlatformId status);
 
 void setRadioModuleDead(const std::string &className, bool dead);
 // Makes the host's own implementation raise after recording its arguments.

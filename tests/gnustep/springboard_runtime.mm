@@ -54,6 +54,8 @@ void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses)
     runtime.makeObject = [](const char *) { return (PlatformId)[[classNamed("NSObject") alloc] init]; };
     runtime.describe = [](PlatformId object) { return std::string([[(id)object description] UTF8String]); };
     runtime.selectorName = &sel_getName;
+    runtime.selector = [](const char *name) { return sel_registerName(name); };
+    runtime.lookUp = &objc_msg_lookup;
     runtime.raise = [](const std::string &message) -> void { throw std::runtime_error(message); };
     springboard::install(runtime, withoutClasses);
 }
