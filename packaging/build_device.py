@@ -32,6 +32,7 @@ import arm64e
 from commands import BuildError, run
 import definitions
 import macho_sign
+import releases
 import repository
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -98,6 +99,12 @@ def version_key(text):
 def slice_minimum(slice_name, layout):
     """The lowest system a slice declares: its processor's, or its layout's when that is later."""
     return max(SLICES[slice_name]["minimum"], layout["lowest_system"], key=version_key)
+
+
+def majors_served(slice_name, layout):
+    """The first and the last iOS major a slice runs on: from its lowest system to the last its
+    processor's devices get."""
+    return version_key(slice_minimum(slice_name, layout))[0], SLICES[slice_name].get("newest_major", 99)
 
 
 def slice_target(slice_name, layout):
@@ -279,6 +286,7 @@ FILTER = """<?xml version="1.0" encoding="UTF-8"?>
 
 
 def control(layout, installed_size):
+    where = "".join(f" {line}\n" for line in releases.where_it_acts(version_key(firmware(layout))[0]))
     return (f"Package: {layout['package']}\n"
             "Name: Brindlewick\n"
             f"Version: {DESCRIPTION['version']}\n"
@@ -286,6 +294,9 @@ def control(layout, installed_size):
             "Description: Your own text in the status bar in place of the carrier name\n"
             " Shows, as you choose in Settings: your own text instead of the carrier name, no carrier\n"
             " name, or the Wi-Fi address; your own SIM-status text; the radio reported dead; dual SIM.\n"
+            " .\n"
+            " Each release of iOS has only some of the methods these replace. What acts where:\n"
+            f"{where}"
             "Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Section: Tweaks\n"

@@ -131,10 +131,12 @@ void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
 
     // Left: a row for each SIM, signal then the operator's name, and the Wi-Fi symbol after them.
     // The second row is the provider's name: a second SIM, or, on one SIM, a name the provider
-    // holds that differs from the manager's. A dead radio hollows the bars and says "No Service"
-    // before the name, which is still drawn so that the picture shows all the host holds.
+    // holds that differs from the manager's; none where the host has no provider. A dead radio hollows the
+    // bars and says "No Service" before the name, which is still drawn so that the picture shows all the host
+    // holds.
     std::vector<const StatusBar::Piece *> rows = {&bar.carrier};
-    if (bar.dualSIM == "on" || bar.providerCarrier.text != bar.carrier.text) {
+    bool provider = bar.providerCarrier.shown != "absent";
+    if (provider && (bar.dualSIM == "on" || bar.providerCarrier.text != bar.carrier.text)) {
         rows.push_back(&bar.providerCarrier);
     }
     bool dead = bar.radio == "dead";

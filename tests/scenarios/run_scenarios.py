@@ -23,6 +23,9 @@ A scenario file holds scenarios, each a transcript of the simulator's one-line p
   case: A | B | ...               runs the scenario once per case line, with $1, $2, ... in
                                   every other line read as that case's A, B, ...
 
+A case whose options name a release (--ios VERSION) that the build does not serve is skipped, as
+no device runs that slice on that release.
+
 $PREFERENCES in an expected line stands for the library's preference path (the rootless
 layout's with --layout rootless). Values are the
 simulator's: YES, NO, integers, reals, "text" (escapes \\" \\\\ \\n), and the bare kinds date, data,
@@ -41,6 +44,7 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "packaging"))
+import build_device  # noqa: E402
 import definitions  # noqa: E402
 
 REPLY_SECONDS = 30
@@ -197,17 +201,33 @@ def directive(line, name):
     return (match.group(1) or "binary", match.group(2)) if match else None
 
 
-def run_scenario(lines, base_command, preference_path):
+def serves(arch, layout):
+    """Whether a build runs on a release's major: a slice from its lowest system on, and no later
+    than its processor's devices go; the native library on every release."""
+    if not arch:
+        return lambda major: True
+    lowest, newest = build_device.majors_served(arch, build_device.LAYOUTS[layout])
+    return lambda major: lowest <= major <= newest
+
+
+def run_scenario(lines, base_command, preference_path, served):
+    """Runs each case; returns how many were skipped as on a release the build does not serve."""
     cases = [line.partition(":")[2].strip() for _, line in lines if line.startswith("case:")]
     steps = [(number, line) for number, line in lines if not line.startswith("case:")]
+    skipped = 0
     for case in cases or [""]:
         fields = [field.strip() for field in case.split(" | ")]
-        substituted = [(number, re.sub(r"\$(\d)", lambda m: fields[int(m.group(1)) - 1], line))
+        substituted = [(number, re.sub(r"\$(\d+)", lambda m: fields[int(m.group(1)) - 1], line))
                        for number, line in steps]
+        release = re.search(r"--ios (\d+)", " ".join(line for _, line in substituted if line.startswith("options:")))
+        if release and not served(int(release.group(1))):
+            skipped += 1
+            continue
         try:
             run_case(substituted, base_command, preference_path)
         except ScenarioError as error:
             raise ScenarioError(f"case {case}: {error}" if cases else str(error))
+    return skipped
 
 
 def run_case(lines, base_command, preference_path):
@@ -286,15 +306,18 @@ def main():
         command += ["--arch", arguments.arch]
     failures = 0
     count = 0
+    skipped = 0
+    served = serves(arguments.arch, arguments.layout)
     for path in arguments.files:
         for title, number, lines in read_scenarios(path):
             count += 1
             try:
-                run_scenario(lines, command, definitions.PREFERENCES[arguments.layout])
+                skipped += run_scenario(lines, command, definitions.PREFERENCES[arguments.layout], served)
             except (ScenarioError, subprocess.SubprocessError) as error:
                 failures += 1
                 print(f"FAIL {Path(path).name}:{number} {title}\n{error}\n", file=sys.stderr)
-    print(f"{count - failures} of {count} scenarios pass ({' '.join(command[1:]) or 'native library'})")
+    print(f"{count - failures} of {count} scenarios pass ({' '.join(command[1:]) or 'native library'}); "
+          f"{skipped} cases skipped on releases this build does not serve")
     return 1 if failures or not count else 0
 
 

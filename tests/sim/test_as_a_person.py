@@ -212,7 +212,9 @@ class Picture(Case):
         out = self.scratch / "pictures"
         subprocess.run([REPOSITORY / "tools" / "pictures", out], check=True, capture_output=True,
                        env=dict(os.environ, BRINDLEWICK_SIMULATOR=SIMULATOR))
-        for name in ["status-bar-with-library.png", "status-bar-without-library.png"]:
+        names = sorted(path.name for path in out.glob("*.png"))
+        self.assertEqual(names, sorted(path.name for path in (REPOSITORY / "docs").glob("*.png")))
+        for name in names:
             kept = Image.open(REPOSITORY / "docs" / name).convert("RGB")
             drawn = Image.open(out / name).convert("RGB")
             self.assertIsNone(ImageChops.difference(kept, drawn).getbbox(),
