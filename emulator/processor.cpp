@@ -75,7 +75,7 @@ int reg(bool wide, uc_arm64_reg arm64, uc_arm_reg arm) {
 
 void check(uc_err error, const char *what) {
     if (error != UC_ERR_OK) {
-        throw Fault(std::string(what) + ": " + uc_strerror(error));
+        throw Limit(std::string(what) + ": " + uc_strerror(error));
     }
 }
 
@@ -145,7 +145,7 @@ uint8_t *Processor::map(uint64_t address, uint64_t size, uint32_t protection) {
     size = (size + 0xfff) & ~uint64_t(0xfff);
     auto *memory = static_cast<uint8_t *>(std::aligned_alloc(0x1000, size));
     if (!memory) {
-        throw Fault("out of memory for the emulated image");
+        throw Limit("out of memory for the emulated image");
     }
     std::memset(memory, 0, size);
     regions_.push_back({address, size, protection, memory});
@@ -340,16 +340,21 @@ uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &argumen
     }
 
     ++depth_;
-    uc_err error = uc_emu_start(uc, entry, entry + 4, 0, 0);
+    uc_err error = uc_emu_start(uc, entry, entry + 4, 0, instructionBudget);
     --depth_;
     if (e.pending) {
         std::rethrow_exception(std::exchange(e.pending, nullptr));
     }
     uint64_t result = 0;
+    uint64_t pc = 0;
+    uc_reg_read(uc, reg(wide_, UC_ARM64_REG_PC, UC_ARM_REG_PC), &pc);
     if (error != UC_ERR_OK) {
-        uint64_t pc = 0;
-        uc_reg_read(uc, reg(wide_, UC_ARM64_REG_PC, UC_ARM_REG_PC), &pc);
         throw Fault(std::string("the library faulted at ") + where(pc) + ": " + uc_strerror(error));
+    }
+    // Unicorn stops quietly when the budget runs out: short of the return, the call never ended.
+    if (pc != entry + 4) {
+        throw Fault("the library ran " + std::to_string(instructionBudget) +
+                    " instructions in one call without returning, and was at " + where(pc));
     }
     uc_reg_read(uc, reg(wide_, UC_ARM64_REG_X0, UC_ARM_REG_R0), &result);
     return wide_ ? result : static_cast<uint32_t>(result);

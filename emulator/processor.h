@@ -21,11 +21,23 @@
 
 namespace emulator {
 
-// The emulated code crashed, as it would have crashed its process on a device.
+// The emulated code crashed, as it would have crashed its process on a device, or ran on past
+// any call's budget, as a hung process a device's watchdog ends.
 class Fault : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// What the library asked is sound, but this emulator cannot do it: a kind of value the bridge
+// cannot pass, an exception to unwind through emulated frames, an engine it cannot open.
+class Limit : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The instructions one entry into emulated code may run before it counts as running without end:
+// thousands of times what any of the library's calls takes.
+constexpr uint64_t instructionBudget = 50'000'000;
 
 constexpr uint32_t protectionRead = 1;
 constexpr uint32_t protectionWrite = 2;

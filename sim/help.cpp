@@ -119,9 +119,16 @@ std::string splitCommandMessage(const std::vector<std::string> &commands) {
     for (size_t i = 0; i + 1 < commands.size(); ++i) {
         const CommandHelp *command = findCommandHelp(commands[i]);
         const std::string &next = commands[i + 1];
-        if (!command || !command->needsArguments || startsCommand(next) ||
+        // `help` then a lone command's name reads as help on it, split off by the shell.
+        bool helpOnOne = command && std::string_view(command->name) == "help" && findCommandHelp(next);
+        if (!command || (!command->needsArguments && !helpOnOne) || (startsCommand(next) && !helpOnOne) ||
             next.find_first_of(" \t") != std::string::npos) {
             continue;
+        }
+        if (helpOnOne) {
+            return "command " + std::to_string(i + 1) +
+                   ": help takes the command it explains in the same shell " +
+                   "argument, as in: brindlewick-sim 'help " + next + "'";
         }
         std::string quoted = commands[i];
         for (size_t j = i + 1; j < commands.size() && !startsCommand(commands[j]); ++j) {

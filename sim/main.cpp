@@ -19,14 +19,44 @@
 
 namespace {
 
+// The statuses the simulator ends with: 0 all went well, 1 a fault of the simulator's own, 2 bad
+// input (the rest still ran), 3 the library crashed its process (or ran without end), 4 the
+// emulator cannot run what the library asked of it.
 constexpr int badInput = 2;
+constexpr int emulatorLimit = 4;
 
-// The library crashed its process, as it would SpringBoard: nothing after it runs, no exit handler,
-// no destructor of what it left half done.
-[[noreturn]] void endAsCrashed() {
+// Every message on standard error: plain, or with --json one JSON object a line.
+void report(const std::string &message, const std::string &where, bool json) {
+    if (json) {
+        std::cerr << "{\"error\":" << sim::jsonString(message)
+                  << (where.empty() ? "" : ",\"where\":" + sim::jsonString(where)) << "}" << std::endl;
+    } else {
+        std::cerr << "brindlewick-sim: " << (where.empty() ? "" : where + ": ") << message << std::endl;
+    }
+}
+
+// Whether --json is among the options, looked for before they are read, so that a bad option is
+// reported as JSON too.
+bool wantsJson(int argc, char **argv) {
+    for (int i = 1;
+         i < argc && std::string_view(argv[i]).starts_with("--") && std::string_view(argv[i]) != "--"; ++i) {
+        if (std::string_view(argv[i]) == "--json") {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr int crashed = 3;
+
+constexpr int ownFailure = 1;
+
+// The library crashed its process, as it would SpringBoard, or the simulator cannot go on: nothing
+// after it runs, no exit handler, no destructor of what it left half done.
+[[noreturn]] void end(int status) {
     std::cout.flush();
     std::cerr.flush();
-    std::_Exit(3);
+    std::_Exit(status);
 }
 
 std::filesystem::path executableDirectory() {
@@ -59,20 +89,21 @@ class Session {
             complain(error.what(), where);
         } catch (const model::HostException &error) {
             complain(std::string("the host raised: ") + error.what(), where);
+        } catch (const emulator::Limit &error) {
+            complain(std::string("the emulator cannot run this: ") + error.what(), where);
+            end(emulatorLimit);
         } catch (const emulator::Fault &error) {
             complain(std::string("the library crashed: ") + error.what(), where);
-            endAsCrashed();
+            end(crashed);
+        } catch (const std::exception &error) {
+            complain(std::string("the simulator failed: ") + error.what(), where);
+            end(ownFailure);
         }
     }
 
     void complain(const std::string &message, const std::string &where) {
         failed_ = true;
-        if (json_) {
-            std::cerr << "{\"error\":" << sim::jsonString(message)
-                      << (where.empty() ? "" : ",\"where\":" + sim::jsonString(where)) << "}" << std::endl;
-        } else {
-            std::cerr << "brindlewick-sim: " << (where.empty() ? "" : where + ": ") << message << std::endl;
-        }
+        report(message, where, json_);
     }
 
     bool failed() const { return failed_; }
@@ -111,15 +142,20 @@ void interactive(Session &session, sim::SimulatedHost &host) {
 
 int main(int argc, char **argv) {
     sim::Options options;
+    bool json = wantsJson(argc, argv);
     try {
         options = sim::parseOptions(argc, argv);
     } catch (const sim::InputError &error) {
-        std::cerr << "brindlewick-sim: " << error.what()
-                  << "\n(brindlewick-sim --help lists the options and commands)\n";
+        report(std::string(error.what()) + " (brindlewick-sim --help lists the options and commands)", "",
+               json);
         return badInput;
     }
     if (options.help) {
-        std::cout << sim::usage();
+        if (json) {
+            std::cout << "{\"usage\":" << sim::jsonString(sim::usage()) << "}" << std::endl;
+        } else {
+            std::cout << sim::usage();
+        }
         return 0;
     }
     try {
@@ -149,10 +185,16 @@ int main(int argc, char **argv) {
         }
         return session.failed() ? badInput : 0;
     } catch (const sim::InputError &error) {
-        std::cerr << "brindlewick-sim: " << error.what() << std::endl;
+        report(error.what(), "", options.json);
         return badInput;
+    } catch (const model::HostException &error) {
+        report(std::string("the host raised while the library loaded: ") + error.what(), "", options.json);
+        end(crashed);
+    } catch (const emulator::Limit &error) {
+        report(std::string("the emulator cannot run this library: ") + error.what(), "", options.json);
+        end(emulatorLimit);
     } catch (const emulator::Fault &error) {
-        std::cerr << "brindlewick-sim: the library crashed while loading: " << error.what() << std::endl;
-        endAsCrashed();
+        report(std::string("the library crashed while loading: ") + error.what(), "", options.json);
+        end(crashed);
     }
 }

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "emulator/macho/image.h"
+#include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/help.h"
 #include "sim/springboard/springboard.h"
@@ -23,6 +24,23 @@ Options parseOptions(int argc, char **argv) {
         }
         return argv[++i];
     };
+    // A path left empty (an unset shell variable) is refused, never taken as the default.
+    auto path = [&](std::string_view option) -> std::string {
+        std::string given = value(option);
+        if (given.empty()) {
+            throw InputError(std::string(option) + " needs a path, and was given an empty one");
+        }
+        return given;
+    };
+    // What the process reports and the network gives it is text, as the platform's strings are.
+    auto text = [&](std::string_view option) -> std::string {
+        std::string given = value(option);
+        if (!model::isValidUTF8(given)) {
+            throw InputError(std::string(option) + " takes UTF-8 text, and " +
+                             formatValue({Value::Kind::text, given}) + " is not");
+        }
+        return given;
+    };
     for (; i < argc; ++i) {
         std::string_view arg = argv[i];
         if (arg == "--") {
@@ -33,13 +51,13 @@ Options parseOptions(int argc, char **argv) {
             break;
         }
         if (arg == "--root") {
-            options.root = value(arg);
+            options.root = path(arg);
         } else if (arg == "--reset") {
             options.reset = true;
         } else if (arg == "--process-name") {
-            options.processName = value(arg);
+            options.processName = text(arg);
         } else if (arg == "--executable") {
-            options.executable = value(arg);
+            options.executable = text(arg);
         } else if (arg == "--no-arguments") {
             options.noArguments = true;
         } else if (arg == "--no-process-info") {
@@ -64,7 +82,7 @@ Options parseOptions(int argc, char **argv) {
                     " is not a release the host covers: MAJOR[.MINOR[.PATCH]], from 6.0 to 18.x, or 26.x");
             }
         } else if (arg == "--operator") {
-            options.operatorName = value(arg);
+            options.operatorName = text(arg);
         } else if (arg == "--interface") {
             options.interfaces.push_back(parseInterface(value(arg)));
             options.useInterfaces = true;
@@ -73,7 +91,7 @@ Options parseOptions(int argc, char **argv) {
         } else if (arg == "--no-library") {
             options.noLibrary = true;
         } else if (arg == "--library") {
-            options.library = value(arg);
+            options.library = path(arg);
         } else if (arg == "--arch") {
             std::string arch = value(arg);
             if (!emulator::macho::archNamed(arch)) {

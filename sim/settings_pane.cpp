@@ -11,6 +11,8 @@
 #include <iterator>
 #include <memory>
 
+#include "sim/preference_file.h"
+
 namespace sim {
 namespace {
 
@@ -44,6 +46,10 @@ plist_t valueNode(const PaneCell &cell, const Value &value) {
         if (value.kind != Value::Kind::text) {
             throw InputError(cell.key + " takes \"text\", not " + formatValue(value));
         }
+        // Settings' text fields cannot hold a NUL, and the file would keep only the text before it.
+        if (value.text.find('\0') != std::string::npos) {
+            throw InputError(cell.key + " takes text without a NUL character, not " + formatValue(value));
+        }
         return plist_new_string(value.text.c_str());
     }
     switch (value.kind) {
@@ -58,39 +64,7 @@ plist_t valueNode(const PaneCell &cell, const Value &value) {
     }
 }
 
-std::string failure(const std::filesystem::path &file) {
-    return "cannot write " + file.string() + ": " + std::strerror(errno);
-}
-
-// Writes `bytes` beside `file` and renames it into place, so no reader sees half a file.
-void replaceAtomically(const std::filesystem::path &file, const std::string &bytes) {
-    std::error_code ignored;
-    std::filesystem::create_directories(file.parent_path(), ignored);
-    std::string staged = file.string() + ".XXXXXX";
-    int fd = mkstemp(staged.data());
-    if (fd < 0) {
-        throw InputError(failure(file));
-    }
-    bool written = fchmod(fd, 0644) == 0 &&
-                   write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
-                   fsync(fd) == 0;
-    written = (close(fd) == 0) && written;
-    if (!written || rename(staged.c_str(), file.c_str()) != 0) {
-        std::string message = failure(file);
-        unlink(staged.c_str());
-        throw InputError(message);
-    }
-}
-
 } // namespace
-
-std::optional<std::string> readWholeFile(const std::filesystem::path &file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 namespace {
 
@@ -146,16 +120,16 @@ std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
 void editPreference(const std::filesystem::path &file, const PaneCell &cell,
                     const std::optional<Value> &value) {
     Plist node(value ? valueNode(cell, *value) : nullptr);
-    Plist dictionary(nullptr);
-    std::error_code missing;
-    if (std::filesystem::exists(file, missing)) {
-        std::optional<std::string> bytes = readWholeFile(file);
-        dictionary = bytes ? parse(*bytes) : Plist(nullptr);
-        if (!dictionary || plist_get_node_type(dictionary.get()) != PLIST_DICT) {
-            throw InputError(file.string() + " is not a property-list dictionary; it was left as it is");
-        }
-    } else {
-        dictionary.reset(plist_new_dict());
+    std::filesystem::path target = writtenPath(file);
+    std::optional<std::string> bytes = readWholeFile(target);
+    Plist dictionary(bytes ? parse(*bytes) : Plist(plist_new_dict()));
+    if (!dictionary || plist_get_node_type(dictionary.get()) != PLIST_DICT) {
+        throw InputError(file.string() + " is not a property-list dictionary; it was left as it is");
+    }
+    if (bytes && holdsTextWithNul(*bytes)) {
+        throw InputError(file.string() +
+                         " holds a text with a NUL character, which a rewrite would cut short; " +
+                         "it was left as it is");
     }
     if (node) {
         plist_dict_set_item(dictionary.get(), cell.key.c_str(), node.release());
@@ -165,9 +139,9 @@ void editPreference(const std::filesystem::path &file, const PaneCell &cell,
     char *encoded = nullptr;
     uint32_t length = 0;
     plist_to_bin(dictionary.get(), &encoded, &length);
-    std::string bytes(encoded, length);
+    std::string encodedBytes(encoded, length);
     free(encoded);
-    replaceAtomically(file, bytes);
+    replaceAtomically(target, encodedBytes);
 }
 
 } // namespace sim

@@ -24,16 +24,14 @@ struct PaneCell {
     bool shownAt(std::optional<double> version) const;
 };
 
-// A whole file, or nothing when it cannot be read.
-std::optional<std::string> readWholeFile(const std::filesystem::path &file);
-
 // The pane's group, switch and text cells, in order. Throws InputError when the file is not a pane.
 std::vector<PaneCell> loadPane(const std::filesystem::path &file);
 
 // Writes `key` (or removes it, for no value) as the preferences service does: the whole file,
-// in binary encoding, replaced atomically. Throws InputError before any change for a value of
-// the wrong kind, an existing file that is not a property-list dictionary, or a file that
-// cannot be written.
+// in binary encoding, replaced atomically as the same file (see preference_file.h). Throws
+// InputError before any change for a value of the wrong kind or a text with a NUL, an existing
+// file that is not a readable property-list dictionary or that holds a text with a NUL, or a file
+// that cannot be written.
 void editPreference(const std::filesystem::path &file, const PaneCell &cell,
                     const std::optional<Value> &value);
 

@@ -11,6 +11,7 @@
 #include "settings/preferences.h"
 #include "sim/help.h"
 #include "sim/json.h"
+#include "sim/preference_file.h"
 #include "sim/springboard/model_runtime.h"
 #include "sim/springboard/springboard.h"
 
@@ -311,8 +312,13 @@ Reply SimulatedHost::run(std::string_view line) {
     }
     if (verb.text == "post") {
         expectCount(2);
-        if (tokens[1].quoted || tokens[1].text.size() > 1024) {
-            throw InputError("post takes a notification name");
+        if (tokens[1].quoted) {
+            throw InputError("post takes a notification name as a word, not " + quoteText(tokens[1].text));
+        }
+        if (tokens[1].text.size() > model::maximumNotificationName) {
+            throw InputError("a notification name is at most " +
+                             std::to_string(model::maximumNotificationName) + " bytes, and this one has " +
+                             std::to_string(tokens[1].text.size()));
         }
         model::postDarwinNotification(tokens[1].text);
         return {"posted " + tokens[1].text,
@@ -601,13 +607,12 @@ Reply SimulatedHost::help(const std::vector<Token> &tokens) const {
         rows.push_back(
             {command.form, command.summary + (bare ? "" : std::string("; e.g. ") + command.example)});
     }
-    // Read by a person even through a pager, so a line a command on a pipe too.
-    std::vector<std::string> lines = alignedColumns(rows);
+    // One line on a pipe, as every command's reply; a line a command on a terminal.
     std::string plain;
-    for (const std::string &line : lines) {
-        plain += (plain.empty() ? "" : "\n") + line;
+    for (const std::vector<std::string> &row : rows) {
+        plain += (plain.empty() ? "" : " | ") + row[0] + ": " + row[1];
     }
-    return {plain, json + "]}", lines};
+    return {plain, json + "]}", alignedColumns(rows)};
 }
 
 } // namespace sim

@@ -54,7 +54,7 @@ Bridge::~Bridge() {
 
 uint64_t Bridge::addTrap(std::function<void(TrapContext &)> handler) {
     if (traps_.size() >= processor_.trapCount()) {
-        throw Fault("the platform's code has room for no more entries");
+        throw Limit("the platform's code has room for no more entries");
     }
     traps_.push_back(std::move(handler));
     return processor_.trapAddress(static_cast<uint32_t>(traps_.size() - 1));
@@ -117,7 +117,7 @@ PlatformImp Bridge::nativeCallable(uint64_t address, const std::string &encoding
     if (!closure->closure ||
         ffi_prep_closure_loc(closure->closure, const_cast<ffi_cif *>(&closure->signature->cif),
                              &Bridge::runClosure, closure.get(), code) != FFI_OK) {
-        throw Fault("libffi could not make a native entry for an emulated function");
+        throw Limit("libffi could not make a native entry for an emulated function");
     }
     closure->entry = reinterpret_cast<PlatformImp>(code);
     closureOf_[closure->entry] = closure.get();
@@ -201,7 +201,7 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
             value.uint64 = raw;
             break;
         default:
-            throw Fault("the bridge cannot pass an argument of " + signature.encoding);
+            throw Limit("the bridge cannot pass an argument of " + signature.encoding);
         }
         pointers.push_back(&value);
     }
@@ -246,7 +246,7 @@ uint64_t Bridge::toEmulated(char kind, const void *value) {
     case 'Q':
         return narrowInteger(*static_cast<const uint64_t *>(value));
     }
-    throw Fault(std::string("the bridge cannot return a value of kind '") + kind + "'");
+    throw Limit(std::string("the bridge cannot return a value of kind '") + kind + "'");
 }
 
 std::vector<std::string> Bridge::describeArguments(TrapContext &context, const Signature &signature,
@@ -305,7 +305,7 @@ void Bridge::runClosure(ffi_cif *, void *result, void **arguments, void *data) {
         *static_cast<ffi_arg *>(result) = (returned & 0xff) != 0;
         return;
     }
-    throw Fault("an emulated function returns a kind the bridge cannot hand back: " + signature.encoding);
+    throw Limit("an emulated function returns a kind the bridge cannot hand back: " + signature.encoding);
 }
 
 } // namespace emulator

@@ -26,7 +26,7 @@ uint64_t Heap::allocate(uint64_t size) {
             return address;
         }
     }
-    throw Fault("the emulated heap is full");
+    throw Limit("the emulated heap is full");
 }
 
 void Heap::free(uint64_t address) {

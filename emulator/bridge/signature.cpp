@@ -57,7 +57,7 @@ char readKind(const std::string &encoding, size_t &at) {
     } else if (kind == '{') {
         size_t close = encoding.find('}', at);
         if (close == std::string::npos || encoding.compare(at, 8, "_NSRange") != 0) {
-            throw Fault("the bridge passes no structure but NSRange: " + encoding);
+            throw Limit("the bridge passes no structure but NSRange: " + encoding);
         }
         at = close + 1;
         kind = 'R';
@@ -66,7 +66,7 @@ char readKind(const std::string &encoding, size_t &at) {
         ++at;
     }
     if (!ffiType(kind)) {
-        throw Fault(std::string("the bridge cannot pass a value of kind '") + kind + "' (" + encoding + ")");
+        throw Limit(std::string("the bridge cannot pass a value of kind '") + kind + "' (" + encoding + ")");
     }
     return kind;
 }
@@ -84,7 +84,7 @@ Signature::Signature(const std::string &text) : encoding(text) {
     }
     if (ffi_prep_cif(&cif, FFI_DEFAULT_ABI, static_cast<unsigned>(types.size()), ffiType(result),
                      types.data()) != FFI_OK) {
-        throw Fault("libffi cannot call a function of type " + encoding);
+        throw Limit("libffi cannot call a function of type " + encoding);
     }
 }
 

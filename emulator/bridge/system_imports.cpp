@@ -73,7 +73,7 @@ uint64_t copyInterfaces(Bridge &bridge, const struct ifaddrs *list) {
 }
 
 [[noreturn]] void unwinding(const char *what) {
-    throw Fault(std::string(what) + ": a C++ exception unwound through the library's code, which the "
+    throw Limit(std::string(what) + ": a C++ exception unwound through the library's code, which the "
                                     "emulator does not follow");
 }
 

@@ -134,13 +134,17 @@ std::optional<std::string> readDeviceFile(const char *absolutePath) {
     fileReads.add(1);
     // Every replaced call reads the file, so this path stays lean: one read into a buffer one
     // byte larger than fstat's size, and more only if the file grew meanwhile.
-    int fd = ::open(deviceFileName(absolutePath).c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting on a FIFO or a device: only a regular file reads as a property list.
+    int fd = ::open(deviceFileName(absolutePath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return std::nullopt;
     }
     struct stat info {};
-    std::string bytes(
-        ::fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes(info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
     size_t used = 0;
     for (;;) {
         if (used == bytes.size()) {

@@ -258,7 +258,9 @@ struct ObserverRegistration {
 };
 std::vector<ObserverRegistration> observerRegistrations();
 // Posts `name` on the device root: this process's observers have been called, on the centre's
-// delivery thread, when it returns; other processes' observers are called soon after.
+// delivery thread, when it returns; other processes' observers are called soon after. A name
+// longer than one datagram carries raises.
+constexpr size_t maximumNotificationName = 1024;
 void postDarwinNotification(const std::string &name, const void *object = nullptr,
                             PlatformId userInfo = nullptr);
 

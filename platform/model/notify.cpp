@@ -26,7 +26,7 @@
 namespace model {
 namespace {
 
-constexpr size_t maximumNameLength = 1024;
+constexpr size_t maximumNameLength = maximumNotificationName;
 
 struct Delivery {
     std::string name;
@@ -182,8 +182,9 @@ void postToOtherProcesses(const std::string &name, const std::filesystem::path &
         }
         ssize_t sent = sendto(fd, name.data(), name.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
                               reinterpret_cast<sockaddr *>(&*address), sizeof *address);
-        if (sent < 0 && (errno == ECONNREFUSED || errno == ENOENT)) {
-            std::filesystem::remove(path, failed); // its process has gone
+        // A socket nobody reads is one whose process has gone; anything else there is not ours to remove.
+        if (sent < 0 && errno == ECONNREFUSED && entry.is_socket(failed) && !entry.is_symlink(failed)) {
+            std::filesystem::remove(path, failed);
         }
     }
     close(fd);

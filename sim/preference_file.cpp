@@ -1,0 +1,160 @@
+#include "sim/preference_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "sim/command_line.h"
+
+namespace sim {
+namespace {
+
+std::string failure(const std::string &what, const std::filesystem::path &file) {
+    return "cannot " + what + " " + file.string() + ": " + std::strerror(errno);
+}
+
+// Big-endian unsigned integer of `size` bytes at `at`, or nothing past the end.
+std::optional<uint64_t> bigEndian(std::string_view bytes, uint64_t at, uint64_t size) {
+    if (size == 0 || size > 8 || at > bytes.size() || size > bytes.size() - at) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (uint64_t i = 0; i < size; ++i) {
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<std::string> readWholeFile(const std::filesystem::path &file) {
+    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt; // nothing there, not even the folders on the way
+        }
+        throw InputError(failure("read", file));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw InputError("cannot read " + file.string() + ": " +
+                         (S_ISDIR(info.st_mode) ? "it is a directory" : "it is not a regular file"));
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            std::string message = failure("read", file);
+            ::close(fd);
+            throw InputError(message);
+        }
+        if (got == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    ::close(fd);
+    return bytes;
+}
+
+std::filesystem::path writtenPath(const std::filesystem::path &file) {
+    std::filesystem::path path = file;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code failed;
+        if (!std::filesystem::is_symlink(path, failed)) {
+            return path;
+        }
+        std::filesystem::path target = std::filesystem::read_symlink(path, failed);
+        if (failed) {
+            throw InputError("cannot follow the link " + path.string() + ": " + failed.message());
+        }
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    throw InputError("cannot write " + file.string() + ": too many levels of symbolic links");
+}
+
+void replaceAtomically(const std::filesystem::path &file, const std::string &bytes) {
+    std::error_code ignored;
+    std::filesystem::create_directories(file.parent_path(), ignored);
+    struct stat existing {};
+    bool exists = ::stat(file.c_str(), &existing) == 0;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    std::string staged = file.string() + ".XXXXXX";
+    int fd = ::mkstemp(staged.data());
+    if (fd < 0) {
+        throw InputError(failure("write", file));
+    }
+    bool written = ::fchmod(fd, exists ? existing.st_mode & 07777 : 0666 & ~mask) == 0 &&
+                   (!exists || (existing.st_uid == ::geteuid() && existing.st_gid == ::getegid()) ||
+                    ::fchown(fd, existing.st_uid, existing.st_gid) == 0) &&
+                   ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+                   ::fsync(fd) == 0;
+    written = (::close(fd) == 0) && written;
+    if (!written || ::rename(staged.c_str(), file.c_str()) != 0) {
+        std::string message = failure("write", file);
+        ::unlink(staged.c_str());
+        throw InputError(message);
+    }
+}
+
+bool holdsTextWithNul(std::string_view bytes) {
+    // The trailer: offset size, reference size, object count, top object, offset table's start.
+    if (bytes.size() < 40 || bytes.substr(0, 6) != "bplist") {
+        return false;
+    }
+    uint64_t trailer = bytes.size() - 32;
+    uint64_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
+    std::optional<uint64_t> count = bigEndian(bytes, trailer + 8, 8);
+    std::optional<uint64_t> table = bigEndian(bytes, trailer + 24, 8);
+    if (!count || !table || offsetSize == 0 || *count > bytes.size()) {
+        return false;
+    }
+    for (uint64_t i = 0; i < *count; ++i) {
+        std::optional<uint64_t> at = bigEndian(bytes, *table + i * offsetSize, offsetSize);
+        if (!at || *at >= trailer) {
+            return false;
+        }
+        unsigned char marker = static_cast<unsigned char>(bytes[*at]);
+        uint64_t kind = marker >> 4;
+        if (kind != 0x5 && kind != 0x6) {
+            continue;
+        }
+        // A string: ASCII (0x5) or UTF-16 (0x6), its length in the marker or in an integer after it.
+        uint64_t length = marker & 0xf;
+        uint64_t start = *at + 1;
+        if (length == 0xf) {
+            std::optional<uint64_t> size = bigEndian(bytes, start, 1);
+            if (!size || (*size >> 4) != 0x1) {
+                return false;
+            }
+            uint64_t width = uint64_t{1} << (*size & 0xf);
+            std::optional<uint64_t> read = bigEndian(bytes, start + 1, width);
+            if (!read) {
+                return false;
+            }
+            length = *read;
+            start += 1 + width;
+        }
+        uint64_t unit = kind == 0x6 ? 2 : 1;
+        if (length > trailer / unit || start > trailer || length * unit > trailer - start) {
+            return false;
+        }
+        for (uint64_t c = 0; c < length; ++c) {
+            if (bigEndian(bytes, start + c * unit, unit) == 0u) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace sim

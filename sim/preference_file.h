@@ -1,0 +1,30 @@
+// The preference file as a user owns it: read only when it is a regular file, and replaced
+// whole, atomically, as the same file: its mode and owner kept, and through a symbolic link the
+// link's target written, so the link stays a link.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace sim {
+
+// A whole regular file, or nothing when there is none. Throws InputError naming the file and why
+// it cannot be read: a directory or another kind of object, permission denied, an I/O error. Never
+// waits on a FIFO or a device.
+std::optional<std::string> readWholeFile(const std::filesystem::path &file);
+
+// Where writing `file` really goes: through every symbolic link, to the path of what it names.
+// Throws InputError for a loop of links.
+std::filesystem::path writtenPath(const std::filesystem::path &file);
+
+// Puts `bytes` in place of `file` (already resolved by writtenPath) in one rename: an existing
+// file's mode and owner stay, a new one gets 0666 less the umask. Throws InputError, with the file
+// left as it was, when it cannot.
+void replaceAtomically(const std::filesystem::path &file, const std::string &bytes);
+
+// Whether a binary property list holds a text (a key or a value) with a NUL character, which the
+// property-list library this editor writes with would cut short.
+bool holdsTextWithNul(std::string_view bytes);
+
+} // namespace sim
