@@ -91,7 +91,7 @@ uint64_t Bridge::resolve(const macho::Import &import) {
 }
 
 uint64_t Bridge::selector(const std::string &name) {
-    return handles_.emulated(model::selector(name.c_str()));
+    return handles_.emulated(model::selector(name.c_str()), Handles::Kind::selector);
 }
 
 const Signature &Bridge::signature(const std::string &encoding) {
@@ -169,9 +169,13 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
         NativeValue &value = values[i];
         switch (signature.arguments[i]) {
         case '@':
-        case '#':
-        case ':':
             value.pointer = handles_.native(raw);
+            break;
+        case '#':
+            value.pointer = handles_.nativeClass(raw);
+            break;
+        case ':':
+            value.pointer = handles_.native(raw, Handles::Kind::selector);
             break;
         case '*':
             if (raw) {
@@ -182,8 +186,9 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
             }
             break;
         case '^':
-            value.pointer = reinterpret_cast<void *>(raw);
-            break;
+            // An emulated address means nothing to native code, which would write where it points.
+            throw Limit("the bridge passes no pointer to emulated memory into the platform: " +
+                        signature.encoding);
         case 'c':
             value.character = static_cast<signed char>(raw & 0xff);
             break;
@@ -230,9 +235,11 @@ uint64_t Bridge::toEmulated(char kind, const void *value) {
     switch (kind) {
     case '@':
     case '#':
-    case ':':
         return handles_.emulated(*static_cast<void *const *>(value));
+    case ':':
+        return handles_.emulated(*static_cast<void *const *>(value), Handles::Kind::selector);
     case '^':
+        // The library's own opaque values (a notification's observer and object) come back as it gave them.
         return reinterpret_cast<uint64_t>(*static_cast<void *const *>(value));
     case 'c':
         return static_cast<uint64_t>(static_cast<int64_t>(*static_cast<const signed char *>(value)));
@@ -259,11 +266,12 @@ std::vector<std::string> Bridge::describeArguments(TrapContext &context, const S
             described.push_back(model::trace::object(handles_.native<PlatformObjectOpaque>(raw)));
             break;
         case '#':
-            described.push_back(raw ? model::classOf(handles_.native<PlatformClassOpaque>(raw))->name()
-                                    : "nil");
+            described.push_back(
+                raw ? model::object(static_cast<PlatformId>(handles_.nativeClass(raw)))->describe() : "nil");
             break;
         case ':':
-            described.push_back(model::trace::selector(handles_.native<const PlatformSelectorOpaque>(raw)));
+            described.push_back(model::trace::selector(
+                handles_.native<const PlatformSelectorOpaque>(raw, Handles::Kind::selector)));
             break;
         case '*':
             described.push_back(raw ? model::trace::quoted(processor_.readCString(raw)) : "NULL");
@@ -294,9 +302,13 @@ void Bridge::runClosure(ffi_cif *, void *result, void **arguments, void *data) {
     case 'v':
         return;
     case '@':
-    case '#':
-    case ':':
         *static_cast<void **>(result) = bridge.handles_.native(returned);
+        return;
+    case '#':
+        *static_cast<void **>(result) = bridge.handles_.nativeClass(returned);
+        return;
+    case ':':
+        *static_cast<void **>(result) = bridge.handles_.native(returned, Handles::Kind::selector);
         return;
     case 'c':
         *static_cast<ffi_sarg *>(result) = static_cast<signed char>(returned & 0xff);

@@ -1,9 +1,13 @@
-// References to native objects as emulated code holds them. A 64-bit slice holds the native
-// pointer itself; a 32-bit slice cannot, so it holds a handle that names the pointer, in a range
-// no emulated memory occupies: code that dereferences one faults, as it should.
+// References to native objects as emulated code holds them: never the native pointer itself, but
+// a handle that names it, in a range no emulated memory occupies, so code that dereferences one
+// faults, as it should. Every handle that comes back from emulated code is checked before the
+// bridge uses it: that the platform handed it out, that it names the kind of thing expected (an
+// object, a selector), and that the object is still alive.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -13,51 +17,37 @@ namespace emulator {
 
 class Handles {
   public:
-    explicit Handles(bool wide) : wide_(wide) {}
+    enum class Kind : uint8_t { object, selector, opaque };
 
-    uint64_t emulated(const void *native) {
-        if (!native || wide_) {
-            return reinterpret_cast<uint64_t>(native);
-        }
-        auto [found, added] = index_.try_emplace(native, static_cast<uint32_t>(natives_.size()));
-        if (added) {
-            if (natives_.size() >= capacity) {
-                throw Fault("the 32-bit handle space is full");
-            }
-            natives_.push_back(native);
-        }
-        return first + stride * uint64_t(found->second);
-    }
+    Handles(bool wide);
+    ~Handles();
+    Handles(const Handles &) = delete;
+    Handles &operator=(const Handles &) = delete;
 
-    template <typename T = void> T *native(uint64_t emulated) const {
-        if (!emulated || wide_) {
-            return reinterpret_cast<T *>(emulated);
-        }
-        uint64_t index = (emulated - first) / stride;
-        if (emulated < first || (emulated - first) % stride || index >= natives_.size()) {
-            throw Fault("the library passed 0x" + hex(emulated) +
-                        " where a reference to a platform object belongs");
-        }
-        return const_cast<T *>(static_cast<const T *>(natives_[index]));
+    uint64_t emulated(const void *native, Kind kind = Kind::object);
+
+    // The native pointer `emulated` names. Throws Fault for a value the platform never handed out,
+    // one of another kind, or an object that has been freed since.
+    template <typename T = void> T *native(uint64_t emulated, Kind kind = Kind::object) const {
+        return const_cast<T *>(static_cast<const T *>(lookUp(emulated, kind)));
     }
+    // The same for an object used as a class: it must be one.
+    void *nativeClass(uint64_t emulated) const;
 
   private:
-    static std::string hex(uint64_t value) {
-        static const char digits[] = "0123456789abcdef";
-        std::string text;
-        do {
-            text.insert(text.begin(), digits[value & 15]);
-            value >>= 4;
-        } while (value);
-        return text;
-    }
+    struct Entry {
+        const void *native;
+        Kind kind;
+        bool alive;
+    };
+    const void *lookUp(uint64_t emulated, Kind kind) const;
+    static void forget(const void *object);
 
-    static constexpr uint64_t first = 0x80000000;
-    static constexpr uint64_t stride = 16;
-    static constexpr size_t capacity = (0xf0000000 - first) / stride;
-    bool wide_;
+    uint64_t first_;
+    size_t capacity_;
+    mutable std::mutex lock_; // the notify centre's and the host's threads free objects too
     std::unordered_map<const void *, uint32_t> index_;
-    std::vector<const void *> natives_;
+    std::vector<Entry> entries_;
 };
 
 } // namespace emulator

@@ -11,7 +11,8 @@ namespace {
 void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
     Handles &handles = bridge.handles();
     PlatformId receiver = handles.native<PlatformObjectOpaque>(context.argument(first));
-    PlatformSel sel = handles.native<const PlatformSelectorOpaque>(context.argument(first + 1));
+    PlatformSel sel =
+        handles.native<const PlatformSelectorOpaque>(context.argument(first + 1), Handles::Kind::selector);
     if (!sel) {
         throw Fault("a message was sent with a null selector");
     }
@@ -50,8 +51,9 @@ void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
 void hookMessage(Bridge &bridge, TrapContext &context) {
     Processor &processor = bridge.processor();
     Handles &handles = bridge.handles();
-    PlatformClass cls = handles.native<PlatformClassOpaque>(context.argument(0));
-    PlatformSel sel = handles.native<const PlatformSelectorOpaque>(context.argument(1));
+    auto cls = static_cast<PlatformClass>(handles.nativeClass(context.argument(0)));
+    PlatformSel sel =
+        handles.native<const PlatformSelectorOpaque>(context.argument(1), Handles::Kind::selector);
     uint64_t replacement = context.argument(2);
     uint64_t slot = context.argument(3);
     // The runtime authenticates an implementation it is handed as a C function pointer would be.
@@ -88,7 +90,8 @@ void addObjectiveCImports(Bridge &bridge) {
         c.setResult(handles.emulated(objc_getClass(processor.readCString(c.argument(0)).c_str())));
     });
     bridge.addFunction("_sel_registerName", {libobjc}, [&](TrapContext &c) {
-        c.setResult(handles.emulated(sel_registerName(processor.readCString(c.argument(0)).c_str())));
+        c.setResult(handles.emulated(sel_registerName(processor.readCString(c.argument(0)).c_str()),
+                                     Handles::Kind::selector));
     });
     bridge.addFunction("_NSClassFromString", {foundation}, [&](TrapContext &c) {
         c.setResult(handles.emulated(NSClassFromString(handles.native<PlatformObjectOpaque>(c.argument(0)))));

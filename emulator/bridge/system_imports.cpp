@@ -84,7 +84,7 @@ void addSystemImports(Bridge &bridge) {
     Handles &handles = bridge.handles();
 
     bridge.addFunction("_CFNotificationCenterGetDarwinNotifyCenter", {coreFoundation}, [&](TrapContext &c) {
-        c.setResult(handles.emulated(CFNotificationCenterGetDarwinNotifyCenter()));
+        c.setResult(handles.emulated(CFNotificationCenterGetDarwinNotifyCenter(), Handles::Kind::opaque));
     });
     bridge.addFunction("_CFNotificationCenterAddObserver", {coreFoundation}, [&](TrapContext &c) {
         // The callback runs on the centre's delivery thread, in the emulator like any entry.
@@ -92,10 +92,11 @@ void addSystemImports(Bridge &bridge) {
             reinterpret_cast<PlatformNotificationCallback>(bridge.nativeCallable(c.argument(2), "v@^@^@"));
         int64_t behaviour = processor.pointerSize() == 8 ? static_cast<int64_t>(c.argument(5))
                                                          : static_cast<int32_t>(c.argument(5));
-        CFNotificationCenterAddObserver(handles.native<PlatformNotifyCenterOpaque>(c.argument(0)),
-                                        reinterpret_cast<const void *>(c.argument(1)), callback,
-                                        handles.native<PlatformObjectOpaque>(c.argument(3)),
-                                        reinterpret_cast<const void *>(c.argument(4)), behaviour);
+        CFNotificationCenterAddObserver(
+            handles.native<PlatformNotifyCenterOpaque>(c.argument(0), Handles::Kind::opaque),
+            reinterpret_cast<const void *>(c.argument(1)), callback,
+            handles.native<PlatformObjectOpaque>(c.argument(3)),
+            reinterpret_cast<const void *>(c.argument(4)), behaviour);
     });
     bridge.addFunction("___CFStringMakeConstantString", {coreFoundation}, [&](TrapContext &c) {
         c.setResult(

@@ -70,6 +70,9 @@ using Ref = StrongRef<retain, release>;
 
 // Mortal objects currently alive in the process.
 long liveObjects();
+// Called with each object as it is freed, on the thread that frees it: for a bridge that hands
+// out references to objects and must know when one is gone.
+void setObjectFreeObserver(void (*observer)(const void *object));
 
 // A method as the runtime keeps it: the implementation and its types in the platform's encoding
 // (result, receiver '@', selector ':', then each argument), so a bridge to other code knows how

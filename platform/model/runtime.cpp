@@ -68,10 +68,19 @@ Object::Object(Class *isa) : isa_(isa) {
     mortalObjects.add(1);
 }
 
+std::atomic<void (*)(const void *)> freeObserver{nullptr};
+
 Object::~Object() {
     if (!immortal_) {
         mortalObjects.add(-1);
     }
+    if (auto observer = freeObserver.load(std::memory_order_acquire)) {
+        observer(this);
+    }
+}
+
+void setObjectFreeObserver(void (*observer)(const void *object)) {
+    freeObserver.store(observer, std::memory_order_release);
 }
 
 void Object::retain() {
@@ -260,7 +269,8 @@ PlatformSel selector(const char *name) {
 }
 
 const char *selectorName(PlatformSel sel) {
-    return reinterpret_cast<const Selector *>(sel)->name.c_str();
+    // As the platform's sel_getName names the null selector, which a method may be called with.
+    return sel ? reinterpret_cast<const Selector *>(sel)->name.c_str() : "<null selector>";
 }
 
 const char *selectorTypes(PlatformSel sel) {
