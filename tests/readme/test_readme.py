@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""What the README says is what the build does now: its release table is what tools/releases
+measures, the Settings pane shows a feature's switch exactly where that table says the feature
+acts, and its figures of the device library are those the build prints."""
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+REPOSITORY = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPOSITORY / "packaging"))
+import releases  # noqa: E402
+
+SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
+DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]
+
+
+def between(begin_marker_start, end_marker):
+    """The README's text between a marker that starts with `begin_marker_start` and `end_marker`."""
+    readme = releases.README.read_text()
+    after = readme.split(begin_marker_start, 1)[1]
+    if not begin_marker_start.endswith("-->"):
+        after = after.split("-->", 1)[1]
+    return after.split(end_marker, 1)[0].strip()
+
+
+class Readme(unittest.TestCase):
+    def test_the_readmes_table_is_what_the_library_does_on_each_release_now(self):
+        run = subprocess.run([REPOSITORY / "tools" / "releases", "--simulator", SIMULATOR,
+                              "--device-out", DEVICE_OUT], capture_output=True, text=True, timeout=600)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertEqual(between(releases.BEGIN, releases.END), run.stdout.strip(),
+                         "README.md's release table is stale: run tools/releases --write")
+
+    def test_the_pane_shows_a_features_switch_where_and_only_where_it_acts(self):
+        eras, cells = releases.read()
+        switches = {name for name, _, _ in releases.FEATURES}
+        with tempfile.TemporaryDirectory() as root:
+            for era in eras:
+                for major in {era.first, era.last or 26}:
+                    run = subprocess.run([SIMULATOR, "--root", root, "--no-library", "--json", "--ios",
+                                          f"{major}.0", "pane"], capture_output=True, text=True, check=True)
+                    shown = {cell.get("label") for cell in json.loads(run.stdout)["cells"]} & switches
+                    acting = {name for name in switches if releases.acts(cells[name][eras.index(era)])}
+                    self.assertEqual(shown, acting, f"iOS {major}")
+
+
+    def test_the_device_figures_are_those_the_build_prints_now(self):
+        run = subprocess.run([REPOSITORY / "tools" / "bench", "--device", "--readme",
+                              Path(DEVICE_OUT) / "rootful" / "Brindlewick.dylib"],
+                             capture_output=True, text=True, timeout=600, check=True)
+        self.assertEqual(between("<!-- device costs:", "<!-- /device costs -->"), run.stdout.strip(),
+                         "README.md's device cost table is stale: run tools/bench --device --readme")
+        with tempfile.TemporaryDirectory() as state:
+            example = subprocess.run([SIMULATOR, "--library", Path(DEVICE_OUT) / "rootful" / "Brindlewick.dylib",
+                                      "--arch", "arm64e", "--trace",
+                                      "call SBStatusBarStateAggregator _displayStringForSIMStatus: @ready", "trace",
+                                      "instructions"], capture_output=True, text=True, check=True,
+                                     env=dict(os.environ, XDG_STATE_HOME=state))
+        shown = re.search(r"^instructions \d+$", releases.README.read_text(), re.M).group(0)
+        self.assertEqual(shown, example.stdout.splitlines()[-1], "README.md's instruction count is stale")
+
+
+if __name__ == "__main__":
+    unittest.main()
