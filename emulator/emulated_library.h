@@ -23,7 +23,6 @@ class EmulatedLibrary {
                     const std::string &executablePath);
     ~EmulatedLibrary();
 
-    macho::Arch arch() const { return image_.arch; }
     // Instructions the library's own code has executed, exactly.
     uint64_t instructions() const;
 

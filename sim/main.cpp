@@ -122,11 +122,9 @@ bool worthRunning(const std::string &line) {
 
 void interactive(Session &session, sim::SimulatedHost &host) {
     session.print(host.status());
-    int number = 0;
     while (char *raw = readline("brindlewick> ")) {
         std::string line(raw);
         free(raw);
-        ++number;
         if (!worthRunning(line)) {
             continue;
         }

@@ -11,14 +11,11 @@ constexpr int64_t ordinalWeakLookup = -3;
 
 constexpr uint8_t bindTypePointer = 1;
 constexpr uint8_t symbolWeakImport = 0x1;
-constexpr uint8_t symbolNonWeakDefinition = 0x8;
 
-// Chained pointer formats the loader can read.
+// The chained formats the loader reads: those the device build writes (arm64e's pointers, plain
+// imports). Other formats are refused by name rather than read by code nothing checks.
 constexpr uint16_t ptrARM64E = 1;
-constexpr uint16_t ptr64 = 2;
-constexpr uint16_t ptr64Offset = 6;
-constexpr uint16_t ptrARM64EUserland = 9;
-constexpr uint16_t ptrARM64EUserland24 = 12;
+constexpr uint32_t importPlain = 1;
 constexpr uint16_t pageStartNone = 0xffff;
 constexpr uint16_t pageStartMulti = 0x8000;
 
@@ -100,7 +97,8 @@ void FixupReader::readDyldInfo(Bytes command) {
     };
     rebases(part(8, "the rebase opcodes"));
     binds(part(16, "the bind opcodes"), false);
-    weakBinds(part(24, "the weak bind opcodes"));
+    // The weak bind opcodes name what the library defines for coalescing; the platform defines
+    // none of those names, so the library's own definitions stand and the stream is not read.
     binds(part(32, "the lazy bind opcodes"), true);
 }
 
@@ -256,44 +254,6 @@ void FixupReader::binds(Bytes opcodes, bool lazy) {
     }
 }
 
-// Weak definitions the library exports for coalescing. The platform defines none of them, so
-// the library's own definitions stand: the stream is only checked.
-void FixupReader::weakBinds(Bytes opcodes) {
-    Stream in(opcodes, "the weak bind opcodes");
-    while (!in.done()) {
-        uint8_t byte = in.byte();
-        switch (byte & 0xf0) {
-        case 0x00:
-            return;
-        case 0x40:
-            if ((byte & 0x0f) & ~symbolNonWeakDefinition & ~symbolWeakImport) {
-                throw LoadError("an unknown weak symbol flag");
-            }
-            in.cString();
-            break;
-        case 0x50:
-        case 0x90:
-            break;
-        case 0x60:
-            in.sleb();
-            break;
-        case 0x70:
-        case 0x80:
-        case 0xa0:
-            in.uleb();
-            break;
-        case 0xb0:
-            break;
-        case 0xc0:
-            in.uleb();
-            in.uleb();
-            break;
-        default:
-            throw LoadError("an unknown opcode in the weak bind opcodes");
-        }
-    }
-}
-
 void FixupReader::readChainedFixups(Bytes command) {
     Bytes blob =
         slice_.slice(command.little<uint32_t>(8, "the chained fixups command"),
@@ -309,37 +269,17 @@ void FixupReader::readChainedFixups(Bytes command) {
     if (blob.little<uint32_t>(24, "the chained fixups header") != 0) {
         throw LoadError("compressed chained-fixup symbol names");
     }
-    if (importsFormat < 1 || importsFormat > 3) {
+    if (importsFormat != importPlain) {
         throw LoadError("chained imports of format " + std::to_string(importsFormat));
     }
-    size_t importSize = importsFormat == 1 ? 4 : importsFormat == 2 ? 8 : 16;
     Bytes symbols = blob.slice(symbolsOffset, blob.size() - std::min<uint64_t>(symbolsOffset, blob.size()),
                                "the chained-fixup symbols");
     std::vector<uint32_t> imports;
-    std::vector<int64_t> addends;
     for (uint32_t i = 0; i < importsCount; ++i) {
-        uint64_t at = importsOffset + uint64_t(i) * importSize;
-        int64_t ordinal;
-        uint64_t nameOffset;
-        bool weak;
-        int64_t addend = 0;
-        if (importsFormat == 3) {
-            uint64_t raw = blob.little<uint64_t>(at, "a chained import");
-            ordinal = signExtend(bits(raw, 0, 16), 16);
-            weak = bits(raw, 16, 1);
-            nameOffset = bits(raw, 32, 32);
-            addend = blob.little<int64_t>(at + 8, "a chained import");
-        } else {
-            uint32_t raw = blob.little<uint32_t>(at, "a chained import");
-            ordinal = signExtend(bits(raw, 0, 8), 8);
-            weak = bits(raw, 8, 1);
-            nameOffset = bits(raw, 9, 23);
-            if (importsFormat == 2) {
-                addend = blob.little<int32_t>(at + 4, "a chained import");
-            }
-        }
-        imports.push_back(importIndex(ordinal, symbols.cString(nameOffset, "a chained import's name"), weak));
-        addends.push_back(addend);
+        uint32_t raw = blob.little<uint32_t>(importsOffset + uint64_t(i) * 4, "a chained import");
+        int64_t ordinal = signExtend(bits(raw, 0, 8), 8);
+        imports.push_back(importIndex(ordinal, symbols.cString(bits(raw, 9, 23), "a chained import's name"),
+                                      bits(raw, 8, 1)));
     }
 
     uint32_t segmentCount = blob.little<uint32_t>(startsOffset, "the chained starts");
@@ -373,18 +313,17 @@ void FixupReader::readChainedFixups(Bytes command) {
                 throw LoadError("chains with several starts in a page (a 32-bit format)");
             }
             uint64_t pageOffset = segmentOffset + uint64_t(page) * pageSize;
-            chain(pageOffset + start, pageOffset + pageSize, format, imports, addends);
+            chain(pageOffset + start, pageOffset + pageSize, format, imports);
         }
     }
 }
 
 void FixupReader::chain(uint64_t offset, uint64_t pageEnd, uint16_t format,
-                        const std::vector<uint32_t> &imports, const std::vector<int64_t> &addends) {
-    bool arm64e = format == ptrARM64E || format == ptrARM64EUserland || format == ptrARM64EUserland24;
-    if (!arm64e && format != ptr64 && format != ptr64Offset) {
+                        const std::vector<uint32_t> &imports) {
+    if (format != ptrARM64E) {
         throw LoadError("chained pointers of format " + std::to_string(format));
     }
-    unsigned stride = arm64e ? 8 : 4;
+    constexpr unsigned stride = 8;
     uint64_t base = image_.base();
     for (;;) {
         if (offset + 8 > pageEnd) {
@@ -393,7 +332,6 @@ void FixupReader::chain(uint64_t offset, uint64_t pageEnd, uint16_t format,
         uint64_t address = base + offset;
         uint64_t raw = readPointer(address);
         Fixup fixup{Fixup::Kind::rebase, address, 0, 0, 0, 0, std::nullopt};
-        uint64_t next;
         auto bindTo = [&](uint64_t ordinal, int64_t addend) {
             if (ordinal >= imports.size()) {
                 throw LoadError("a chained bind names import " + std::to_string(ordinal) + " of " +
@@ -401,37 +339,24 @@ void FixupReader::chain(uint64_t offset, uint64_t pageEnd, uint16_t format,
             }
             fixup.kind = Fixup::Kind::bind;
             fixup.import = imports[ordinal];
-            fixup.addend = addends[ordinal] + addend;
+            fixup.addend = addend;
         };
-        if (arm64e) {
-            bool auth = bits(raw, 63, 1);
-            bool bind = bits(raw, 62, 1);
-            next = bits(raw, 51, 11);
-            unsigned ordinalBits = format == ptrARM64EUserland24 ? 24 : 16;
-            if (auth) {
-                fixup.authentication = Authentication{uint8_t(bits(raw, 49, 2)), uint16_t(bits(raw, 32, 16)),
-                                                      bool(bits(raw, 48, 1))};
-                if (bind) {
-                    bindTo(bits(raw, 0, ordinalBits), 0);
-                } else {
-                    fixup.target = base + bits(raw, 0, 32);
-                }
-            } else if (bind) {
-                bindTo(bits(raw, 0, ordinalBits), signExtend(bits(raw, 32, 19), 19));
+        bool auth = bits(raw, 63, 1);
+        bool bind = bits(raw, 62, 1);
+        uint64_t next = bits(raw, 51, 11);
+        if (auth) {
+            fixup.authentication = Authentication{uint8_t(bits(raw, 49, 2)), uint16_t(bits(raw, 32, 16)),
+                                                  bool(bits(raw, 48, 1))};
+            if (bind) {
+                bindTo(bits(raw, 0, 16), 0);
             } else {
-                uint64_t target = bits(raw, 0, 43);
-                fixup.target = format == ptrARM64E ? target : base + target;
-                fixup.high8 = uint8_t(bits(raw, 43, 8));
+                fixup.target = base + bits(raw, 0, 32);
             }
+        } else if (bind) {
+            bindTo(bits(raw, 0, 16), signExtend(bits(raw, 32, 19), 19));
         } else {
-            next = bits(raw, 51, 12);
-            if (bits(raw, 63, 1)) {
-                bindTo(bits(raw, 0, 24), static_cast<int64_t>(bits(raw, 24, 8)));
-            } else {
-                uint64_t target = bits(raw, 0, 36);
-                fixup.target = format == ptr64 ? target : base + target;
-                fixup.high8 = uint8_t(bits(raw, 36, 8));
-            }
+            fixup.target = bits(raw, 0, 43); // an unslid address, as ARM64E's plain rebases hold
+            fixup.high8 = uint8_t(bits(raw, 43, 8));
         }
         add(fixup);
         if (next == 0) {

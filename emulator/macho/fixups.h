@@ -24,9 +24,7 @@ class FixupReader {
   private:
     void rebases(Bytes opcodes);
     void binds(Bytes opcodes, bool lazy);
-    void weakBinds(Bytes opcodes);
-    void chain(uint64_t offset, uint64_t pageEnd, uint16_t format, const std::vector<uint32_t> &imports,
-               const std::vector<int64_t> &addends);
+    void chain(uint64_t offset, uint64_t pageEnd, uint16_t format, const std::vector<uint32_t> &imports);
 
     void add(const Fixup &fixup);
     uint32_t importIndex(int64_t ordinal, const std::string &symbol, bool weak);

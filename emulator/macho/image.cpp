@@ -26,7 +26,6 @@ enum LoadCommand : uint32_t {
     symtab = 0x2,
     dysymtab = 0xb,
     loadDylib = 0xc,
-    idDylib = 0xd,
     segment64 = 0x19,
     uuid = 0x1b,
     codeSignature = 0x1d,
@@ -165,10 +164,6 @@ class Reader {
         case loadUpwardDylib:
             libraries_.push_back(lc.cString(lc.little<uint32_t>(8, "a dylib command"), "a library's name"));
             break;
-        case idDylib:
-            image_.installName =
-                lc.cString(lc.little<uint32_t>(8, "the library's identity"), "the install name");
-            break;
         case dyldInfo:
         case dyldInfoOnly:
             dyldInfo_ = lc;
@@ -273,7 +268,6 @@ class Reader {
         }
         if (chained_) {
             fixups.readChainedFixups(*chained_);
-            image_.chainedFixups = true;
         }
         checkFixups();
     }
@@ -368,16 +362,6 @@ std::vector<const Section *> Image::sectionsWithType(uint32_t type) const {
     return found;
 }
 
-std::vector<Arch> slicesOf(std::string_view file) {
-    std::vector<Arch> found;
-    for (const Slice &slice : slices(file)) {
-        if (slice.arch) {
-            found.push_back(*slice.arch);
-        }
-    }
-    return found;
-}
-
 Image readImage(std::string_view file, std::optional<Arch> arch) {
     std::vector<Slice> all = slices(file);
     const Slice *chosen = nullptr;
@@ -407,7 +391,6 @@ Image readImage(std::string_view file, std::optional<Arch> arch) {
     }
     Image image;
     image.arch = *chosen->arch;
-    image.cpuSubtype = chosen->cpuSubtype;
     image.bytes = chosen->bytes.data();
     Reader(image, chosen->bytes).read();
     return image;

@@ -68,13 +68,10 @@ struct Fixup {
 
 struct Image {
     Arch arch;
-    uint32_t cpuSubtype;
-    std::string installName;
     std::vector<Segment> segments;
     std::vector<Section> sections;
     std::vector<Import> imports;
     std::vector<Fixup> fixups;
-    bool chainedFixups = false;
     // The slice's own bytes, which the segments' file offsets index.
     std::string_view bytes;
 
@@ -92,8 +89,5 @@ constexpr uint32_t sectionInitOffsets = 0x16;
 // Picks the slice for `arch` from a fat or thin Mach-O file; without `arch`, a file must hold
 // exactly one slice. Reads and checks it whole. `file` must outlive the image.
 Image readImage(std::string_view file, std::optional<Arch> arch);
-
-// The architectures a file holds, for messages.
-std::vector<Arch> slicesOf(std::string_view file);
 
 } // namespace emulator::macho

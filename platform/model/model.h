@@ -44,7 +44,6 @@ class Object {
     PlatformId id() { return reinterpret_cast<PlatformId>(this); }
     void retain();
     void release();
-    long retainCount() const;
     // How the simulator and the tests print the object.
     virtual std::string describe() const;
 
@@ -170,10 +169,6 @@ template <typename R = void, typename... A> R send(PlatformId receiver, const ch
     }
     return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp)(receiver, sel, args...);
 }
-template <typename R = void, typename... A> R sendToClass(const char *cls, const char *name, A... args) {
-    Class *found = findClass(cls);
-    return send<R>(found ? found->id() : nullptr, name, args...);
-}
 
 // Drains what was autoreleased on this thread since it was made.
 // The pools are the platform's own: these never show as calls of the library.
@@ -202,7 +197,6 @@ struct HookRecord {
 std::vector<HookRecord> hookRecords();
 // "installed", "no-class" or "no-method".
 const char *outcomeName(HookOutcome outcome);
-std::vector<std::string> classLookups();
 
 // Foundation's property-list kinds. Each make* returns a reference the caller owns.
 PlatformId makeString(std::string_view utf8); // throws HostException for text that is not UTF-8
@@ -251,15 +245,6 @@ const char *inetNtoa(uint32_t networkOrderAddress);
 void yieldThread();
 
 // The notify centre.
-struct ObserverRegistration {
-    PlatformNotifyCenter center;
-    const void *observer;
-    PlatformNotificationCallback callback;
-    std::string name;
-    const void *object;
-    long suspensionBehavior;
-};
-std::vector<ObserverRegistration> observerRegistrations();
 // Posts `name` on the device root: this process's observers have been called, on the centre's
 // delivery thread, when it returns; other processes' observers are called soon after. A name
 // longer than one datagram carries raises.

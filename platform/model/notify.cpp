@@ -26,6 +26,15 @@
 namespace model {
 namespace {
 
+struct ObserverRegistration {
+    PlatformNotifyCenter center;
+    const void *observer;
+    PlatformNotificationCallback callback;
+    std::string name;
+    const void *object;
+    long suspensionBehavior;
+};
+
 constexpr size_t maximumNameLength = maximumNotificationName;
 
 struct Delivery {
@@ -191,11 +200,6 @@ void postToOtherProcesses(const std::string &name, const std::filesystem::path &
 }
 
 } // namespace
-
-std::vector<ObserverRegistration> observerRegistrations() {
-    std::lock_guard guard(centre().lock);
-    return centre().observers;
-}
 
 void postDarwinNotification(const std::string &name, const void *object, PlatformId userInfo) {
     if (name.size() > maximumNameLength) {

@@ -28,7 +28,6 @@ struct Runtime {
 
     std::mutex recordLock;
     std::vector<HookRecord> hooks;
-    std::vector<std::string> lookups;
     std::string lastFailedLookup;
 };
 
@@ -100,10 +99,6 @@ void Object::release() {
     if (before == 1) {
         delete this;
     }
-}
-
-long Object::retainCount() const {
-    return refs_.load(std::memory_order_relaxed);
 }
 
 std::string Object::describe() const {
@@ -309,12 +304,6 @@ const char *outcomeName(HookOutcome outcome) {
     return "?";
 }
 
-std::vector<std::string> classLookups() {
-    Runtime &rt = runtime();
-    std::lock_guard guard(rt.recordLock);
-    return rt.lookups;
-}
-
 size_t pushAutoreleasePool() {
     PoolStack &stack = pools();
     stack.marks.push_back(stack.objects.size());
@@ -349,7 +338,6 @@ extern "C" PlatformClass objc_getClass(const char *name) {
     Class *found = findClass(name);
     Runtime &rt = runtime();
     std::lock_guard guard(rt.recordLock);
-    rt.lookups.emplace_back(name);
     if (!found) {
         rt.lastFailedLookup = name;
     }
