@@ -42,6 +42,13 @@ const HookGroup hookGroups[hookGroupCount] = {
 const HookSite hookSites[hookSiteCount] = {HOOK_SITES(SITE_DATA)};
 #undef SITE_DATA
 
+// A table shorter than its count would leave all-zero rows that start-up reads as sites.
+#define SITE_COUNT(group, cls, selector, replacement) +1
+static_assert(0 HOOK_SITES(SITE_COUNT) == hookSiteCount, "a site row is missing or extra");
+#undef SITE_COUNT
+static_assert(K5ENABLE + 1 == hookGroupCount && int(hookGroupCount) == int(flagKeyCount),
+              "a group for each flag");
+
 PlatformImp siteReplacement(int index) {
     int site = 0;
 #define SITE_CODE(group, cls, selector, replacement)                                                         \

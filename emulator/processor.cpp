@@ -313,12 +313,15 @@ uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &argumen
     }
     unsigned inRegisters = wide_ ? 8 : 4;
     size_t onStack = arguments.size() > inRegisters ? arguments.size() - inRegisters : 0;
+    // Checked before anything is written: a stack pointer the library wound down (or wrapped
+    // round) leaves no room for the call.
+    uint64_t needed = stackBase + 0x1000 + onStack * pointerSize() + 15;
+    if (sp < needed || sp > stackTop_) {
+        throw Fault("the emulated stack is exhausted");
+    }
     sp = (sp - onStack * pointerSize()) & ~uint64_t(15);
     for (size_t i = 0; i < onStack; ++i) {
         writePointer(sp + i * pointerSize(), arguments[inRegisters + i]);
-    }
-    if (sp < stackBase + 0x1000) {
-        throw Fault("the emulated stack is exhausted");
     }
 
     uint64_t entry = runtimeBase + (signedTarget ? signedEntry : plainEntry);

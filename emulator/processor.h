@@ -3,7 +3,9 @@
 // a call to native code, pointer authentication with keys of its own, and an exact count of the
 // instructions the library executes.
 //
-// Every entry is serialised by one lock. Native code reached from emulated code may call back
+// Every call into emulated code takes one lock (`lock()`); `read`, `write` and `readCString` take
+// none, and rely on their callers: a trap handler runs under the lock of the call it interrupts,
+// and code outside a call takes the lock itself. Native code reached from emulated code may call back
 // into emulated code: that nested call runs on another engine that maps the same memory, since
 // an engine cannot be re-entered from its own hooks.
 #pragma once

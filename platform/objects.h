@@ -53,14 +53,14 @@ PlatformId platformAutorelease(PlatformId object);
 void *platformAutoreleasePoolPush(void);
 void platformAutoreleasePoolPop(void *pool);
 
-// Gives the processor to another thread; used by the short spin lock below.
+// Gives the processor to another thread; used by the short spin lock of platform/sync.h.
 void platformYieldThread(void);
 
 #ifdef __cplusplus
 }
 
-// Calls an implementation taken from a slot with the signature of the method it implements,
-// as a compiled message send would.
+// Casts an implementation taken from a slot to the signature of the method it implements, so
+// that calling it passes the arguments as a compiled message send would.
 template <typename Signature> inline Signature *platformTypedImp(PlatformImp imp) {
     return reinterpret_cast<Signature *>(imp);
 }

@@ -19,6 +19,7 @@ struct FlagKey {
 #define FLAG_KEY(name) {#name, &Settings::name},
 const FlagKey flagKeys[] = {BRINDLEWICK_FLAG_KEYS(FLAG_KEY)};
 #undef FLAG_KEY
+static_assert(sizeof flagKeys / sizeof *flagKeys == flagKeyCount);
 
 // Swaps a newly taken reference into a text member; keeps the old one when the key was absent.
 PlatformId replaceText(PlatformId Settings::*text, PlatformId replacement) {
@@ -38,8 +39,8 @@ void loadPrefs() {
     PlatformStrongRef loaded =
         PlatformStrongRef::adopt(platformDictionaryWithContentsOfFile(BRINDLEWICK_PREFERENCE_PATH));
 
-    PlatformBool flags[6];
-    for (int i = 0; i < 6; ++i) {
+    PlatformBool flags[flagKeyCount];
+    for (int i = 0; i < flagKeyCount; ++i) {
         // A null dictionary answers null, so a missing file turns every flag off.
         PlatformId value = platformObjectForKeyedSubscript(loaded.get(), flagKeys[i].key);
         flags[i] = (value && platformBoolValue(value)) ? 1 : 0;
@@ -54,7 +55,7 @@ void loadPrefs() {
         PlatformLockGuard guard(&recordLock);
         releasedPrefs = record.prefs;
         record.prefs = loaded.release();
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < flagKeyCount; ++i) {
             platformStoreFlag(&(record.*flagKeys[i].flag), flags[i]);
         }
         releasedOperatorText = replaceText(&Settings::customtextEnabled, operatorText.release());

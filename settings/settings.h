@@ -5,6 +5,14 @@
 #include "platform/objects.h"
 #include "settings/preferences.h"
 
+// How many flags and texts the key lists name: every count of them is this one.
+#define BRINDLEWICK_COUNT_KEY(key) +1
+enum {
+    flagKeyCount = 0 BRINDLEWICK_FLAG_KEYS(BRINDLEWICK_COUNT_KEY),
+    textKeyCount = 0 BRINDLEWICK_TEXT_KEYS(BRINDLEWICK_COUNT_KEY)
+};
+#undef BRINDLEWICK_COUNT_KEY
+
 struct Settings {
     PlatformBool kEnabled;
     PlatformBool k1Enabled;

@@ -197,6 +197,9 @@ void SimulatedHost::load(const std::string &path, const Options &options) {
         static emulator::EmulatedLibrary *loaded =
             new emulator::EmulatedLibrary(path, arch, options.executable);
         emulated_ = loaded;
+    } catch (const emulator::macho::NoSliceChosen &error) {
+        throw InputError("cannot load the library: " + std::string(error.what()) +
+                         "; choose one with --arch");
     } catch (const emulator::macho::LoadError &error) {
         throw InputError("cannot load the library: " + std::string(error.what()));
     }

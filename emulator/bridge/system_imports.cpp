@@ -21,12 +21,13 @@ constexpr uint8_t deviceIPv6 = 30;
 constexpr uint8_t deviceLink = 18;
 
 // The interface list in the device's layout: each entry (next, name, flags, address, netmask,
-// destination, data), its name, and its address with a length byte before the family, all in one
-// block that freeifaddrs gives back whole.
+// destination, data: six pointers and the flags word, padded to a pointer on 64-bit), its name,
+// and its address with a length byte before the family, all in one block that freeifaddrs gives
+// back whole.
 uint64_t copyInterfaces(Bridge &bridge, const struct ifaddrs *list) {
     Processor &processor = bridge.processor();
     uint64_t pointer = processor.pointerSize();
-    uint64_t entrySize = 7 * pointer + (pointer == 8 ? 8 : 4); // the flags word is padded on 64-bit
+    uint64_t entrySize = 7 * pointer; // six pointers and the flags word, as wide as a pointer
     uint64_t size = 0;
     for (const struct ifaddrs *at = list; at; at = at->ifa_next) {
         size += entrySize + 32 + std::strlen(at->ifa_name) + 1;

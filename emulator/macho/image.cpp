@@ -372,8 +372,8 @@ Image readImage(std::string_view file, std::optional<Arch> arch) {
                 names +=
                     std::string(names.empty() ? "" : ", ") + (slice.arch ? archName(*slice.arch) : "unknown");
             }
-            throw LoadError("the file holds " + std::to_string(all.size()) + " slices (" + names +
-                            "): choose one with --arch");
+            throw NoSliceChosen("the file holds " + std::to_string(all.size()) + " slices (" + names +
+                                "), and none was chosen");
         }
         chosen = &all[0];
         if (!chosen->arch) {
@@ -381,8 +381,8 @@ Image readImage(std::string_view file, std::optional<Arch> arch) {
         }
     } else {
         for (const Slice &slice : all) {
-            if (slice.arch == arch) {
-                chosen = &slice;
+            if (slice.arch == arch && !chosen) {
+                chosen = &slice; // the first, as the loader takes it
             }
         }
         if (!chosen) {

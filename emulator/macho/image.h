@@ -18,6 +18,12 @@ class LoadError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A file of several slices, read without saying which to run.
+class NoSliceChosen : public LoadError {
+  public:
+    using LoadError::LoadError;
+};
+
 enum class Arch { armv7, armv7s, arm64, arm64e };
 std::optional<Arch> archNamed(std::string_view name);
 const char *archName(Arch arch);
