@@ -1,5 +1,7 @@
 #include "sim/help.h"
 
+#include "sim/commands.h"
+
 #include <algorithm>
 
 namespace sim {
@@ -38,41 +40,6 @@ std::string asWord(const std::string &word) {
 
 } // namespace
 
-const std::vector<CommandHelp> &commandHelp() {
-    static const std::vector<CommandHelp> all = {
-        {"call", "call CLASS SELECTOR [ARG ...]",
-         "sends a host method; prints what the host's method received or returned",
-         "call SBTelephonyManager setOperatorName: \"Carrier\"", true},
-        {"status", "status", "the status bar as the host draws it now", "status", false},
-        {"picture", "picture FILE.png", "draws the status bar as the host shows it now, into a PNG file",
-         "picture status.png", true},
-        {"hooks", "hooks", "every method the library replaced, in order, and how each went", "hooks", false},
-        {"reads", "reads", "how often this process has read the preference file", "reads", false},
-        {"post", "post NAME", "posts a Darwin notification to every process on the device",
-         "post com.moxfathom.brindlewick.prefschanged", true},
-        {"set", "set KEY VALUE", "writes a setting as the Settings pane does, and announces it",
-         "set customtextEnabled \"Moxfathom\"", true},
-        {"unset", "unset KEY", "removes a setting as the Settings pane does, and announces it",
-         "unset kEnabled", true},
-        {"pane", "pane", "the Settings pane's cells with the values they show", "pane", false},
-        {"trace", "trace", "the platform calls the library made since the last trace (needs --trace)",
-         "trace", false},
-        {"instructions", "instructions", "instructions the device library ran since the last instructions",
-         "instructions", false},
-        {"help", "help [COMMAND]", "this list, or one command's form", "help set", false},
-    };
-    return all;
-}
-
-const CommandHelp *findCommandHelp(std::string_view name) {
-    for (const CommandHelp &command : commandHelp()) {
-        if (name == command.name) {
-            return &command;
-        }
-    }
-    return nullptr;
-}
-
 std::vector<std::string> alignedColumns(const std::vector<std::vector<std::string>> &rows,
                                         const std::string &indent) {
     std::vector<size_t> widths;
@@ -97,7 +64,7 @@ std::string usage() {
     std::string text = options;
     text += "commands (an ARG or VALUE is \"text\", nil, YES, NO, an integer or @NAME):\n";
     std::vector<std::vector<std::string>> rows;
-    for (const CommandHelp &command : commandHelp()) {
+    for (const Command &command : commands()) {
         rows.push_back({command.form, command.summary});
     }
     for (const std::string &line : alignedColumns(rows, "  ")) {
@@ -114,13 +81,13 @@ std::string splitCommandMessage(const std::vector<std::string> &commands) {
     // A whole command in one argument starts with a command word; a lone word after a command that
     // takes arguments is one of its arguments, split off by the shell.
     auto startsCommand = [](const std::string &argument) {
-        return findCommandHelp(argument.substr(0, argument.find_first_of(" \t"))) != nullptr;
+        return findCommand(argument.substr(0, argument.find_first_of(" \t"))) != nullptr;
     };
     for (size_t i = 0; i + 1 < commands.size(); ++i) {
-        const CommandHelp *command = findCommandHelp(commands[i]);
+        const Command *command = findCommand(commands[i]);
         const std::string &next = commands[i + 1];
         // `help` then a lone command's name reads as help on it, split off by the shell.
-        bool helpOnOne = command && std::string_view(command->name) == "help" && findCommandHelp(next);
+        bool helpOnOne = command && std::string_view(command->name) == "help" && findCommand(next);
         if (!command || (!command->needsArguments && !helpOnOne) || (startsCommand(next) && !helpOnOne) ||
             next.find_first_of(" \t") != std::string::npos) {
             continue;

@@ -1,5 +1,5 @@
-// The simulator's commands as a person meets them: each with its form, one line on what it does,
-// and an example, for `help`, `help COMMAND` and --help.
+// The simulator's usage as a person meets it: --help, the aligned columns of a terminal, and the
+// message for a command split over several shell arguments. The commands are in commands.h.
 #pragma once
 
 #include <string>
@@ -7,17 +7,6 @@
 #include <vector>
 
 namespace sim {
-
-struct CommandHelp {
-    const char *name;
-    const char *form;
-    const char *summary;
-    const char *example;
-    bool needsArguments;
-};
-
-const std::vector<CommandHelp> &commandHelp();
-const CommandHelp *findCommandHelp(std::string_view name);
 
 // Rows as columns padded to their widest cell, each line after `indent`, for a person to read.
 std::vector<std::string> alignedColumns(const std::vector<std::vector<std::string>> &rows,

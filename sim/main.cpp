@@ -13,8 +13,8 @@
 #include "sim/command_line.h"
 #include "sim/device_root.h"
 #include "sim/help.h"
-#include "sim/json.h"
 #include "sim/options.h"
+#include "sim/reply.h"
 #include "sim/simulated_host.h"
 
 namespace {
@@ -28,8 +28,11 @@ constexpr int emulatorLimit = 4;
 // Every message on standard error: plain, or with --json one JSON object a line.
 void report(const std::string &message, const std::string &where, bool json) {
     if (json) {
-        std::cerr << "{\"error\":" << sim::jsonString(message)
-                  << (where.empty() ? "" : ",\"where\":" + sim::jsonString(where)) << "}" << std::endl;
+        sim::Json line{{"error", sim::jsonText(message)}};
+        if (!where.empty()) {
+            line["where"] = where;
+        }
+        std::cerr << sim::jsonLine(line) << std::endl;
     } else {
         std::cerr << "brindlewick-sim: " << (where.empty() ? "" : where + ": ") << message << std::endl;
     }
@@ -71,14 +74,12 @@ class Session {
 
     // One line, flushed at once; on a terminal, the few aligned lines a person reads more easily.
     void print(const sim::Reply &reply) {
-        if (!json_ && terminal_ && !reply.lines.empty()) {
-            for (const std::string &line : reply.lines) {
-                std::cout << line << "\n";
-            }
-            std::cout.flush();
-            return;
+        for (const std::string &line : sim::render(reply, json_       ? sim::Output::json
+                                                          : terminal_ ? sim::Output::terminal
+                                                                      : sim::Output::pipe)) {
+            std::cout << line << "\n";
         }
-        std::cout << (json_ ? reply.json : reply.plain) << std::endl;
+        std::cout.flush();
     }
 
     // Runs one command; bad input is reported with where it came from, and the session goes on.
@@ -150,7 +151,7 @@ int main(int argc, char **argv) {
     }
     if (options.help) {
         if (json) {
-            std::cout << "{\"usage\":" << sim::jsonString(sim::usage()) << "}" << std::endl;
+            std::cout << sim::jsonLine({{"usage", sim::usage()}}) << std::endl;
         } else {
             std::cout << sim::usage();
         }

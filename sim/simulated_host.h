@@ -1,8 +1,10 @@
 // A simulated iOS host process: the model platform set up from the options, the library loaded
-// into it with dlopen as the loader would, and the host booted onto its network.
+// into it as the loader would, and the host booted onto its network. Its commands are in
+// commands.cpp, one table row and one method each.
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,42 +12,43 @@
 #include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/options.h"
+#include "sim/reply.h"
 #include "sim/settings_pane.h"
 #include "sim/status_bar.h"
 
 namespace sim {
-
-// What one command prints: one line of plain text or of JSON, and for a person at a terminal,
-// where it has them, a few aligned lines instead.
-struct Reply {
-    std::string plain;
-    std::string json;
-    std::vector<std::string> lines = {};
-};
 
 class SimulatedHost {
   public:
     // Throws InputError when the root cannot be used or the library cannot be loaded.
     SimulatedHost(const Options &options, const std::string &libraryPath,
                   const std::filesystem::path &paneFile);
+    // The library stays mapped, as a library the loader maps stays in its process: the
+    // platform keeps its functions, and the notify centre's thread may still call in at exit.
+    ~SimulatedHost();
     SimulatedHost(const SimulatedHost &) = delete;
     SimulatedHost &operator=(const SimulatedHost &) = delete;
 
     // Runs one command line. Throws InputError for bad input, before any effect.
     Reply run(std::string_view line);
-    Reply status();
     StatusBar statusBar();
+
+    // The commands, as the table in commands.cpp names them.
+    Reply call(const std::vector<Token> &tokens);
+    Reply status(const std::vector<Token> &tokens = {});
+    Reply picture(const std::vector<Token> &tokens);
+    Reply hooks(const std::vector<Token> &tokens);
+    Reply reads(const std::vector<Token> &tokens);
+    Reply post(const std::vector<Token> &tokens);
+    Reply edit(const std::vector<Token> &tokens);
+    Reply pane(const std::vector<Token> &tokens);
+    Reply trace(const std::vector<Token> &tokens);
+    Reply instructions(const std::vector<Token> &tokens);
+    Reply help(const std::vector<Token> &tokens);
 
   private:
     void load(const std::string &path, const Options &options);
     void registerOnNetwork(const std::string &operatorName);
-    Reply call(const std::vector<Token> &tokens);
-    Reply trace();
-    Reply picture(const std::vector<Token> &tokens);
-    Reply help(const std::vector<Token> &tokens) const;
-    Reply hooks() const;
-    Reply edit(const std::vector<Token> &tokens);
-    Reply pane() const;
     const PaneCell &cellFor(const Token &key) const;
     PlatformId objectNamed(const std::string &name);
     PlatformId toObject(const Value &value);
@@ -55,7 +58,8 @@ class SimulatedHost {
     std::vector<model::Ref> made_;              // text and numbers given as arguments
     std::vector<PaneCell> pane_;
     std::filesystem::path preferenceFile_;
-    emulator::EmulatedLibrary *emulated_ = nullptr;
+    std::unique_ptr<emulator::EmulatedLibrary> emulated_;
+    void *native_ = nullptr; // the dlopen handle of a native library
     uint64_t instructionsShown_ = 0;
 };
 

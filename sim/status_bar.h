@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
@@ -13,7 +14,7 @@ struct StatusBar {
     // unset, absent), as JSON, and the text drawn, when there is one.
     struct Piece {
         std::string shown;
-        std::string json;
+        nlohmann::ordered_json json;
         std::optional<std::string> text;
     };
     Piece carrier;         // SBTelephonyManager's operator name: the first SIM

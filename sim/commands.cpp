@@ -1,0 +1,405 @@
+// The simulator's commands: the table that dispatch and help read, and each command's method.
+#include "sim/commands.h"
+
+#include <algorithm>
+
+#include "platform/model/model.h"
+#include "settings/preferences.h"
+#include "sim/help.h"
+#include "sim/preference_file.h"
+#include "sim/simulated_host.h"
+#include "sim/springboard/springboard.h"
+
+namespace sim {
+namespace {
+
+// A host method as a command calls it: the kinds of its arguments and result, from its types.
+struct CallableMethod {
+    const springboard::HostMethod *method;
+    std::string arguments; // '@' an object, 'c' a truth value, one a parameter
+    char result;           // 'v' none, '@' an object, 'c' a truth value
+};
+
+CallableMethod findMethod(const std::string &cls, const std::string &selector) {
+    const auto &known = springboard::classNames;
+    if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
+        throw InputError("unknown class " + cls);
+    }
+    const springboard::Host &host = springboard::installedHost();
+    for (const springboard::HostMethod &method : springboard::methods()) {
+        if (cls != method.cls || selector != method.selector) {
+            continue;
+        }
+        if (!host.hasClass(cls)) {
+            throw InputError((host.springBoard ? host.name() : "an app on " + host.name()) +
+                             " has no class " + cls);
+        }
+        if (!host.hasMethod(cls, selector)) {
+            throw InputError(
+                cls + " has no method " + selector + " in the runtime of " + host.name() +
+                (host.isDirect(cls, selector)
+                     ? ": it is a direct method there, which the release's own code calls as a function"
+                     : ""));
+        }
+        std::string types = method.types; // result, '@' the receiver, ':' the selector, then each
+        return {&method, types.substr(3), types[0]};
+    }
+    throw InputError("unknown selector " + selector + " for " + cls);
+}
+
+PlatformBool truthOf(const Value &value) {
+    switch (value.kind) {
+    case Value::Kind::yes:
+        return 1;
+    case Value::Kind::no:
+        return 0;
+    case Value::Kind::integer:
+        if (value.integer < -128 || value.integer > 255) {
+            throw InputError("a truth value is one byte, not " + std::to_string(value.integer));
+        }
+        return static_cast<PlatformBool>(value.integer);
+    default:
+        throw InputError("expected YES, NO or an integer, not " + formatValue(value));
+    }
+}
+
+Value truthValue(PlatformBool truth) {
+    if (truth == 0 || truth == 1) {
+        return {truth ? Value::Kind::yes : Value::Kind::no, ""};
+    }
+    return {Value::Kind::integer, "", static_cast<int64_t>(truth)};
+}
+
+// The pane's own reading of the file, as Settings reads it: not one of the library's calls.
+PlatformId lookUp(PlatformId dictionary, const std::string &key) {
+    model::Ref name = model::Ref::adopt(model::makeString(key));
+    return model::send<PlatformId>(dictionary, "objectForKey:", name.get());
+}
+
+bool truthOf(PlatformId value) {
+    return model::respondsTo(value, model::selector("boolValue")) &&
+           model::send<PlatformBool>(value, "boolValue");
+}
+
+// A reply of one line of words, as most commands make.
+Reply words(Json json, std::vector<std::string> cells) {
+    return Reply{std::move(json), {std::move(cells)}};
+}
+
+} // namespace
+
+const std::vector<Command> &commands() {
+    static const std::vector<Command> all = {
+        {"call", "call CLASS SELECTOR [ARG ...]",
+         "sends a host method; prints what the host's method received or returned",
+         "call SBTelephonyManager setOperatorName: \"Carrier\"", true, -1, &SimulatedHost::call},
+        {"status", "status", "the status bar as the host draws it now", "status", false, 0,
+         &SimulatedHost::status},
+        {"picture", "picture FILE.png", "draws the status bar as the host shows it now, into a PNG file",
+         "picture status.png", true, -1, &SimulatedHost::picture},
+        {"hooks", "hooks", "every method the library replaced, in order, and how each went", "hooks", false,
+         0, &SimulatedHost::hooks},
+        {"reads", "reads", "how often this process has read the preference file", "reads", false, 0,
+         &SimulatedHost::reads},
+        {"post", "post NAME", "posts a Darwin notification to every process on the device",
+         "post com.moxfathom.brindlewick.prefschanged", true, 1, &SimulatedHost::post},
+        {"set", "set KEY VALUE", "writes a setting as the Settings pane does, and announces it",
+         "set customtextEnabled \"Moxfathom\"", true, -1, &SimulatedHost::edit},
+        {"unset", "unset KEY", "removes a setting as the Settings pane does, and announces it",
+         "unset kEnabled", true, -1, &SimulatedHost::edit},
+        {"pane", "pane", "the Settings pane's cells with the values they show", "pane", false, 0,
+         &SimulatedHost::pane},
+        {"trace", "trace", "the platform calls the library made since the last trace (needs --trace)",
+         "trace", false, 0, &SimulatedHost::trace},
+        {"instructions", "instructions", "instructions the device library ran since the last instructions",
+         "instructions", false, 0, &SimulatedHost::instructions},
+        {"help", "help [COMMAND]", "this list, or one command's form", "help set", false, -1,
+         &SimulatedHost::help},
+    };
+    return all;
+}
+
+const Command *findCommand(std::string_view name) {
+    for (const Command &command : commands()) {
+        if (name == command.name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+Reply SimulatedHost::run(std::string_view line) {
+    std::vector<Token> tokens = tokenize(line);
+    if (tokens.empty()) {
+        throw InputError("empty command");
+    }
+    const Token &verb = tokens[0];
+    const Command *command = verb.quoted ? nullptr : findCommand(verb.text);
+    if (!command) {
+        throw InputError("unknown command " + (verb.quoted ? quoteText(verb.text) : verb.text) +
+                         " (help lists the commands)");
+    }
+    if (command->arguments >= 0 && tokens.size() != static_cast<size_t>(command->arguments) + 1) {
+        throw InputError(verb.text +
+                         (command->arguments == 0 ? " takes no argument" : " takes one argument") +
+                         ": it is " + command->form + ", as in " + command->example);
+    }
+    return (this->*command->run)(tokens);
+}
+
+Reply SimulatedHost::call(const std::vector<Token> &tokens) {
+    if (tokens.size() < 3 || tokens[1].quoted || tokens[2].quoted) {
+        throw InputError("call needs a class and a selector");
+    }
+    CallableMethod callable = findMethod(tokens[1].text, tokens[2].text);
+    const springboard::HostMethod &method = *callable.method;
+    PlatformId receiver = springboard::instance(method.cls);
+    if (!receiver) {
+        throw InputError(std::string("the host has no class ") + method.cls);
+    }
+    if (tokens.size() - 3 != callable.arguments.size()) {
+        throw InputError(std::string(method.selector) + " takes " +
+                         std::to_string(callable.arguments.size()) + " argument(s)");
+    }
+    std::vector<Value> values;
+    for (size_t i = 3; i < tokens.size(); ++i) {
+        values.push_back(parseValue(tokens[i]));
+    }
+    // Check every argument before sending anything.
+    std::vector<PlatformId> objects;
+    std::vector<PlatformBool> truths;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (callable.arguments[i] == 'c') {
+            truths.push_back(truthOf(values[i]));
+        } else {
+            objects.push_back(toObject(values[i]));
+        }
+    }
+
+    model::AutoreleasePool pool;
+    long entered = springboard::timesEntered(method.implementer, method.selector);
+    Value returned{Value::Kind::nil, ""};
+    if (callable.result == '@') {
+        returned = describe(model::send<PlatformId>(receiver, method.selector, objects[0]));
+    } else if (callable.result == 'c') {
+        returned = truthValue(model::send<PlatformBool>(receiver, method.selector));
+    } else if (!truths.empty()) {
+        model::send(receiver, method.selector, truths[0]);
+    } else if (objects.size() == 1) {
+        model::send(receiver, method.selector, objects[0]);
+    } else {
+        model::send(receiver, method.selector, objects[0], objects[1]);
+    }
+    Json json{{"command", "call"}, {"class", method.cls}, {"selector", method.selector}};
+    if (callable.result != 'v') {
+        json["returned"] = toJson(returned);
+        return words(std::move(json), {"returned", formatValue(returned)});
+    }
+    if (springboard::timesEntered(method.implementer, method.selector) == entered) {
+        json["entered"] = false;
+        return words(std::move(json), {"not entered"});
+    }
+    std::vector<std::string> cells = {"received"};
+    Json received = Json::array();
+    for (const springboard::Argument &argument :
+         springboard::lastArguments(method.implementer, method.selector)) {
+        Value value = argument.isObject ? describe(argument.object) : truthValue(argument.truth);
+        cells.push_back(formatValue(value));
+        received.push_back(toJson(value));
+    }
+    json["entered"] = true;
+    json["received"] = std::move(received);
+    return words(std::move(json), std::move(cells));
+}
+
+Reply SimulatedHost::status(const std::vector<Token> &) {
+    StatusBar bar = statusBar();
+    Reply reply{Json{{"command", "status"},
+                     {"operator",
+                      {{"SBTelephonyManager", bar.carrier.json},
+                       {"STTelephonyStateProvider", bar.providerCarrier.json}}},
+                     {"sim", bar.sim.json},
+                     {"radio", bar.radio},
+                     {"dualSIM", bar.dualSIM}},
+                {{"carrier", bar.carrier.shown},
+                 {"provider carrier", bar.providerCarrier.shown},
+                 {"SIM", bar.sim.shown},
+                 {"radio", bar.radio},
+                 {"dual SIM", bar.dualSIM}}};
+    reply.rowSeparator = " | ";
+    reply.aligned = true;
+    return reply;
+}
+
+Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
+    if (tokens.size() != 2 || tokens[1].text.empty()) {
+        throw InputError("picture takes the PNG file to write");
+    }
+    std::filesystem::path file = tokens[1].text;
+    if (file.extension() != ".png") {
+        throw InputError("picture writes PNG: name a file ending in .png, not " + file.string());
+    }
+    drawStatusBar(statusBar(), file);
+    return words(Json{{"command", "picture"}, {"file", jsonText(file.string())}}, {"picture", file.string()});
+}
+
+Reply SimulatedHost::hooks(const std::vector<Token> &) {
+    Reply reply{Json{{"command", "hooks"}, {"hooks", Json::array()}}};
+    for (const model::HookRecord &record : model::hookRecords()) {
+        const char *outcome = model::outcomeName(record.outcome);
+        reply.rows.push_back({record.className, record.selector, outcome});
+        reply.json["hooks"].push_back({{"class", jsonText(record.className)},
+                                       {"selector", jsonText(record.selector)},
+                                       {"outcome", outcome}});
+    }
+    reply.aligned = true;
+    return reply;
+}
+
+Reply SimulatedHost::reads(const std::vector<Token> &) {
+    long reads = model::dictionaryFileReads();
+    return words(Json{{"command", "reads"}, {"preferenceReads", reads}},
+                 {"preference-reads", std::to_string(reads)});
+}
+
+Reply SimulatedHost::post(const std::vector<Token> &tokens) {
+    if (tokens[1].quoted) {
+        throw InputError("post takes a notification name as a word, not " + quoteText(tokens[1].text));
+    }
+    if (tokens[1].text.size() > model::maximumNotificationName) {
+        throw InputError("a notification name is at most " + std::to_string(model::maximumNotificationName) +
+                         " bytes, and this one has " + std::to_string(tokens[1].text.size()));
+    }
+    model::postDarwinNotification(tokens[1].text);
+    return words(Json{{"command", "post"}, {"posted", jsonText(tokens[1].text)}}, {"posted", tokens[1].text});
+}
+
+const PaneCell &SimulatedHost::cellFor(const Token &key) const {
+    for (const PaneCell &cell : pane_) {
+        if (!key.quoted && cell.kind != PaneCell::Kind::group && cell.key == key.text) {
+            return cell;
+        }
+    }
+    throw InputError("unknown key " + (key.quoted ? quoteText(key.text) : key.text));
+}
+
+// What the pane does when a cell changes: write the file, then announce it.
+Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
+    bool setting = tokens[0].text == "set";
+    if (tokens.size() != (setting ? 3u : 2u)) {
+        throw InputError(setting ? "set takes a key and a value" : "unset takes a key");
+    }
+    const PaneCell &cell = cellFor(tokens[1]);
+    std::optional<Value> value;
+    if (setting) {
+        value = parseValue(tokens[2]);
+    }
+    editPreference(preferenceFile_, cell, value);
+    model::postDarwinNotification(BRINDLEWICK_CHANGE_NOTIFICATION);
+    Json json{{"command", tokens[0].text}, {"key", cell.key}};
+    std::vector<std::string> cells = {tokens[0].text, cell.key};
+    if (setting) {
+        json["value"] = toJson(*value);
+        cells.push_back(formatValue(*value));
+    }
+    return words(std::move(json), std::move(cells));
+}
+
+// The cells this release's Settings shows, with what each shows now: the file's value, or the
+// cell's default when it has none. A filtered group without a cell there shows its footer alone.
+Reply SimulatedHost::pane(const std::vector<Token> &) {
+    model::AutoreleasePool pool;
+    // Read here, not through the platform: the pane's reading is not one of the library's.
+    model::Ref prefs =
+        model::Ref::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
+    std::optional<double> version = springboard::installedHost().coreFoundationVersion();
+    std::vector<const PaneCell *> shown;
+    for (const PaneCell &cell : pane_) {
+        if (cell.shownAt(version)) {
+            shown.push_back(&cell);
+        }
+    }
+    Reply reply{Json{{"command", "pane"}, {"cells", Json::array()}}};
+    std::string group;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const PaneCell &cell = *shown[i];
+        bool alone = cell.kind == PaneCell::Kind::group &&
+                     (i + 1 == shown.size() || shown[i + 1]->kind == PaneCell::Kind::group);
+        if (cell.kind == PaneCell::Kind::group && !(alone && !cell.coreFoundation.empty() && version)) {
+            continue;
+        }
+        std::string opens = cell.group != group ? cell.group : "";
+        group = cell.group;
+        if (alone) {
+            reply.rows.push_back({opens, cell.footer, ""});
+            reply.json["cells"].push_back({{"group", cell.group}, {"footer", cell.footer}});
+            continue;
+        }
+        PlatformId stored = lookUp(prefs.get(), cell.key);
+        bool on = truthOf(stored);
+        Value value = cell.kind == PaneCell::Kind::truth
+                          ? Value{on ? Value::Kind::yes : Value::Kind::no, ""}
+                          : Value{Value::Kind::text, model::stringValue(stored).value_or("")};
+        reply.rows.push_back({opens, cell.label,
+                              cell.kind == PaneCell::Kind::truth ? (on ? "on" : "off") : formatValue(value)});
+        reply.json["cells"].push_back(
+            {{"group", cell.group}, {"label", cell.label}, {"key", cell.key}, {"value", toJson(value)}});
+    }
+    reply.grouped = true;
+    reply.aligned = true;
+    return reply;
+}
+
+// The platform calls the library made since the last trace, in order.
+Reply SimulatedHost::trace(const std::vector<Token> &) {
+    if (!model::trace::enabled()) {
+        throw InputError("trace needs --trace, which records the calls from the start");
+    }
+    Reply reply{Json{{"command", "trace"}, {"calls", Json::array()}}};
+    for (const std::string &call : model::trace::take()) {
+        reply.rows.push_back({call});
+        reply.json["calls"].push_back(jsonText(call));
+    }
+    return reply;
+}
+
+Reply SimulatedHost::instructions(const std::vector<Token> &) {
+    if (!emulated_) {
+        throw InputError("instructions are counted only for a device library under emulation");
+    }
+    uint64_t now = emulated_->instructions();
+    uint64_t since = now - instructionsShown_;
+    instructionsShown_ = now;
+    return words(Json{{"command", "instructions"}, {"instructions", since}},
+                 {"instructions", std::to_string(since)});
+}
+
+// Every command with one line and an example, or one command's form.
+Reply SimulatedHost::help(const std::vector<Token> &tokens) {
+    if (tokens.size() > 2) {
+        throw InputError("help takes at most one command");
+    }
+    if (tokens.size() == 2) {
+        const Command *command = tokens[1].quoted ? nullptr : findCommand(tokens[1].text);
+        if (!command) {
+            throw InputError("no command " + tokens[1].text + " (help lists the commands)");
+        }
+        std::string text =
+            std::string(command->form) + ": " + command->summary + "; e.g. " + command->example;
+        return words(Json{{"command", "help"}, {"help", text}}, {text});
+    }
+    Reply reply{Json{{"command", "help"}, {"commands", Json::array()}}};
+    for (const Command &command : commands()) {
+        reply.json["commands"].push_back(
+            {{"form", command.form}, {"does", command.summary}, {"example", command.example}});
+        bool bare = std::string_view(command.form) == command.example;
+        reply.rows.push_back(
+            {command.form, command.summary + (bare ? "" : std::string("; e.g. ") + command.example)});
+    }
+    reply.cellSeparator = ": ";
+    reply.rowSeparator = " | ";
+    reply.aligned = true;
+    return reply;
+}
+
+} // namespace sim

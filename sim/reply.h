@@ -1,0 +1,39 @@
+// What a command answers, as a value, and the one renderer that prints it: one line for a pipe,
+// a few aligned lines for a person at a terminal, or one JSON object with --json.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sim/command_line.h"
+
+namespace sim {
+
+using Json = nlohmann::ordered_json;
+
+struct Reply {
+    Json json;                                       // {"command": NAME, ...}
+    std::vector<std::vector<std::string>> rows = {}; // a line each for a person, a cell a column
+    // How a pipe's one line joins the rows: cells, then rows; and what it says of none.
+    std::string cellSeparator = " ";
+    std::string rowSeparator = "; ";
+    std::string whenEmpty = "none";
+    bool grouped = false; // a row whose first cell is set opens a group: "GROUP: a b, c d | ..."
+    bool aligned = false; // a terminal gets the rows as aligned lines
+};
+
+enum class Output { pipe, terminal, json };
+
+// The lines that print `reply`: one, but for an aligned reply on a terminal.
+std::vector<std::string> render(const Reply &reply, Output output);
+
+// A value of the command language as JSON: text, null, true, false, an integer, {"object":NAME}.
+Json toJson(const Value &value);
+// Text as JSON can carry it: UTF-8 as it is, and each byte of none as \xNN, the notation's escape.
+std::string jsonText(std::string_view text);
+// A JSON object as one line.
+std::string jsonLine(const Json &object);
+
+} // namespace sim
