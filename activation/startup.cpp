@@ -8,14 +8,6 @@
 
 namespace {
 
-bool sameName(const char *a, const char *b) {
-    while (*a && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
 // Installs the sites of every group whose flag the first load turned on, in table order. Each
 // class is looked up once per group, just before its first site; an absent class still goes to
 // the facility, which then replaces nothing and leaves the slot empty.
@@ -31,7 +23,7 @@ void installEnabledGroups() {
             if (site.group != group) {
                 continue;
             }
-            if (!lookedUp || !sameName(lookedUp, site.hostClass)) {
+            if (!lookedUp || !platformSameText(lookedUp, site.hostClass)) {
                 lookedUp = site.hostClass;
                 cls = objc_getClass(site.hostClass);
             }

@@ -25,7 +25,6 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import macho_sign  # noqa: E402
 
-MH_MAGIC_64 = 0xFEEDFACF
 CPU_TYPE_ARM64 = 0x0100000C
 CPU_SUBTYPE_ARM64E_VERSIONED = 0x80000002
 LC_SEGMENT_64, LC_SYMTAB = 0x19, 0x2
@@ -48,14 +47,14 @@ def _name(raw):
 
 
 def _commands(data):
-    magic, cputype, _, _, ncmds, _ = struct.unpack_from("<IIIIII", data, 0)
-    if magic != MH_MAGIC_64 or cputype != CPU_TYPE_ARM64:
+    """(offset, cmd) of each load command, as the signer's reader finds them."""
+    try:
+        image = macho_sign.MachO(data)
+    except macho_sign.SignError as error:
+        raise Arm64eError(str(error)) from None
+    if not image.is64 or struct.unpack_from("<I", data, 4)[0] != CPU_TYPE_ARM64:
         raise Arm64eError("not a 64-bit ARM Mach-O file")
-    offset = 32
-    for _ in range(ncmds):
-        cmd, size = struct.unpack_from("<II", data, offset)
-        yield offset, cmd
-        offset += size
+    return [(offset, cmd) for offset, cmd, _ in image.commands]
 
 
 def _segments(data):

@@ -40,6 +40,9 @@ IDENTIFIER = definitions.IDENTIFIER
 
 SUBSTRATE = "substrate"  # its install name differs between the layouts
 # What the library imports, by library. The C++ runtime is needed only where exceptions unwind.
+# What each slice imports, by library: the stubs are generated from this. The emulator's table
+# (emulator/bridge/libraries.h) is kept apart on purpose, so that a wrong entry on either side
+# fails a bind in the tests instead of agreeing with itself.
 IMPORTS = {
     "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_objc_msgSend", "_sel_registerName"],
     "/System/Library/Frameworks/Foundation.framework/Foundation": ["_NSClassFromString"],

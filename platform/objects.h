@@ -65,6 +65,16 @@ template <typename Signature> inline Signature *platformTypedImp(PlatformImp imp
     return reinterpret_cast<Signature *>(imp);
 }
 
+// Whether two C strings are the same, with nothing of a C library: the library's own folders and
+// the Darwin backend build freestanding.
+inline bool platformSameText(const char *a, const char *b) {
+    while (*a && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
 // A strong reference held for a scope: released on every way out, an exception included. The
 // library's go through the seam; a backend may hold its own with its own retain and release.
 template <PlatformId (*Retain)(PlatformId), void (*Release)(PlatformId)> class StrongRef {

@@ -16,7 +16,7 @@ void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
     if (!sel) {
         throw Fault("a message was sent with a null selector");
     }
-    model::Method method = receiver ? model::object(receiver)->isa()->lookup(sel) : model::Method{};
+    model::Method method = model::methodFor(receiver, sel);
     const char *types = receiver ? method.types : model::selectorTypes(sel);
     if (model::trace::enabled()) {
         std::vector<std::string> arguments;

@@ -23,14 +23,6 @@ Constant made[64];
 unsigned madeCount;
 PlatformSpinLock madeLock;
 
-bool sameText(const char *a, const char *b) {
-    while (*a && *a == *b) {
-        ++a;
-        ++b;
-    }
-    return *a == *b;
-}
-
 } // namespace
 
 extern "C" PlatformId platformConstantString(const char *utf8) {
@@ -41,7 +33,7 @@ extern "C" PlatformId platformConstantString(const char *utf8) {
     PlatformLockGuard guard(&madeLock);
     id string = nullptr;
     for (unsigned i = 0; i < madeCount && !string; ++i) {
-        string = sameText(made[i].text, utf8) ? made[i].string : nullptr;
+        string = platformSameText(made[i].text, utf8) ? made[i].string : nullptr;
     }
     if (!string) {
         string = __CFStringMakeConstantString(utf8);

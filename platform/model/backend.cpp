@@ -39,14 +39,7 @@ template <typename R, typename... A> R librarySend(PlatformId receiver, const ch
     if (trace::enabled()) {
         trace::record(trace::message(receiver, sel, {describe(arguments)...}));
     }
-    if (!receiver) {
-        return R();
-    }
-    PlatformImp imp = object(receiver)->isa()->lookup(sel).imp;
-    if (!imp) {
-        raiseUnrecognized(receiver, sel);
-    }
-    return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp)(receiver, sel, arguments...);
+    return send<R>(receiver, sel, arguments...);
 }
 
 // A Foundation class by name, asked of the runtime once, as the Darwin backend asks.

@@ -156,18 +156,24 @@ bool respondsTo(PlatformId receiver, PlatformSel selector);
 const char *selectorTypes(PlatformSel selector);
 [[noreturn]] void raiseUnrecognized(PlatformId receiver, PlatformSel selector);
 
+// The method a message to `receiver` reaches, or none: for a null receiver, and for a selector
+// its class does not implement. Every message send of the model and its bridges dispatches here.
+Method methodFor(PlatformId receiver, PlatformSel sel);
+
 // A message send. A null receiver answers zero without effect; a selector the receiver's class
 // does not implement raises, as the platform does.
-template <typename R = void, typename... A> R send(PlatformId receiver, const char *name, A... args) {
+template <typename R = void, typename... A> R send(PlatformId receiver, PlatformSel sel, A... args) {
     if (!receiver) {
         return R();
     }
-    PlatformSel sel = selector(name);
-    PlatformImp imp = object(receiver)->isa()->lookup(sel).imp;
+    PlatformImp imp = methodFor(receiver, sel).imp;
     if (!imp) {
         raiseUnrecognized(receiver, sel);
     }
     return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp)(receiver, sel, args...);
+}
+template <typename R = void, typename... A> R send(PlatformId receiver, const char *name, A... args) {
+    return send<R>(receiver, selector(name), args...);
 }
 
 // Drains what was autoreleased on this thread since it was made.

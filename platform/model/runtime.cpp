@@ -276,7 +276,11 @@ const char *selectorTypes(PlatformSel sel) {
 }
 
 bool respondsTo(PlatformId receiver, PlatformSel sel) {
-    return receiver && object(receiver)->isa()->lookup(sel).imp;
+    return methodFor(receiver, sel).imp != nullptr;
+}
+
+Method methodFor(PlatformId receiver, PlatformSel sel) {
+    return receiver ? object(receiver)->isa()->lookup(sel) : Method{};
 }
 
 void raiseUnrecognized(PlatformId receiver, PlatformSel sel) {

@@ -20,7 +20,7 @@ PlatformId defineClass(const char *name, const char *superclass,
 }
 
 PlatformImp lookUp(PlatformId receiver, PlatformSel selector) {
-    return model::object(receiver)->isa()->lookup(selector).imp;
+    return model::methodFor(receiver, selector).imp;
 }
 
 } // namespace
