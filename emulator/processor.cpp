@@ -68,9 +68,20 @@ const uint32_t armRuntime[] = {0xe12fff3c, 0xe320f000}; // blx r12; nop (stop)
 constexpr uint32_t arm64Return = 0xd65f03c0; // ret
 constexpr uint32_t armReturn = 0xe12fff1e;   // bx lr
 
-// The same register of either architecture, as Unicorn numbers it.
-int reg(bool wide, uc_arm64_reg arm64, uc_arm_reg arm) {
-    return wide ? static_cast<int>(arm64) : static_cast<int>(arm);
+// A register as the slice holds it; written narrowed to the slice's word.
+uint64_t readRegister(uc_engine *uc, const Abi &abi, int reg) {
+    uint64_t value = 0;
+    uc_reg_read(uc, reg, &value);
+    return abi.word(value);
+}
+
+void writeRegister(uc_engine *uc, const Abi &abi, int reg, uint64_t value) {
+    if (abi.pointerSize == 8) {
+        uc_reg_write(uc, reg, &value);
+    } else {
+        auto narrow = static_cast<uint32_t>(value);
+        uc_reg_write(uc, reg, &narrow);
+    }
 }
 
 void check(uc_err error, const char *what) {
@@ -111,13 +122,13 @@ struct Processor::Engine {
     }
 };
 
-Processor::Processor(macho::Arch arch) : arch_(arch), wide_(macho::is64Bit(arch)) {
+Processor::Processor(macho::Arch arch) : arch_(arch), abi_(abiOf(arch)) {
     std::random_device random;
     for (uint64_t &key : keys_) {
         key = uint64_t(random()) << 32 | random();
     }
     runtimeCode_ = map(runtimeBase, runtimeSize, protectionRead | protectionExecute);
-    if (wide_) {
+    if (abi_.pointerSize == 8) {
         std::memcpy(runtimeCode_ + plainEntry, arm64Runtime, sizeof arm64Runtime);
         std::memcpy(runtimeCode_ + signStubs, arm64Stubs, sizeof arm64Stubs);
         for (uint64_t at = trapsOffset; at < runtimeSize; at += 4) {
@@ -184,23 +195,13 @@ void Processor::write(uint64_t address, const void *data, size_t size) {
 }
 
 uint64_t Processor::readPointer(uint64_t address) const {
-    if (wide_) {
-        uint64_t value;
-        read(address, &value, 8);
-        return value;
-    }
-    uint32_t value;
-    read(address, &value, 4);
+    uint64_t value = 0; // little-endian: the low word of a 32-bit slice's pointer comes first
+    read(address, &value, abi_.pointerSize);
     return value;
 }
 
 void Processor::writePointer(uint64_t address, uint64_t value) {
-    if (wide_) {
-        write(address, &value, 8);
-    } else {
-        auto narrow = static_cast<uint32_t>(value);
-        write(address, &narrow, 4);
-    }
+    write(address, &value, abi_.pointerSize);
 }
 
 std::string Processor::readCString(uint64_t address) const {
@@ -239,9 +240,9 @@ std::string Processor::where(uint64_t pc) const {
 Processor::Engine &Processor::engine(size_t depth) {
     while (engines_.size() <= depth) {
         auto made = std::make_unique<Engine>();
-        check(uc_open(wide_ ? UC_ARCH_ARM64 : UC_ARCH_ARM, UC_MODE_ARM, &made->uc), "opening the emulator");
-        check(uc_ctl_set_cpu_model(made->uc, wide_ ? int(UC_CPU_ARM64_MAX) : int(UC_CPU_ARM_CORTEX_A15)),
-              "choosing the processor");
+        check(uc_open(static_cast<uc_arch>(abi_.engineArchitecture), UC_MODE_ARM, &made->uc),
+              "opening the emulator");
+        check(uc_ctl_set_cpu_model(made->uc, abi_.engineModel), "choosing the processor");
         for (const Region &region : regions_) {
             mapInto(*made, region);
         }
@@ -260,7 +261,7 @@ Processor::Engine &Processor::engine(size_t depth) {
                               countBegin_, countEnd_ - 1),
                   "adding the instruction counter");
         }
-        if (wide_) {
+        if (abi_.pointerSize == 8) {
             // Pointer authentication is implemented but trapped until the higher levels allow it.
             writeSystemRegister(made->uc, 3, 6, 1, 1, 0,
                                 (1ull << 17) | (1ull << 16) | (1ull << 10) | 1);       // SCR_EL3
@@ -279,7 +280,7 @@ Processor::Engine &Processor::engine(size_t depth) {
             // The enable bits must be set by executed code: a register write leaves the
             // translator's cached state behind and the PAC instructions would do nothing.
             uint64_t stop = runtimeBase + plainEntry + 4;
-            uc_reg_write(made->uc, UC_ARM64_REG_X30, &stop);
+            writeRegister(made->uc, abi_, abi_.linkRegister, stop);
             check(uc_emu_start(made->uc, runtimeBase + bootStub, stop, 0, 0),
                   "switching pointer authentication on");
         }
@@ -307,11 +308,9 @@ uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &argumen
     // A nested call starts below the stack of the run that reached the trap.
     uint64_t sp = stackTop_;
     if (depth > 0) {
-        uint64_t outerSp = 0;
-        uc_reg_read(outer.uc, reg(wide_, UC_ARM64_REG_SP, UC_ARM_REG_SP), &outerSp);
-        sp = outerSp - nestedCallGap;
+        sp = readRegister(outer.uc, abi_, abi_.stackPointer) - nestedCallGap;
     }
-    unsigned inRegisters = wide_ ? 8 : 4;
+    unsigned inRegisters = abi_.argumentRegisters;
     size_t onStack = arguments.size() > inRegisters ? arguments.size() - inRegisters : 0;
     // Checked before anything is written: a stack pointer the library wound down (or wrapped
     // round) leaves no room for the call.
@@ -325,22 +324,11 @@ uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &argumen
     }
 
     uint64_t entry = runtimeBase + (signedTarget ? signedEntry : plainEntry);
-    if (wide_) {
-        for (size_t i = 0; i < arguments.size() && i < inRegisters; ++i) {
-            uc_reg_write(uc, UC_ARM64_REG_X0 + static_cast<int>(i), &arguments[i]);
-        }
-        uc_reg_write(uc, UC_ARM64_REG_X16, &function);
-        uc_reg_write(uc, UC_ARM64_REG_SP, &sp);
-    } else {
-        for (size_t i = 0; i < arguments.size() && i < inRegisters; ++i) {
-            auto value = static_cast<uint32_t>(arguments[i]);
-            uc_reg_write(uc, UC_ARM_REG_R0 + static_cast<int>(i), &value);
-        }
-        auto target = static_cast<uint32_t>(function);
-        auto stack = static_cast<uint32_t>(sp);
-        uc_reg_write(uc, UC_ARM_REG_R12, &target);
-        uc_reg_write(uc, UC_ARM_REG_SP, &stack);
+    for (size_t i = 0; i < arguments.size() && i < inRegisters; ++i) {
+        writeRegister(uc, abi_, abi_.firstArgument + static_cast<int>(i), arguments[i]);
     }
+    writeRegister(uc, abi_, abi_.callTarget, function);
+    writeRegister(uc, abi_, abi_.stackPointer, sp);
 
     ++depth_;
     uc_err error = uc_emu_start(uc, entry, entry + 4, 0, instructionBudget);
@@ -348,9 +336,7 @@ uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &argumen
     if (e.pending) {
         std::rethrow_exception(std::exchange(e.pending, nullptr));
     }
-    uint64_t result = 0;
-    uint64_t pc = 0;
-    uc_reg_read(uc, reg(wide_, UC_ARM64_REG_PC, UC_ARM_REG_PC), &pc);
+    uint64_t pc = readRegister(uc, abi_, abi_.programCounter);
     if (error != UC_ERR_OK) {
         throw Fault(std::string("the library faulted at ") + where(pc) + ": " + uc_strerror(error));
     }
@@ -359,8 +345,7 @@ uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &argumen
         throw Fault("the library ran " + std::to_string(instructionBudget) +
                     " instructions in one call without returning, and was at " + where(pc));
     }
-    uc_reg_read(uc, reg(wide_, UC_ARM64_REG_X0, UC_ARM_REG_R0), &result);
-    return wide_ ? result : static_cast<uint32_t>(result);
+    return readRegister(uc, abi_, abi_.firstArgument);
 }
 
 void Processor::onTrap(void *uc, uint64_t address) {
@@ -398,45 +383,27 @@ uint64_t Processor::strip(uint64_t pointer) {
 
 uint64_t TrapContext::argument(unsigned index) const {
     auto *uc = static_cast<uc_engine *>(engine_);
-    unsigned inRegisters = processor_.wide_ ? 8 : 4;
-    if (index < inRegisters) {
-        uint64_t value = 0;
-        uc_reg_read(uc, (reg(processor_.wide_, UC_ARM64_REG_X0, UC_ARM_REG_R0)) + static_cast<int>(index),
-                    &value);
-        return processor_.wide_ ? value : static_cast<uint32_t>(value);
+    const Abi &abi = processor_.abi_;
+    if (index < abi.argumentRegisters) {
+        return readRegister(uc, abi, abi.firstArgument + static_cast<int>(index));
     }
-    uint64_t sp = 0;
-    uc_reg_read(uc, reg(processor_.wide_, UC_ARM64_REG_SP, UC_ARM_REG_SP), &sp);
-    if (!processor_.wide_) {
-        sp = static_cast<uint32_t>(sp);
-    }
-    return processor_.readPointer(sp + (index - inRegisters) * processor_.pointerSize());
+    uint64_t sp = readRegister(uc, abi, abi.stackPointer);
+    return processor_.readPointer(sp + (index - abi.argumentRegisters) * abi.pointerSize);
 }
 
 void TrapContext::setResult(uint64_t value) {
-    auto *uc = static_cast<uc_engine *>(engine_);
-    if (processor_.wide_) {
-        uc_reg_write(uc, UC_ARM64_REG_X0, &value);
-    } else {
-        auto narrow = static_cast<uint32_t>(value);
-        uc_reg_write(uc, UC_ARM_REG_R0, &narrow);
-    }
+    writeRegister(static_cast<uc_engine *>(engine_), processor_.abi_, processor_.abi_.firstArgument, value);
 }
 
 void TrapContext::setResults(uint64_t first, uint64_t second) {
-    auto *uc = static_cast<uc_engine *>(engine_);
-    uc_reg_write(uc, UC_ARM64_REG_X0, &first);
-    uc_reg_write(uc, UC_ARM64_REG_X1, &second);
+    setResult(first);
+    writeRegister(static_cast<uc_engine *>(engine_), processor_.abi_, processor_.abi_.secondResult, second);
 }
 
 void TrapContext::jump(uint64_t address) {
-    auto *uc = static_cast<uc_engine *>(engine_);
-    if (processor_.wide_) {
-        uc_reg_write(uc, UC_ARM64_REG_PC, &address);
-    } else {
-        auto narrow = static_cast<uint32_t>(address); // the low bit selects Thumb, as a branch's would
-        uc_reg_write(uc, UC_ARM_REG_PC, &narrow);
-    }
+    // On ARM the low bit selects Thumb, as a branch's would.
+    writeRegister(static_cast<uc_engine *>(engine_), processor_.abi_, processor_.abi_.programCounter,
+                  address);
 }
 
 } // namespace emulator

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "emulator/abi.h"
 #include "emulator/macho/image.h"
 
 namespace emulator {
@@ -78,7 +79,8 @@ class Processor {
     Processor &operator=(const Processor &) = delete;
 
     macho::Arch arch() const { return arch_; }
-    unsigned pointerSize() const { return wide_ ? 8 : 4; }
+    unsigned pointerSize() const { return abi_.pointerSize; }
+    const Abi &abi() const { return abi_; }
     bool authenticates() const { return arch_ == macho::Arch::arm64e; }
 
     // Zeroed memory at `address`, mapped into every engine; the native pointer stays valid.
@@ -135,7 +137,7 @@ class Processor {
     uint64_t runStub(uint64_t stub, uint64_t x0, uint64_t x1);
 
     macho::Arch arch_;
-    bool wide_;
+    const Abi &abi_;
     std::vector<Region> regions_;
     std::vector<std::unique_ptr<Engine>> engines_;
     size_t depth_ = 0;

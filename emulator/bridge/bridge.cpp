@@ -145,25 +145,11 @@ uint64_t Bridge::emulatedCallable(PlatformImp imp, const std::string &encoding) 
     return slot->second;
 }
 
-// A native integer as a 32-bit slice holds it: NSNotFound is each width's largest signed value.
-uint64_t Bridge::narrowInteger(uint64_t value) const {
-    if (processor_.pointerSize() == 8) {
-        return value;
-    }
-    if (value == static_cast<uint64_t>(LONG_MAX)) {
-        return INT32_MAX;
-    }
-    if (value > UINT32_MAX && value < ~uint64_t(UINT32_MAX)) {
-        throw Fault("a native integer does not fit the 32-bit slice's NSInteger");
-    }
-    return value & UINT32_MAX;
-}
-
 void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &signature, unsigned first) {
     std::vector<NativeValue> values(signature.arguments.size());
     std::vector<std::string> texts(signature.arguments.size());
     std::vector<void *> pointers;
-    bool wide = processor_.pointerSize() == 8;
+    const Abi &abi = processor_.abi();
     for (size_t i = 0; i < signature.arguments.size(); ++i) {
         uint64_t raw = context.argument(first + static_cast<unsigned>(i));
         NativeValue &value = values[i];
@@ -200,7 +186,7 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
             value.uint32 = static_cast<uint32_t>(raw);
             break;
         case 'q':
-            value.int64 = wide ? static_cast<int64_t>(raw) : static_cast<int32_t>(raw);
+            value.int64 = abi.signedInteger(raw);
             break;
         case 'Q':
             value.uint64 = raw;
@@ -217,13 +203,12 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
     case 'v':
         return;
     case 'R':
-        if (wide) {
-            context.setResults(result[0], result[1]);
+        if (abi.structuresInMemory) {
+            // Through the hidden first argument, a word a field.
+            processor_.writePointer(context.argument(0), abi.fromNativeInteger(result[0]));
+            processor_.writePointer(context.argument(0) + abi.pointerSize, abi.fromNativeInteger(result[1]));
         } else {
-            // A structure comes back in memory on 32-bit ARM, through the hidden first argument.
-            uint32_t words[2] = {static_cast<uint32_t>(narrowInteger(result[0])),
-                                 static_cast<uint32_t>(narrowInteger(result[1]))};
-            processor_.write(context.argument(0), words, sizeof words);
+            context.setResults(result[0], result[1]);
         }
         return;
     default:
@@ -251,7 +236,7 @@ uint64_t Bridge::toEmulated(char kind, const void *value) {
         return *static_cast<const uint32_t *>(value);
     case 'q':
     case 'Q':
-        return narrowInteger(*static_cast<const uint64_t *>(value));
+        return processor_.abi().fromNativeInteger(*static_cast<const uint64_t *>(value));
     }
     throw Limit(std::string("the bridge cannot return a value of kind '") + kind + "'");
 }
@@ -280,9 +265,8 @@ std::vector<std::string> Bridge::describeArguments(TrapContext &context, const S
             described.push_back(raw ? "pointer" : "nil");
             break;
         default:
-            described.push_back(std::to_string(signature.arguments[i] == 'c'   ? int64_t(int8_t(raw))
-                                               : processor_.pointerSize() == 4 ? int64_t(uint32_t(raw))
-                                                                               : int64_t(raw)));
+            described.push_back(std::to_string(
+                signature.arguments[i] == 'c' ? int64_t(int8_t(raw)) : int64_t(processor_.abi().word(raw))));
         }
     }
     return described;

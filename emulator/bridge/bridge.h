@@ -66,7 +66,6 @@ class Bridge {
 
     static void runClosure(ffi_cif *cif, void *result, void **arguments, void *closure);
     uint64_t toEmulated(char kind, const void *value);
-    uint64_t narrowInteger(uint64_t value) const;
 
     Processor &processor_;
     Handles handles_;

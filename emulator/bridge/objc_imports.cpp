@@ -26,11 +26,9 @@ void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
         model::trace::record(model::trace::message(receiver, sel, arguments));
     }
     if (!receiver) {
-        // A message to nil answers zero without effect.
-        if (first == 0 && bridge.processor().pointerSize() == 8) {
+        // A message to nil answers zero without effect (a structure it returns in memory stays as it is).
+        if (first == 0) {
             context.setResults(0, 0);
-        } else if (first == 0) {
-            context.setResult(0);
         }
         return;
     }
@@ -82,7 +80,7 @@ void addObjectiveCImports(Bridge &bridge) {
     Processor &processor = bridge.processor();
     Handles &handles = bridge.handles();
     bridge.addFunction("_objc_msgSend", {libobjc}, [&](TrapContext &c) { sendMessage(bridge, c, 0); });
-    if (processor.pointerSize() == 4) {
+    if (processor.abi().structuresInMemory) {
         bridge.addFunction("_objc_msgSend_stret", {libobjc},
                            [&](TrapContext &c) { sendMessage(bridge, c, 1); });
     }

@@ -26,8 +26,8 @@ constexpr uint8_t deviceLink = 18;
 // back whole.
 uint64_t copyInterfaces(Bridge &bridge, const struct ifaddrs *list) {
     Processor &processor = bridge.processor();
-    uint64_t pointer = processor.pointerSize();
-    uint64_t entrySize = 7 * pointer; // six pointers and the flags word, as wide as a pointer
+    const Abi &abi = processor.abi();
+    uint64_t entrySize = abi.interfaceEntrySize();
     uint64_t size = 0;
     for (const struct ifaddrs *at = list; at; at = at->ifa_next) {
         size += entrySize + 32 + std::strlen(at->ifa_name) + 1;
@@ -46,10 +46,10 @@ uint64_t copyInterfaces(Bridge &bridge, const struct ifaddrs *list) {
         size_t nameLength = std::strlen(at->ifa_name) + 1;
         cursor = (name + nameLength + 7) & ~uint64_t(7);
         processor.write(name, at->ifa_name, nameLength);
-        processor.writePointer(entry + pointer, name);
+        processor.writePointer(entry + abi.interfaceField(Abi::name), name);
         uint32_t flags = at->ifa_flags;
-        processor.write(entry + 2 * pointer, &flags, 4);
-        uint64_t addressField = entry + 2 * pointer + (pointer == 8 ? 8 : 4);
+        processor.write(entry + abi.interfaceField(Abi::flags), &flags, 4);
+        uint64_t addressField = entry + abi.interfaceField(Abi::address);
         if (const struct sockaddr *source = at->ifa_addr) {
             unsigned char device[32] = {};
             if (source->sa_family == AF_INET) {
@@ -66,7 +66,7 @@ uint64_t copyInterfaces(Bridge &bridge, const struct ifaddrs *list) {
             processor.writePointer(addressField, address);
         }
         if (previous) {
-            processor.writePointer(previous, entry);
+            processor.writePointer(previous + abi.interfaceField(Abi::next), entry);
         }
         previous = entry;
     }
@@ -91,8 +91,7 @@ void addSystemImports(Bridge &bridge) {
         // The callback runs on the centre's delivery thread, in the emulator like any entry.
         auto callback =
             reinterpret_cast<PlatformNotificationCallback>(bridge.nativeCallable(c.argument(2), "v@^@^@"));
-        int64_t behaviour = processor.pointerSize() == 8 ? static_cast<int64_t>(c.argument(5))
-                                                         : static_cast<int32_t>(c.argument(5));
+        int64_t behaviour = processor.abi().signedInteger(c.argument(5));
         CFNotificationCenterAddObserver(
             handles.native<PlatformNotifyCenterOpaque>(c.argument(0), Handles::Kind::opaque),
             reinterpret_cast<const void *>(c.argument(1)), callback,
