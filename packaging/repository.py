@@ -13,14 +13,19 @@ COMPRESSORS = [["gzip", "-9nk"], ["bzip2", "-9k"], ["xz", "-9k"]]  # each keeps 
 TOOLS = ["apt-ftparchive", *(command[0] for command in COMPRESSORS)]
 
 
-def write(folder, debs, architectures):
-    """Makes `folder` afresh: a flat repository (apt's `deb URL ./`) holding `debs`."""
+def write(folder, debs, architectures, fields=None):
+    """Makes `folder` afresh: a flat repository (apt's `deb URL ./`) holding `debs`, each package's
+    entry in the index with `fields` (name: value) added."""
     folder = Path(folder)
     shutil.rmtree(folder, ignore_errors=True)
     (folder / "debs").mkdir(parents=True)
     for deb in debs:
         shutil.copyfile(deb, folder / "debs" / Path(deb).name)
-    (folder / "Packages").write_text(run("apt-ftparchive", "packages", "debs", cwd=folder))
+    index = run("apt-ftparchive", "packages", "debs", cwd=folder)
+    if fields:
+        added = "".join(f"{name}: {value}\n" for name, value in fields.items())
+        index = "\n\n".join(entry.rstrip("\n") + "\n" + added.rstrip("\n") for entry in index.strip("\n").split("\n\n")) + "\n"
+    (folder / "Packages").write_text(index)
     for compressor in COMPRESSORS:
         run(*compressor, "Packages", cwd=folder)
     fields = {"Origin": ORIGIN, "Label": ORIGIN, "Suite": "stable", "Codename": "ios",

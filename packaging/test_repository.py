@@ -62,10 +62,18 @@ class Apt(unittest.TestCase):
         return results
 
     def test_apt_reads_the_repository_and_fetches_the_package_for_each_architecture(self):
-        for name, layout, deb in layouts():
+        # The build's own repository, and the one tools/repository makes to publish, with its pages.
+        published = Path(self.enterContext(tempfile.TemporaryDirectory())) / "published"
+        made = subprocess.run([Path(__file__).resolve().parent.parent / "tools" / "repository", "--base-url",
+                               "https://example.invalid/repo", published, "--device-out", OUT],
+                              capture_output=True, text=True)
+        self.assertEqual(made.returncode, 0, made.stderr)
+        for (name, layout, deb), repository in [(each, where) for where in (REPOSITORY, published)
+                                                for each in layouts()]:
             architecture = layout["architecture"]
             update, show, fetch = self.apt(architecture, "16.5", ("apt-cache", "show", PACKAGE),
-                                           ("apt-get", "install", "-y", "--download-only", PACKAGE))
+                                           ("apt-get", "install", "-y", "--download-only", PACKAGE),
+                                           repository=repository)
             self.assertEqual(update.returncode, 0, update.stdout + update.stderr)
             self.assertNotRegex(update.stdout + update.stderr, r"(?m)^(Err|W|E):")
             stanzas = show.stdout.strip().split("\n\n")
@@ -76,6 +84,12 @@ class Apt(unittest.TestCase):
                 ["dpkg-deb", "-f", deb], text=True))["Depends"])
             self.assertEqual(fetch.returncode, 0, fetch.stdout + fetch.stderr)
             self.assertIn("Download complete", fetch.stdout)
+            page = f"https://example.invalid/repo/depictions/{PACKAGE}/"
+            if repository == published:
+                self.assertEqual((shown["Depiction"], shown["SileoDepiction"], shown["Icon"], shown["Name"]),
+                                 (page, page + "sileo.json", page + "icon.png", "Brindlewick"))
+            else:
+                self.assertNotIn("Depiction", shown)
 
     def test_apt_refuses_a_system_older_than_the_package_serves_and_a_damaged_package(self):
         rootless = build_device.LAYOUTS["rootless"]
