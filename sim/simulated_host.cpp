@@ -59,8 +59,17 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     registerOnNetwork(options.operatorName);
 }
 
+// The libraries the process has mapped, as the loader keeps its list: a library outlives the
+// host that loaded it (see the header). native_ stays with dlopen's own list.
+static std::vector<std::unique_ptr<emulator::EmulatedLibrary>> &mappedLibraries() {
+    static auto *mapped = new std::vector<std::unique_ptr<emulator::EmulatedLibrary>>;
+    return *mapped;
+}
+
 SimulatedHost::~SimulatedHost() {
-    static_cast<void>(emulated_.release()); // stays mapped, as the header says; so does native_
+    if (emulated_) {
+        mappedLibraries().push_back(std::move(emulated_));
+    }
 }
 
 // Registering on the network, the host hands its telephony classes the operator's name: the full
