@@ -348,6 +348,8 @@ def build_package(out, layout_name, library):
 
 def build(out):
     out.mkdir(parents=True, exist_ok=True)
+    for stale in out.glob(f"{IDENTIFIER}_*.deb"):  # another version's, which would sit beside this one's
+        stale.unlink()
     made = {}
     for layout_name, layout in LAYOUTS.items():
         with tempfile.TemporaryDirectory(prefix=f"brindlewick-{layout_name}-") as scratch:
