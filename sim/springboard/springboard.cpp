@@ -3,6 +3,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string_view>
 
 namespace springboard {
 
@@ -30,7 +31,6 @@ struct HostState {
     std::map<PlatformId, bool> dualSIM; // per instance
     std::map<std::string, PlatformId> operatorNames;
     std::set<std::pair<std::string, std::string>> raising;
-    std::map<std::pair<std::string, std::string>, std::string> passesNameTo;
     PlatformId otherSIMInfo = nullptr;
     Host host;
 };
@@ -92,19 +92,15 @@ void storeOperatorName(const char *className, PlatformId name) {
     stored = host.runtime.retain(name);
 }
 
-// The setter a release's entry sends the name on to, by message, or null.
+// The setter a release's entry sends the name on to, by message, or null: its era says which.
 PlatformImp passedTo(const char *className, PlatformId self, PlatformSel cmd, PlatformSel &inner) {
     HostState &host = state();
-    std::string name;
-    {
-        std::lock_guard guard(host.lock);
-        auto found = host.passesNameTo.find({className, host.runtime.selectorName(cmd)});
-        if (found == host.passesNameTo.end()) {
-            return nullptr;
-        }
-        name = found->second;
+    const Era *era = host.host.era; // set at install, before any message
+    if (!era || !era->passesTo || std::string_view(className) != era->setsName.cls ||
+        std::string_view(host.runtime.selectorName(cmd)) != era->setsName.selector) {
+        return nullptr;
     }
-    inner = host.runtime.selector(name.c_str());
+    inner = host.runtime.selector(era->passesTo);
     return host.runtime.lookUp(self, inner);
 }
 
@@ -232,10 +228,6 @@ void install(const Runtime &runtime, const std::vector<std::string> &withoutClas
         host.runtime = runtime;
         host.recording = recording;
         host.host = shape;
-        if (shape.era && shape.era->passesTo) {
-            const Route &entry = shape.era->setsName;
-            host.passesNameTo[{entry.cls, entry.selector}] = shape.era->passesTo;
-        }
         if (!host.otherSIMInfo) {
             host.otherSIMInfo = runtime.makeObject("host-sim-info");
         }
