@@ -59,7 +59,8 @@ def read(readme=README):
     rows = [[cell.strip() for cell in line.strip().strip("|").split("|")]
             for line in text.split(BEGIN, 1)[1].split(END, 1)[0].strip().splitlines()]
     eras = [Era(label.removeprefix("iOS ")) for label in rows[0][1:]]
-    return eras, {row[0]: row[1:] for row in rows[2:] if row[0] in dict((f[0], f) for f in FEATURES)}
+    names = {name for name, _, _ in FEATURES}
+    return eras, {row[0]: row[1:] for row in rows[2:] if row[0] in names}
 
 
 def acts(cell):

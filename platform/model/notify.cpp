@@ -35,8 +35,6 @@ struct ObserverRegistration {
     long suspensionBehavior;
 };
 
-constexpr size_t maximumNameLength = maximumNotificationName;
-
 struct Delivery {
     std::string name;
     const void *object;
@@ -148,7 +146,7 @@ struct Centre {
     }
 
     void receiveForever(int fd) {
-        char buffer[maximumNameLength];
+        char buffer[maximumNotificationName];
         for (;;) {
             ssize_t got = recv(fd, buffer, sizeof buffer, 0);
             if (got < 0) {
@@ -202,7 +200,7 @@ void postToOtherProcesses(const std::string &name, const std::filesystem::path &
 } // namespace
 
 void postDarwinNotification(const std::string &name, const void *object, PlatformId userInfo) {
-    if (name.size() > maximumNameLength) {
+    if (name.size() > maximumNotificationName) {
         throw HostException("notification name too long");
     }
     Centre &c = centre();
