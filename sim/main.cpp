@@ -16,14 +16,14 @@
 #include "sim/options.h"
 #include "sim/reply.h"
 #include "sim/simulated_host.h"
+#include "sim/statuses.h"
 
 namespace {
 
-// The statuses the simulator ends with: 0 all went well, 1 a fault of the simulator's own, 2 bad
-// input (the rest still ran), 3 the library crashed its process (or ran without end), 4 the
-// emulator cannot run what the library asked of it.
-constexpr int badInput = 2;
-constexpr int emulatorLimit = 4;
+using sim::badInput;
+using sim::crashed;
+using sim::emulatorLimit;
+using sim::ownFailure;
 
 // Every message on standard error: plain, or with --json one JSON object a line.
 void report(const std::string &message, const std::string &where, bool json) {
@@ -49,10 +49,6 @@ bool wantsJson(int argc, char **argv) {
     }
     return false;
 }
-
-constexpr int crashed = 3;
-
-constexpr int ownFailure = 1;
 
 // The library crashed its process, as it would SpringBoard, or the simulator cannot go on: nothing
 // after it runs, no exit handler, no destructor of what it left half done.
@@ -182,7 +178,7 @@ int main(int argc, char **argv) {
                 }
             }
         }
-        return session.failed() ? badInput : 0;
+        return session.failed() ? badInput : sim::everyCommandRan;
     } catch (const sim::InputError &error) {
         report(error.what(), "", options.json);
         return badInput;

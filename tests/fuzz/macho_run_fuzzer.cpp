@@ -18,19 +18,21 @@
 #include "emulator/processor.h"
 #include "platform/model/model.h"
 #include "sim/simulated_host.h"
+#include "sim/statuses.h"
 
 namespace {
 
 const char *const arches[] = {"armv7", "armv7s", "arm64", "arm64e"};
-const char *const commands[] = {
-    "status", "call SBTelephonyManager setOperatorName: \"a\"",
-    "call STTelephonyStatusDomainData _otherSIMInfoIfSIMPresent: @x",
-    "call SBStatusBarStateAggregator _displayStringForSIMStatus: @ready",
-    "call STMutableTelephonyStatusDomainData setDualSIMEnabled: NO", "post com.moxfathom.brindlewick.prefschanged",
-    "status"};
+const char *const commands[] = {"status",
+                                "call SBTelephonyManager setOperatorName: \"a\"",
+                                "call STTelephonyStatusDomainData _otherSIMInfoIfSIMPresent: @x",
+                                "call SBStatusBarStateAggregator _displayStringForSIMStatus: @ready",
+                                "call STMutableTelephonyStatusDomainData setDualSIMEnabled: NO",
+                                "post com.moxfathom.brindlewick.prefschanged",
+                                "status"};
 
 [[noreturn]] void runInChild(const std::string &library, const char *arch) {
-    int status = 0;
+    int status = sim::everyCommandRan;
     try {
         std::filesystem::path root = library + ".root";
         std::filesystem::create_directories(root / "var/mobile/Library/Preferences");
@@ -50,19 +52,19 @@ const char *const commands[] = {
             try {
                 host.run(command);
             } catch (const sim::InputError &) {
-                status = 2;
+                status = sim::badInput;
             } catch (const model::HostException &) {
-                status = 2;
+                status = sim::badInput;
             }
         }
     } catch (const sim::InputError &) {
-        status = 2;
+        status = sim::badInput;
     } catch (const model::HostException &) {
-        status = 3;
+        status = sim::crashed;
     } catch (const emulator::Fault &) {
-        status = 3;
+        status = sim::crashed;
     } catch (const emulator::Limit &) {
-        status = 4;
+        status = sim::emulatorLimit;
     }
     std::_Exit(status);
 }
@@ -99,7 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     std::filesystem::remove_all(directory);
-    bool own = WIFEXITED(status) && (WEXITSTATUS(status) == 0 || (WEXITSTATUS(status) >= 2 && WEXITSTATUS(status) <= 4));
+    int ended = WEXITSTATUS(status);
+    bool own = WIFEXITED(status) &&
+               (ended == sim::everyCommandRan || (ended >= sim::badInput && ended <= sim::emulatorLimit));
     if (!own) {
         std::fprintf(stderr, "the run ended with %s %d\n", WIFSIGNALED(status) ? "signal" : "status",
                      WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
