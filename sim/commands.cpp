@@ -311,7 +311,7 @@ Reply SimulatedHost::pane(const std::vector<Token> &) {
     model::AutoreleasePool pool;
     // Read here, not through the platform: the pane's reading is not one of the library's.
     model::Ref prefs =
-        model::Ref::adopt(model::readPropertyListDictionary(readWholeFile(preferenceFile_).value_or("")));
+        model::Ref::adopt(model::readPropertyListDictionary(readRegularFile(preferenceFile_).value_or("")));
     std::optional<double> version = springboard::installedHost().coreFoundationVersion();
     std::vector<const PaneCell *> shown;
     for (const PaneCell &cell : pane_) {

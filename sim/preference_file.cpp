@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -30,7 +31,7 @@ std::optional<uint64_t> bigEndian(std::string_view bytes, uint64_t at, uint64_t 
 
 } // namespace
 
-std::optional<std::string> readWholeFile(const std::filesystem::path &file) {
+std::optional<std::string> readRegularFile(const std::filesystem::path &file, size_t upTo) {
     int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) {
@@ -46,8 +47,8 @@ std::optional<std::string> readWholeFile(const std::filesystem::path &file) {
     }
     std::string bytes;
     char buffer[65536];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
+    while (bytes.size() < upTo) {
+        ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, upTo - bytes.size()));
         if (got < 0 && errno == EINTR) {
             continue;
         }

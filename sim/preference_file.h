@@ -3,16 +3,19 @@
 // link's target written, so the link stays a link.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 
 namespace sim {
 
-// A whole regular file, or nothing when there is none. Throws InputError naming the file and why
-// it cannot be read: a directory or another kind of object, permission denied, an I/O error. Never
-// waits on a FIFO or a device.
-std::optional<std::string> readWholeFile(const std::filesystem::path &file);
+// A regular file, whole or its first `upTo` bytes, or nothing when there is none. Throws InputError
+// naming the file and why it cannot be read: a directory or another kind of object, permission
+// denied, an I/O error. Never waits on a FIFO or a device.
+std::optional<std::string> readRegularFile(const std::filesystem::path &file,
+                                           size_t upTo = std::numeric_limits<size_t>::max());
 
 // Where writing `file` really goes: through every symbolic link, to the path of what it names.
 // Throws InputError for a loop of links.

@@ -1,14 +1,8 @@
 #include "sim/settings_pane.h"
 
-#include <fcntl.h>
 #include <plist/plist.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
 #include <memory>
 
 #include "sim/preference_file.h"
@@ -64,10 +58,6 @@ plist_t valueNode(const PaneCell &cell, const Value &value) {
     }
 }
 
-} // namespace
-
-namespace {
-
 // PreferenceLoader's filter on kCFCoreFoundationVersionNumber: `pl_filter` {CoreFoundationVersion
 // = (lowest, below)}, the upper bound left out for "and later".
 std::vector<double> coreFoundationFilter(plist_t item) {
@@ -93,7 +83,7 @@ bool PaneCell::shownAt(std::optional<double> version) const {
 }
 
 std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
-    std::optional<std::string> bytes = readWholeFile(file);
+    std::optional<std::string> bytes = readRegularFile(file);
     Plist pane = bytes ? parse(*bytes) : Plist(nullptr);
     plist_t items = pane ? plist_dict_get_item(pane.get(), "items") : nullptr;
     if (!items || plist_get_node_type(items) != PLIST_ARRAY) {
@@ -121,7 +111,7 @@ void editPreference(const std::filesystem::path &file, const PaneCell &cell,
                     const std::optional<Value> &value) {
     Plist node(value ? valueNode(cell, *value) : nullptr);
     std::filesystem::path target = writtenPath(file);
-    std::optional<std::string> bytes = readWholeFile(target);
+    std::optional<std::string> bytes = readRegularFile(target);
     Plist dictionary(bytes ? parse(*bytes) : Plist(plist_new_dict()));
     if (!dictionary || plist_get_node_type(dictionary.get()) != PLIST_DICT) {
         throw InputError(file.string() + " is not a property-list dictionary; it was left as it is");

@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 
 #include "emulator/emulated_library.h"
 #include "platform/model/model.h"
 #include "settings/preferences.h"
+#include "sim/preference_file.h"
 #include "sim/springboard/model_runtime.h"
 #include "sim/springboard/springboard.h"
 
@@ -98,12 +98,11 @@ void SimulatedHost::registerOnNetwork(const std::string &operatorName) {
 // As the loader maps a library into a starting process: a native one with dlopen, a device one
 // under emulation. Either way its initializer has run when this returns.
 void SimulatedHost::load(const std::string &path, const Options &options) {
-    std::ifstream file(path, std::ios::binary);
-    char start[4] = {};
-    if (!file.read(start, sizeof start)) {
+    std::optional<std::string> start = readRegularFile(path, 4);
+    if (!start || start->size() < 4) {
         throw InputError("cannot read the library " + path);
     }
-    if (!emulator::looksLikeMachO(std::string_view(start, sizeof start))) {
+    if (!emulator::looksLikeMachO(*start)) {
         if (options.arch) {
             throw InputError("--arch picks a slice of a Mach-O device library, and " + path + " is none");
         }
