@@ -1,4 +1,4 @@
-// The hook groups and their nineteen sites, in install order.
+// The hook groups and their sites, in install order, as the site table (hook_sites.h) lists them.
 #pragma once
 
 #include "platform/objects.h"
@@ -6,7 +6,6 @@
 
 // A set of replacements installed together when its flag is on at start-up.
 struct HookGroup {
-    const char *name;
     PlatformBool Settings::*flag;
 };
 
@@ -24,6 +23,6 @@ enum { hookGroupCount = 6, hookSiteCount = 19 };
 extern const HookGroup hookGroups[hookGroupCount];
 extern const HookSite hookSites[hookSiteCount];
 
-// The replacement of site `index`, its address taken in code. Stored in the table it would be a
-// signed pointer on arm64e, which the loader would have to sign and no Debian linker can write.
+// The replacement of site `index`, its address taken in code. Stored in the table it would
+// be a signed pointer on arm64e, which the loader would have to sign and no Debian linker can write.
 PlatformImp siteReplacement(int index);

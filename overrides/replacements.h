@@ -1,62 +1,30 @@
-// The nineteen replacement methods, one per hook site, each named after its group, class and
-// selector (colons become underscores, a leading underscore is dropped), and each with the slot
-// that holds the implementation it displaced, one line a site. A slot is filled once, at install
-// time, and only read afterwards; a replacement calls no slot but its own.
+// The replacements and their slots, one of each per hook site, declared from the site table. A
+// slot is filled once, at install time, and only read afterwards; a replacement calls no slot
+// but its own.
 #pragma once
 
+#include "activation/hook_sites.h"
 #include "platform/objects.h"
 
-// clang-format off
-// KENABLE: the custom operator name.
-void KENABLE_SBTelephonyManager_setOperatorName_(PlatformId self, PlatformSel cmd, PlatformId name);
-void KENABLE_SBTelephonyManager_reallySetOperatorName_(PlatformId self, PlatformSel cmd, PlatformId name);
-void KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-void KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-void KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-extern PlatformImp previous_KENABLE_SBTelephonyManager_setOperatorName_;
-extern PlatformImp previous_KENABLE_SBTelephonyManager_reallySetOperatorName_;
-extern PlatformImp previous_KENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
-extern PlatformImp previous_KENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_;
-extern PlatformImp previous_KENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_;
+// What each kind of host method takes after its receiver and selector, as its replacement is
+// declared and defined, and the arguments the replacement hands its layer.
+#define BRINDLEWICK_TAKES_NAME(f) void f(PlatformId self, PlatformSel cmd, PlatformId name)
+#define BRINDLEWICK_PASSES_NAME self, cmd, name
+#define BRINDLEWICK_TAKES_NAME_IN_CONTEXT(f)                                                                 \
+    void f(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context)
+#define BRINDLEWICK_PASSES_NAME_IN_CONTEXT self, cmd, name, context
+#define BRINDLEWICK_TAKES_OBJECT(f) PlatformId f(PlatformId self, PlatformSel cmd, PlatformId object)
+#define BRINDLEWICK_PASSES_OBJECT self, cmd, object
+#define BRINDLEWICK_TAKES_ANSWER(f) PlatformBool f(PlatformId self, PlatformSel cmd)
+#define BRINDLEWICK_PASSES_ANSWER self, cmd
+#define BRINDLEWICK_TAKES_TRUTH(f) void f(PlatformId self, PlatformSel cmd, PlatformBool truth)
+#define BRINDLEWICK_PASSES_TRUTH self, cmd, truth
 
-// K1ENABLE: no operator name.
-void K1ENABLE_SBTelephonyManager_setOperatorName_(PlatformId self, PlatformSel cmd, PlatformId name);
-void K1ENABLE_SBTelephonyManager_reallySetOperatorName_(PlatformId self, PlatformSel cmd, PlatformId name);
-void K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-void K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-void K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-extern PlatformImp previous_K1ENABLE_SBTelephonyManager_setOperatorName_;
-extern PlatformImp previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_;
-extern PlatformImp previous_K1ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
-extern PlatformImp previous_K1ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_;
-extern PlatformImp previous_K1ENABLE_STTelephonyStateProvider_setOperatorName_inSubscriptionContext_;
-
-// K2ENABLE: the custom SIM-status text.
-PlatformId K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_(PlatformId self, PlatformSel cmd, PlatformId status);
-extern PlatformImp previous_K2ENABLE_SBStatusBarStateAggregator_displayStringForSIMStatus_;
-
-// K3ENABLE: the radio module reported dead.
-PlatformBool K3ENABLE_STTelephonyStateProvider_isRadioModuleDead(PlatformId self, PlatformSel cmd);
-PlatformBool K3ENABLE_SBTelephonyManager_isRadioModuleDead(PlatformId self, PlatformSel cmd);
-extern PlatformImp previous_K3ENABLE_STTelephonyStateProvider_isRadioModuleDead;
-extern PlatformImp previous_K3ENABLE_SBTelephonyManager_isRadioModuleDead;
-
-// K4ENABLE: the Wi-Fi address as operator name.
-void K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-void K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(PlatformId self, PlatformSel cmd, PlatformId name, PlatformId context);
-extern PlatformImp previous_K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_;
-extern PlatformImp previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
-
-// K5ENABLE: dual SIM forced on. These never reload the settings.
-PlatformId K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_(PlatformId self, PlatformSel cmd, PlatformId info);
-PlatformBool K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled(PlatformId self, PlatformSel cmd);
-void K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_(PlatformId self, PlatformSel cmd, PlatformBool enabled);
-void K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_(PlatformId self, PlatformSel cmd, PlatformBool enabled);
-extern PlatformImp previous_K5ENABLE_STTelephonyStatusDomainData_otherSIMInfoIfSIMPresent_;
-extern PlatformImp previous_K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled;
-extern PlatformImp previous_K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_;
-extern PlatformImp previous_K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_;
+#define BRINDLEWICK_DECLARE_SITE(group, cls, selector, replacement, layer, takes)                            \
+    BRINDLEWICK_TAKES_##takes(replacement);                                                                  \
+    extern PlatformImp previous_##replacement;
+BRINDLEWICK_HOOK_SITES(BRINDLEWICK_DECLARE_SITE)
+#undef BRINDLEWICK_DECLARE_SITE
 
 // The address of en0 as dotted-decimal text, or "error" when there is none; never null.
 PlatformId wifiAddressText();
-// clang-format on

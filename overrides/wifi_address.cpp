@@ -1,12 +1,7 @@
-// K4ENABLE: the IPv4 address of the Wi-Fi interface as operator name. It is the outermost layer
-// on its two methods, so the hidden name and the custom text inside it still win.
+// The IPv4 address of the Wi-Fi interface, as the Wi-Fi layer passes it on as the operator name.
 #include "overrides/replacements.h"
 #include "platform/foundation.h"
 #include "platform/interfaces.h"
-#include "settings/settings.h"
-
-PlatformImp previous_K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_;
-PlatformImp previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_;
 
 PlatformId wifiAddressText() {
     PlatformId result = platformStringWithUTF8String("error");
@@ -28,33 +23,4 @@ PlatformId wifiAddressText() {
     // Also after a failed query, with the list still null.
     platformFreeInterfaces(list);
     return result;
-}
-
-namespace {
-
-typedef void NameInContextSetter(PlatformId, PlatformSel, PlatformId, PlatformId);
-
-PlatformId wifiOperatorName(PlatformId incoming) {
-    loadPrefs();
-    return settingsFlag(&Settings::k4Enabled) ? wifiAddressText() : incoming;
-}
-
-} // namespace
-
-void K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_(PlatformId self,
-                                                                                    PlatformSel cmd,
-                                                                                    PlatformId name,
-                                                                                    PlatformId context) {
-    platformTypedImp<NameInContextSetter>(
-        previous_K4ENABLE_STTelephonyStateProvider_reallySetOperatorName_inSubscriptionContext_)(
-        self, cmd, wifiOperatorName(name), context);
-}
-
-void K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_(PlatformId self,
-                                                                              PlatformSel cmd,
-                                                                              PlatformId name,
-                                                                              PlatformId context) {
-    platformTypedImp<NameInContextSetter>(
-        previous_K4ENABLE_SBTelephonyManager_reallySetOperatorName_inSubscriptionContext_)(
-        self, cmd, wifiOperatorName(name), context);
 }
