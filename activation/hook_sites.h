@@ -28,4 +28,21 @@
 /* 17 */ SITE(K5ENABLE, STTelephonyStatusDomainData,        "isDualSIMEnabled",                              K5ENABLE_STTelephonyStatusDomainData_isDualSIMEnabled,                            dualSIMReported,     ANSWER) \
 /* 18 */ SITE(K5ENABLE, STTelephonyStateProvider,           "setCachedDualSIMEnabled:",                      K5ENABLE_STTelephonyStateProvider_setCachedDualSIMEnabled_,                       dualSIMStored,       TRUTH) \
 /* 19 */ SITE(K5ENABLE, STMutableTelephonyStatusDomainData, "setDualSIMEnabled:",                            K5ENABLE_STMutableTelephonyStatusDomainData_setDualSIMEnabled_,                   dualSIMStored,       TRUTH)
+
+// Where a release has none of a group's methods above, the ordinary methods that carry the same
+// thing there, from the public class dumps: the operator name from iOS 16 (the provider's own
+// setters became direct methods, which send the name on to the subscription information by
+// message), the Wi-Fi address up to 11 (beside the other two layers), the SIM-status text on 6 (the
+// aggregator's forerunner) and on 13 to 15 (its successor in SystemStatusServer), dual SIM on 12.
+// Each mirrors the site of its group on the same kind of method. They install after every site
+// above, only for a group on at start-up none of whose sites above found its method.
+#define BRINDLEWICK_RELEASE_SITES(SITE) \
+/* 20 */ SITE(KENABLE,  STMutableTelephonySubscriptionInfo, "setOperatorName:",                              KENABLE_STMutableTelephonySubscriptionInfo_setOperatorName_,                      customOperatorName,  NAME) \
+/* 21 */ SITE(K1ENABLE, STMutableTelephonySubscriptionInfo, "setOperatorName:",                              K1ENABLE_STMutableTelephonySubscriptionInfo_setOperatorName_,                     hiddenOperatorName,  NAME) \
+/* 22 */ SITE(K2ENABLE, SBStatusBarDataManager,             "_displayStringForSIMStatus:",                   K2ENABLE_SBStatusBarDataManager_displayStringForSIMStatus_,                       customSIMStatusText, OBJECT) \
+/* 23 */ SITE(K2ENABLE, STTelephonyStatusDomainDataProvider, "_displayStringForSIMStatus:",                  K2ENABLE_STTelephonyStatusDomainDataProvider_displayStringForSIMStatus_,          customSIMStatusText, OBJECT) \
+/* 24 */ SITE(K4ENABLE, STMutableTelephonySubscriptionInfo, "setOperatorName:",                              K4ENABLE_STMutableTelephonySubscriptionInfo_setOperatorName_,                     wifiOperatorName,    NAME) \
+/* 25 */ SITE(K4ENABLE, SBTelephonyManager,                 "_reallySetOperatorName:",                       K4ENABLE_SBTelephonyManager_reallySetOperatorName_,                               wifiOperatorName,    NAME) \
+/* 26 */ SITE(K5ENABLE, SBTelephonyManager,                 "isDualSIMEnabled",                              K5ENABLE_SBTelephonyManager_isDualSIMEnabled,                                     dualSIMReported,     ANSWER) \
+/* 27 */ SITE(K5ENABLE, SBTelephonyManager,                 "setDualSIMEnabled:",                            K5ENABLE_SBTelephonyManager_setDualSIMEnabled_,                                   dualSIMStored,       TRUTH)
 // clang-format on

@@ -15,11 +15,14 @@ const HookGroup hookGroups[hookGroupCount] = {
 #define SITE_ROW(group, cls, selector, replacement, layer, takes)                                            \
     {group, #cls, selector, &previous_##replacement},
 const HookSite hookSites[hookSiteCount] = {BRINDLEWICK_HOOK_SITES(SITE_ROW)};
+const HookSite releaseSites[releaseSiteCount] = {BRINDLEWICK_RELEASE_SITES(SITE_ROW)};
 #undef SITE_ROW
 
 // A table shorter than its count would leave all-zero rows that start-up reads as sites.
 #define SITE_COUNT(group, cls, selector, replacement, layer, takes) +1
 static_assert(0 BRINDLEWICK_HOOK_SITES(SITE_COUNT) == hookSiteCount, "a site row is missing or extra");
+static_assert(0 BRINDLEWICK_RELEASE_SITES(SITE_COUNT) == releaseSiteCount,
+              "a release site row is missing or extra");
 #undef SITE_COUNT
 static_assert(K5ENABLE + 1 == hookGroupCount && int(hookGroupCount) == int(flagKeyCount),
               "a group for each flag");
@@ -31,6 +34,7 @@ PlatformImp siteReplacement(int index) {
         return reinterpret_cast<PlatformImp>(&replacement);                                                  \
     }
     BRINDLEWICK_HOOK_SITES(SITE_CODE)
+    BRINDLEWICK_RELEASE_SITES(SITE_CODE)
 #undef SITE_CODE
     return nullptr;
 }

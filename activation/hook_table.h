@@ -18,11 +18,14 @@ struct HookSite {
     PlatformImp *slot;
 };
 
-enum { hookGroupCount = 6, hookSiteCount = 19 };
+enum { hookGroupCount = 6, hookSiteCount = 19, releaseSiteCount = 8 };
 
 extern const HookGroup hookGroups[hookGroupCount];
 extern const HookSite hookSites[hookSiteCount];
+// Installed only for a group none of whose sites above found its method (see hook_sites.h).
+extern const HookSite releaseSites[releaseSiteCount];
 
-// The replacement of site `index`, its address taken in code. Stored in the table it would
+// The replacement of site `index`, counted through both tables (the release sites from
+// hookSiteCount on), its address taken in code. Stored in the table it would
 // be a signed pointer on arm64e, which the loader would have to sign and no Debian linker can write.
 PlatformImp siteReplacement(int index);

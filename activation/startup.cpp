@@ -8,26 +8,51 @@
 
 namespace {
 
-// Installs the sites of every group whose flag the first load turned on, in table order. Each
-// class is looked up once per group, just before its first site; an absent class still goes to
-// the facility, which then replaces nothing and leaves the slot empty.
-void installEnabledGroups() {
-    for (int group = 0; group < hookGroupCount; ++group) {
-        if (!settingsFlag(hookGroups[group].flag)) {
+// Installs the sites of `group` in `table` in order, `first` being the index of the table's first
+// site. The class is looked up once per group, just before its first site; an absent class still
+// goes to the facility, which then replaces nothing and leaves the slot empty.
+void installGroup(int group, const HookSite *table, int count, int first) {
+    const char *lookedUp = nullptr;
+    PlatformClass cls = nullptr;
+    for (int index = 0; index < count; ++index) {
+        const HookSite &site = table[index];
+        if (site.group != group) {
             continue;
         }
-        const char *lookedUp = nullptr;
-        PlatformClass cls = nullptr;
-        for (int index = 0; index < hookSiteCount; ++index) {
-            const HookSite &site = hookSites[index];
-            if (site.group != group) {
-                continue;
-            }
-            if (!lookedUp || !platformSameText(lookedUp, site.hostClass)) {
-                lookedUp = site.hostClass;
-                cls = objc_getClass(site.hostClass);
-            }
-            MSHookMessageEx(cls, sel_registerName(site.selector), siteReplacement(index), site.slot);
+        if (!lookedUp || !platformSameText(lookedUp, site.hostClass)) {
+            lookedUp = site.hostClass;
+            cls = objc_getClass(site.hostClass);
+        }
+        MSHookMessageEx(cls, sel_registerName(site.selector), siteReplacement(first + index), site.slot);
+    }
+}
+
+// Whether the facility filled a slot of the group's own sites: the release had one of its methods.
+bool foundItsMethods(int group) {
+    for (const HookSite &site : hookSites) {
+        if (site.group == group && *site.slot) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Installs the sites of every group whose flag the first load turned on, in table order; then,
+// for each of those groups whose release has none of its methods, its release sites. The flags
+// are read once, so a reload on the notification's thread meanwhile cannot split a group.
+void installEnabledGroups() {
+    bool enabled[hookGroupCount];
+    for (int group = 0; group < hookGroupCount; ++group) {
+        enabled[group] = settingsFlag(hookGroups[group].flag);
+    }
+    for (int group = 0; group < hookGroupCount; ++group) {
+        if (enabled[group]) {
+            installGroup(group, hookSites, hookSiteCount, 0);
+        }
+    }
+    for (int group = 0; group < hookGroupCount; ++group) {
+        if (enabled[group] && !foundItsMethods(group)) {
+            installGroup(group, releaseSites, releaseSiteCount, hookSiteCount);
         }
     }
 }

@@ -21,9 +21,14 @@ std::string readFile(const std::string &path) {
 } // namespace
 
 EmulatedLibrary::EmulatedLibrary(const std::string &path, std::optional<macho::Arch> arch,
-                                 const std::string &executablePath)
-    : file_(readFile(path)), image_(macho::readImage(file_, arch)),
-      processor_(std::make_unique<Processor>(image_.arch)), bridge_(std::make_unique<Bridge>(*processor_)) {
+                                 const std::string &executablePath,
+                                 const std::function<void(const macho::Image &)> &admit)
+    : file_(readFile(path)), image_(macho::readImage(file_, arch)) {
+    if (admit) {
+        admit(image_);
+    }
+    processor_ = std::make_unique<Processor>(image_.arch);
+    bridge_ = std::make_unique<Bridge>(*processor_);
     loadImage(image_, *processor_, *bridge_, executablePath);
 }
 

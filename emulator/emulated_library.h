@@ -1,6 +1,7 @@
 // A device library run under emulation: the simulator's way to load the bytes that ship.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,9 +19,12 @@ class EmulatedLibrary {
     // Reads the Mach-O file at `path`, picks the slice for `arch` (needed when the file holds
     // several), loads it and runs its initializers, as the loader does in a process started from
     // `executablePath`. Throws macho::LoadError for a file it refuses and Fault for a crash.
-    // The platform keeps the library's functions, so it must live as long as the process.
+    // `admit`, when given, sees the slice first and may refuse it by throwing, as a system's
+    // loader refuses a slice it cannot run. The platform keeps the library's functions, so it
+    // must live as long as the process.
     EmulatedLibrary(const std::string &path, std::optional<macho::Arch> arch,
-                    const std::string &executablePath);
+                    const std::string &executablePath,
+                    const std::function<void(const macho::Image &)> &admit = {});
     ~EmulatedLibrary();
 
     // Instructions the library's own code has executed, exactly.

@@ -173,6 +173,7 @@ LoadedImage loadImage(const macho::Image &image, Processor &processor, Bridge &b
     mapSegments(image, processor, slide);
     applyFixups(image, processor, bridge, slide);
     setUpObjectiveC(image, processor, bridge, slide);
+    bridge.nameFrom(image, slide);
     runInitializers(image, processor, bridge, slide, executablePath);
     return {base, slide};
 }

@@ -50,7 +50,8 @@ void hiddenOperatorName(PlatformId self, PlatformSel cmd, PlatformId name, Conte
 }
 
 // K4ENABLE: the IPv4 address of the Wi-Fi interface as operator name. It is the outermost layer
-// on its methods, so the hidden name and the custom text inside it still win.
+// on its methods, installed after the other two, so the hidden name and the custom text inside it
+// still win.
 PlatformId wifiName(PlatformId incoming) {
     loadPrefs();
     return settingsFlag(&Settings::k4Enabled) ? wifiAddressText() : incoming;
@@ -114,4 +115,5 @@ template <PlatformImp *Previous> void dualSIMStored(PlatformId self, PlatformSel
         return layer<&previous_##replacement>(BRINDLEWICK_PASSES_##takes);                                   \
     }
 BRINDLEWICK_HOOK_SITES(BRINDLEWICK_DEFINE_SITE)
+BRINDLEWICK_RELEASE_SITES(BRINDLEWICK_DEFINE_SITE)
 #undef BRINDLEWICK_DEFINE_SITE

@@ -24,6 +24,7 @@
     BRINDLEWICK_TAKES_##takes(replacement);                                                                  \
     extern PlatformImp previous_##replacement;
 BRINDLEWICK_HOOK_SITES(BRINDLEWICK_DECLARE_SITE)
+BRINDLEWICK_RELEASE_SITES(BRINDLEWICK_DECLARE_SITE)
 #undef BRINDLEWICK_DECLARE_SITE
 
 // The address of en0 as dotted-decimal text, or "error" when there is none; never null.

@@ -32,6 +32,7 @@ import arm64e
 from commands import BuildError, run
 import definitions
 import macho_sign
+import pane as pane_cells
 import releases
 import repository
 
@@ -127,7 +128,6 @@ OBJCOPY = "llvm-objcopy-16"
 
 INSTALL_DIR = "/Library/MobileSubstrate/DynamicLibraries"
 PANE_DIR = "/Library/PreferenceLoader/Preferences"
-PANE = ROOT / "packaging" / "pane" / "Brindlewick.plist"
 ICON = ROOT / "packaging" / "pane" / "icon.svg"
 ICON_NAME, ICON_POINTS = "Brindlewick", 29  # the pane's entry names Brindlewick.png
 
@@ -333,7 +333,7 @@ def build_package(out, layout_name, library):
     # The settings pane: a PreferenceLoader entry that needs no compiled bundle, and its icon.
     pane = stage / (layout["prefix"] + PANE_DIR).lstrip("/")
     pane.mkdir(parents=True)
-    shutil.copyfile(PANE, pane / "Brindlewick.plist")
+    (pane / "Brindlewick.plist").write_bytes(pane_cells.render())
     draw_icon(pane)
     for path in [stage, *stage.rglob("*")]:
         os.chmod(path, 0o755 if path.is_dir() or path.suffix == ".dylib" else 0o644)

@@ -1,6 +1,6 @@
 """The package's page in a package manager, in both kinds: an HTML depiction (one self-contained
 file with its pictures beside it) and a Sileo native depiction (JSON), made from the facts the
-project keeps once: the release table in README.md, the Settings pane's groups and footers, the
+project keeps once: the release table (releases.json), the Settings pane's groups and footers, the
 packages' layouts, CHANGELOG.md and LICENSE."""
 import html
 import json
@@ -10,6 +10,7 @@ import shutil
 from pathlib import Path
 
 import build_device
+import pane as pane_cells
 import releases
 from commands import run
 
@@ -40,7 +41,7 @@ def changelog():
 
 def settings():
     """[(group, what it does)] from the pane: each group's first footer, where it acts."""
-    pane = plistlib.loads(build_device.PANE.read_bytes())
+    pane = plistlib.loads(pane_cells.SOURCE.read_bytes())
     seen = {}
     for item in pane["items"]:
         if item.get("cell") == "PSGroupCell" and item["label"] not in seen:
@@ -57,8 +58,9 @@ def packages():
 
 
 def facts():
-    eras, cells = releases.read()
-    return {"version": changelog()[0][0], "eras": [f"iOS {era.label}" for era in eras], "cells": cells,
+    table = releases.load()
+    cells = {feature.name: table.cells(feature.name) for feature in releases.FEATURES}
+    return {"version": changelog()[0][0], "eras": [f"iOS {era.label}" for era in table.eras], "cells": cells,
             "settings": settings(), "packages": packages(), "changelog": changelog(),
             "license": LICENSE.read_text().splitlines()[0]}
 
@@ -67,7 +69,7 @@ def html_page(facts):
     e = html.escape
     rows = "".join(f"<tr><th>{e(name)}</th>" + "".join(
         f"<td class=\"{'on' if releases.acts(cell) else 'off'}\">{e(cell)}</td>" for cell in facts["cells"][name])
-        + "</tr>" for name, _, _ in releases.FEATURES)
+        + "</tr>" for name in facts["cells"])
     shots = "".join(f"<figure><img src=\"{e(file)}\" alt=\"{e(caption)}\" width=\"414\">"
                     f"<figcaption>{e(caption)}</figcaption></figure>" for file, caption in SCREENSHOTS)
     choose = "".join(f"<li><b>{e(name)}</b> ({e(arch)}, iOS {e(lowest)} and later): for {e(whom)}</li>"
@@ -112,7 +114,7 @@ def sileo_page(facts, base):
         return {"class": "DepictionMarkdownView", "markdown": text}
 
     table = ("| feature | " + " | ".join(facts["eras"]) + " |\n" + "|---" * (len(facts["eras"]) + 1) + "|\n" +
-             "".join(f"| {name} | " + " | ".join(facts["cells"][name]) + " |\n" for name, _, _ in releases.FEATURES))
+             "".join(f"| {name} | " + " | ".join(cells) + " |\n" for name, cells in facts["cells"].items()))
     details = [
         markdown(TAGLINE),
         {"class": "DepictionScreenshotsView", "itemCornerRadius": 6, "itemSize": "{414, 44}",

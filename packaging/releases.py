@@ -1,87 +1,150 @@
 """What each feature does on each iOS release: measured by running the library on the host as each
-release has it (tools/releases), kept as the table in README.md, and read back from there by the
-packages and the tests, so every place says what the measurement said."""
+release has it (tools/releases --write) and kept in releases.json beside this file, with the reason
+for each release where a feature does nothing. The README's table, the Settings pane's filters, the
+packages' descriptions and the depiction are all made from that file."""
+import json
 import re
+from dataclasses import dataclass
 from pathlib import Path
 
-README = Path(__file__).resolve().parent.parent / "README.md"
-BEGIN = "<!-- releases: tools/releases --write prints this table here -->"
-END = "<!-- /releases -->"
+DATA = Path(__file__).resolve().parent / "releases.json"
 NO_EFFECT = "no effect"
-
-# Each feature as the Settings pane names it, the preferences that switch it on alone, and the
-# piece of the status bar it changes (as `status` names it).
-FEATURES = [
-    ("Custom carrier text", {"kEnabled": True, "customtextEnabled": "Moxfathom"}, "carrier"),
-    ("Hide carrier name", {"k1Enabled": True}, "carrier"),
-    ("Show Wi-Fi address", {"k4Enabled": True}, "carrier"),
-    ("Custom SIM text", {"k2Enabled": True, "customtext2Enabled": "Roaming"}, "SIM"),
-    ("Radio reported dead", {"k3Enabled": True}, "radio"),
-    ("Force dual SIM", {"k5Enabled": True}, "dual SIM"),
-]
 WIFI_ADDRESS = "192.0.2.1"
 
 
+@dataclass(frozen=True)
+class Feature:
+    """A feature as the Settings pane names it, the preferences that switch it on alone, and the
+    piece of `status --json` it changes."""
+    name: str
+    preferences: dict
+    piece: tuple
+
+
+FEATURES = [
+    Feature("Custom carrier text", {"kEnabled": True, "customtextEnabled": "Moxfathom"}, ("operator", "SBTelephonyManager")),
+    Feature("Hide carrier name", {"k1Enabled": True}, ("operator", "SBTelephonyManager")),
+    Feature("Show Wi-Fi address", {"k4Enabled": True}, ("operator", "SBTelephonyManager")),
+    Feature("Custom SIM text", {"k2Enabled": True, "customtext2Enabled": "Roaming"}, ("sim",)),
+    Feature("Radio reported dead", {"k3Enabled": True}, ("radio",)),
+    Feature("Force dual SIM", {"k5Enabled": True}, ("dualSIM",)),
+]
+
+
+@dataclass
 class Era:
-    """Adjacent majors on which every feature shows the same: `first` to `last` (None: and later)."""
+    """Adjacent majors on which every feature shows the same: `first` to `last` (None: and later),
+    with the lowest kCFCoreFoundationVersionNumber of its first major, where a filter for it starts,
+    what each feature shows there and the builds that showed it."""
+    first: int
+    last: int | None
+    core_foundation: float
+    shows: dict
+    measured_on: list
 
-    def __init__(self, label):
-        match = re.fullmatch(r"(\d+)(?:-(\d+)| and later)?", label)
-        if not match:
-            raise ValueError(f"not an era: {label}")
-        self.label = label
-        self.first = int(match.group(1))
-        self.last = None if label.endswith("later") else int(match.group(2) or match.group(1))
+    @property
+    def label(self):
+        return label(self.first, self.last)
 
-    @classmethod
-    def of(cls, first, last, newest):
-        return cls(f"{first}" if first == last else f"{first} and later" if last == newest else f"{first}-{last}")
-
-    def overlaps(self, lowest):
-        return self.last is None or self.last >= lowest
-
-
-def render(eras, cells, measured_on):
-    """The table: a row a feature, a column an era, each cell what the status bar shows."""
-    lines = ["| feature | " + " | ".join(f"iOS {era.label}" for era in eras) + " |",
-             "|---" * (len(eras) + 1) + "|"]
-    for name, _, _ in FEATURES:
-        lines.append(f"| {name} | " + " | ".join(cells[name]) + " |")
-    lines.append("| measured on | " + " | ".join(measured_on) + " |")
-    return "\n".join(lines)
+    def covers(self, major):
+        return major >= self.first and (self.last is None or major <= self.last)
 
 
-def read(readme=README):
-    """The README's table as (eras, {feature: [cell per era]})."""
-    text = Path(readme).read_text()
-    if BEGIN not in text or END not in text:
-        raise ValueError(f"{readme} has no release table")
-    rows = [[cell.strip() for cell in line.strip().strip("|").split("|")]
-            for line in text.split(BEGIN, 1)[1].split(END, 1)[0].strip().splitlines()]
-    eras = [Era(label.removeprefix("iOS ")) for label in rows[0][1:]]
-    names = {name for name, _, _ in FEATURES}
-    return eras, {row[0]: row[1:] for row in rows[2:] if row[0] in names}
+def label(first, last):
+    """"6", "6-11" or "16 and later", as the table heads its columns."""
+    if last is None:
+        return f"{first} and later"
+    return f"{first}" if first == last else f"{first}-{last}"
+
+
+def parse_label(label):
+    match = re.fullmatch(r"(\d+)(?:-(\d+)| and later)?", label)
+    if not match:
+        raise ValueError(f"not an era: {label}")
+    first = int(match.group(1))
+    return first, None if label.endswith("later") else int(match.group(2) or first)
+
+
+@dataclass
+class Facts:
+    eras: list
+    why: dict  # {feature: {era label: why it does nothing there}}
+
+    def cells(self, feature):
+        return [era.shows[feature] for era in self.eras]
+
+
+def load(path=DATA):
+    data = json.loads(Path(path).read_text())
+    eras = []
+    for era in data["eras"]:
+        first, last = parse_label(era["releases"])
+        eras.append(Era(first, last, era["coreFoundation"], era["shows"], era["measuredOn"]))
+    return Facts(eras, data.get("why", {}))
+
+
+def save(facts, path=DATA):
+    data = {"eras": [{"releases": era.label, "coreFoundation": era.core_foundation, "shows": era.shows,
+                      "measuredOn": era.measured_on} for era in facts.eras],
+            "why": facts.why}
+    Path(path).write_text(json.dumps(data, indent=1, ensure_ascii=False) + "\n")
 
 
 def acts(cell):
     return not cell.startswith(NO_EFFECT)
 
 
-def where_it_acts(lowest):
+def missing_reasons(facts):
+    """(feature, releases) of every run of eras where a feature does nothing and no reason says why."""
+    return [(feature.name, run_label(run)) for feature in FEATURES for run in spans(facts, feature.name, False)
+            if run_label(run) not in facts.why.get(feature.name, {})]
+
+
+def render(facts):
+    """The README's table: a row a feature, a column an era, each cell what the status bar shows."""
+    lines = ["| feature | " + " | ".join(f"iOS {era.label}" for era in facts.eras) + " |",
+             "|---" * (len(facts.eras) + 1) + "|"]
+    for feature in FEATURES:
+        lines.append(f"| {feature.name} | " + " | ".join(facts.cells(feature.name)) + " |")
+    lines.append("| measured on | " + " | ".join(", ".join(era.measured_on) for era in facts.eras) + " |")
+    return "\n".join(lines)
+
+
+def spans(facts, name, acting):
+    """The runs of adjacent eras where the feature acts (or, with `acting` false, does nothing), as
+    lists of eras."""
+    runs = []
+    for era in facts.eras:
+        if acts(era.shows[name]) != acting:
+            continue
+        if runs and facts.eras.index(runs[-1][-1]) + 1 == facts.eras.index(era):
+            runs[-1].append(era)
+        else:
+            runs.append([era])
+    return runs
+
+
+def run_label(run):
+    return label(run[0].first, run[-1].last)
+
+
+def core_foundation_range(facts, run):
+    """PreferenceLoader's CoreFoundationVersion filter for a run of eras: [lowest] or [lowest, below]."""
+    after = facts.eras.index(run[-1]) + 1
+    return [run[0].core_foundation] + ([facts.eras[after].core_foundation] if after < len(facts.eras) else [])
+
+
+def where_it_acts(lowest, facts=None):
     """A line a feature: on which releases from `lowest` on it acts, in plain words."""
-    eras, cells = read()
+    facts = facts or load()
     lines = []
-    for name, _, _ in FEATURES:
-        spans = []
-        for era, cell in zip(eras, cells[name]):
-            if not acts(cell) or not era.overlaps(lowest):
+    for feature in FEATURES:
+        words = []
+        for run in spans(facts, feature.name, True):
+            first, last = max(run[0].first, lowest), run[-1].last
+            if last is not None and last < lowest:
                 continue
-            first = max(era.first, lowest)
-            if spans and spans[-1][1] is not None and spans[-1][1] + 1 >= first:
-                spans[-1][1] = era.last
-            else:
-                spans.append([first, era.last])
-        words = ", ".join(f"iOS {a} and later" if b is None else f"iOS {a}" if a == b else f"iOS {a} to {b}"
-                          for a, b in spans)
-        lines.append(f"{name}: {words or 'no effect on these releases'}")
+            words.append(f"iOS {first} and later" if last is None else f"iOS {first}" if first == last
+                         else f"iOS {first} to {last}")
+        lines.append(f"{feature.name}: {', '.join(words) or 'no effect on these releases'}")
     return lines

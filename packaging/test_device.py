@@ -157,10 +157,12 @@ class Packages(unittest.TestCase):
 
 
 def pane_cells():
-    """The pane's cells, through libplist: the XML converted to binary and back."""
+    """The cells of the pane the rootful package installs, through libplist: the XML converted to
+    binary and back."""
+    installed = OUT / "package-rootful" / build_device.PANE_DIR.lstrip("/") / "Brindlewick.plist"
     with tempfile.TemporaryDirectory() as directory:
         binary = Path(directory) / "pane.bplist"
-        tool("plistutil", "-i", build_device.PANE, "-f", "bin", "-o", binary)
+        tool("plistutil", "-i", installed, "-f", "bin", "-o", binary)
         xml = tool("plistutil", "-i", binary, "-f", "xml")
     import plistlib
     pane = plistlib.loads(xml.encode())

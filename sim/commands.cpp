@@ -2,12 +2,14 @@
 #include "sim/commands.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "platform/model/model.h"
 #include "settings/preferences.h"
 #include "sim/help.h"
 #include "sim/preference_file.h"
 #include "sim/simulated_host.h"
+#include "sim/site_names.h"
 #include "sim/springboard/springboard.h"
 
 namespace sim {
@@ -21,7 +23,7 @@ struct CallableMethod {
 };
 
 CallableMethod findMethod(const std::string &cls, const std::string &selector) {
-    const auto &known = springboard::classNames;
+    const auto &known = springboard::allClasses;
     if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
         throw InputError("unknown class " + cls);
     }
@@ -97,8 +99,9 @@ const std::vector<Command> &commands() {
          &SimulatedHost::status},
         {"picture", "picture FILE.png", "draws the status bar as the host shows it now, into a PNG file",
          "picture status.png", true, -1, &SimulatedHost::picture},
-        {"hooks", "hooks", "every method the library replaced, in order, and how each went", "hooks", false,
-         0, &SimulatedHost::hooks},
+        {"hooks", "hooks",
+         "every method the library asked to replace, in order: its group, its layer and how it went", "hooks",
+         false, 0, &SimulatedHost::hooks},
         {"reads", "reads", "how often this process has read the preference file", "reads", false, 0,
          &SimulatedHost::reads},
         {"post", "post NAME", "posts a Darwin notification to every process on the device",
@@ -109,6 +112,9 @@ const std::vector<Command> &commands() {
          "unset kEnabled", true, -1, &SimulatedHost::edit},
         {"pane", "pane", "the Settings pane's cells with the values they show", "pane", false, 0,
          &SimulatedHost::pane},
+        {"releases", "releases",
+         "the iOS releases the host can be (--ios), with their CoreFoundation numbers", "releases", false, 0,
+         &SimulatedHost::releases},
         {"trace", "trace", "the platform calls the library made since the last trace (needs --trace)",
          "trace", false, 0, &SimulatedHost::trace},
         {"instructions", "instructions", "instructions the device library ran since the last instructions",
@@ -243,14 +249,27 @@ Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
     return words(Json{{"command", "picture"}, {"file", jsonText(file.string())}}, {"picture", file.string()});
 }
 
+// Each interception in order, with the site it was for: its group and whether it is one of the
+// library's own sites or a release site, as the slot's name says.
 Reply SimulatedHost::hooks(const std::vector<Token> &) {
     Reply reply{Json{{"command", "hooks"}, {"hooks", Json::array()}}};
     for (const model::HookRecord &record : model::hookRecords()) {
         const char *outcome = model::outcomeName(record.outcome);
-        reply.rows.push_back({record.className, record.selector, outcome});
-        reply.json["hooks"].push_back({{"class", jsonText(record.className)},
-                                       {"selector", jsonText(record.selector)},
-                                       {"outcome", outcome}});
+        std::optional<SiteName> site = siteOfSlot(record.slot);
+        reply.rows.push_back(
+            {site ? site->group : "?", site ? site->layer : "?", record.className, record.selector, outcome});
+        Json row{{"class", jsonText(record.className)},
+                 {"selector", jsonText(record.selector)},
+                 {"outcome", outcome},
+                 {"group", nullptr},
+                 {"layer", nullptr},
+                 {"site", nullptr}};
+        if (site) {
+            row["group"] = site->group;
+            row["layer"] = site->layer;
+            row["site"] = site->number;
+        }
+        reply.json["hooks"].push_back(std::move(row));
     }
     reply.aligned = true;
     return reply;
@@ -346,6 +365,32 @@ Reply SimulatedHost::pane(const std::vector<Token> &) {
             {{"group", cell.group}, {"label", cell.label}, {"key", cell.key}, {"value", toJson(value)}});
     }
     reply.grouped = true;
+    reply.aligned = true;
+    return reply;
+}
+
+// Every major the release table covers, as --ios takes it, with the numbers Settings' filters see.
+Reply SimulatedHost::releases(const std::vector<Token> &) {
+    Reply reply{Json{{"command", "releases"}, {"releases", Json::array()}}};
+    auto number = [](double value) {
+        char text[32];
+        auto [end, error] = std::to_chars(text, text + sizeof text, value);
+        return std::string(text, error == std::errc() ? end : text);
+    };
+    for (const springboard::MajorRelease &major : springboard::majorReleases()) {
+        std::string last = springboard::releaseName(major.last).substr(4);
+        std::string numbers = "CoreFoundation " + number(major.coreFoundation);
+        if (major.lowestCoreFoundation != major.coreFoundation) {
+            numbers += " (" + number(major.lowestCoreFoundation) + " in a beta)";
+        }
+        reply.rows.push_back(
+            {"iOS " + std::to_string(major.major), std::to_string(major.major) + ".0 to " + last, numbers});
+        reply.json["releases"].push_back({{"major", major.major},
+                                          {"last", last},
+                                          {"coreFoundation", major.coreFoundation},
+                                          {"lowestCoreFoundation", major.lowestCoreFoundation},
+                                          {"era", {major.era->firstMajor, major.era->lastMajor}}});
+    }
     reply.aligned = true;
     return reply;
 }

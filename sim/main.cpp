@@ -25,16 +25,18 @@ using sim::crashed;
 using sim::emulatorLimit;
 using sim::ownFailure;
 
-// Every message on standard error: plain, or with --json one JSON object a line.
-void report(const std::string &message, const std::string &where, bool json) {
+// Every message on standard error: plain, or with --json one JSON object a line, its kind the key.
+void report(const std::string &message, const std::string &where, bool json, const char *kind = "error") {
     if (json) {
-        sim::Json line{{"error", sim::jsonText(message)}};
+        sim::Json line{{kind, sim::jsonText(message)}};
         if (!where.empty()) {
             line["where"] = where;
         }
         std::cerr << sim::jsonLine(line) << std::endl;
     } else {
-        std::cerr << "brindlewick-sim: " << (where.empty() ? "" : where + ": ") << message << std::endl;
+        std::cerr << "brindlewick-sim: " << (where.empty() ? "" : where + ": ")
+                  << (std::string_view(kind) == "error" ? "" : std::string(kind) + ": ") << message
+                  << std::endl;
     }
 }
 
@@ -152,6 +154,9 @@ int main(int argc, char **argv) {
             std::cout << sim::usage();
         }
         return 0;
+    }
+    for (const std::string &warning : options.warnings) {
+        report(warning, "", json, "warning");
     }
     try {
         if (options.root.empty()) {

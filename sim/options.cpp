@@ -68,18 +68,21 @@ Options parseOptions(int argc, char **argv) {
             options.noProcessInfoClass = true;
         } else if (arg == "--without-class") {
             std::string cls = value(arg);
-            const auto &known = springboard::classNames;
+            const auto &known = springboard::allClasses;
             if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
                 throw InputError("--without-class: the host has no class " + cls + " to leave out");
             }
             options.withoutClasses.push_back(cls);
         } else if (arg == "--ios") {
             std::string version = value(arg);
-            options.ios = springboard::parseRelease(version);
-            if (!options.ios) {
-                throw InputError(
-                    "--ios: " + version +
-                    " is not a release the host covers: MAJOR[.MINOR[.PATCH]], from 6.0 to 18.x, or 26.x");
+            springboard::ReleaseReading reading = springboard::readRelease(version);
+            if (!reading.version) {
+                throw InputError("--ios " + formatValue({Value::Kind::text, version}) + ": " +
+                                 reading.refusal);
+            }
+            options.ios = reading.version;
+            if (!reading.warning.empty()) {
+                options.warnings.push_back("--ios: " + reading.warning);
             }
         } else if (arg == "--operator") {
             options.operatorName = text(arg);

@@ -33,6 +33,7 @@ struct Options {
     bool noInterfaces = false;
     std::vector<std::string> commands;
     bool help = false;
+    std::vector<std::string> warnings; // said on standard error before anything runs
 };
 
 // Whether the host is SpringBoard, as the process name says, or an ordinary app.

@@ -4,10 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "emulator/emulated_library.h"
 #include "platform/model/model.h"
 #include "settings/preferences.h"
+#include "sim/native_symbols.h"
 #include "sim/preference_file.h"
 #include "sim/springboard/model_runtime.h"
 #include "sim/springboard/springboard.h"
@@ -21,6 +23,25 @@ std::string libraryFailure() {
 }
 
 constexpr const char *simStatus = "Ready";
+
+// A slice the release's loader would not run: below the lowest system it declares, or on a
+// release its processor's devices never got.
+void admitOn(const std::optional<springboard::Version> &release, const emulator::macho::Image &image) {
+    if (!release) {
+        return;
+    }
+    springboard::Version lowest{int(image.minimumSystem >> 16), int(image.minimumSystem >> 8 & 0xff),
+                                int(image.minimumSystem & 0xff)};
+    std::optional<springboard::Version> last =
+        springboard::lastRelease(emulator::macho::lastMajorOf(image.arch));
+    auto key = [](const springboard::Version &v) { return std::tuple(v.major, v.minor, v.patch); };
+    if (key(*release) < key(lowest) || (last && key(*release) > key(*last))) {
+        throw InputError("cannot load the library on " + springboard::releaseName(*release) + ": its " +
+                         emulator::macho::archName(image.arch) + " slice runs on " +
+                         springboard::releaseName(lowest) +
+                         (last ? " to " + springboard::releaseName(*last).substr(4) : " and later"));
+    }
+}
 
 } // namespace
 
@@ -80,14 +101,12 @@ void SimulatedHost::registerOnNetwork(const std::string &operatorName) {
     PlatformId context = objectNamed("subscription");
     const springboard::Era *era = springboard::installedHost().era;
     if (!era) {
-        for (const char *cls : {"SBTelephonyManager", "STTelephonyStateProvider"}) {
+        for (const char *cls : {springboard::manager, springboard::provider}) {
             model::send(springboard::instance(cls),
                         "_reallySetOperatorName:inSubscriptionContext:", name.get(), context);
         }
     } else if (!era->setsName.cls) {
-        if (springboard::instance(era->shownFrom)) {
-            springboard::setOperatorNameDirectly(era->shownFrom, name.get());
-        }
+        springboard::setOperatorNameDirectly(name.get());
     } else if (std::string_view(era->setsName.selector).ends_with("inSubscriptionContext:")) {
         model::send(springboard::instance(era->setsName.cls), era->setsName.selector, name.get(), context);
     } else {
@@ -106,6 +125,8 @@ void SimulatedHost::load(const std::string &path, const Options &options) {
         if (options.arch) {
             throw InputError("--arch picks a slice of a Mach-O device library, and " + path + " is none");
         }
+        // The facility's records name each slot from the library's symbols, as they are made.
+        model::setSymbolNamer(&nativeSymbolAt);
         native_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!native_) {
             throw InputError("cannot load the library: " + libraryFailure());
@@ -117,7 +138,9 @@ void SimulatedHost::load(const std::string &path, const Options &options) {
         arch = emulator::macho::archNamed(*options.arch);
     }
     try {
-        emulated_ = std::make_unique<emulator::EmulatedLibrary>(path, arch, options.executable);
+        emulated_ = std::make_unique<emulator::EmulatedLibrary>(
+            path, arch, options.executable,
+            [&](const emulator::macho::Image &image) { admitOn(options.ios, image); });
     } catch (const emulator::macho::NoSliceChosen &error) {
         throw InputError("cannot load the library: " + std::string(error.what()) +
                          "; choose one with --arch");
@@ -191,32 +214,32 @@ StatusBar SimulatedHost::statusBar() {
     // Where the host has no method of its own for a piece, a release's host makes it in code the
     // runtime never dispatches; the full host has no such code, and the piece is absent.
     const springboard::Host &host = springboard::installedHost();
+    const springboard::Era &shape = host.shape();
     auto through = [&](const char *cls, const char *selector) {
-        return host.hasMethod(cls, selector) ? springboard::instance(cls) : nullptr;
+        return cls && host.hasMethod(cls, selector) ? springboard::instance(cls) : nullptr;
     };
-    const char *shownFrom = host.era ? host.era->shownFrom : "SBTelephonyManager";
-    for (auto [cls, shown] :
-         {std::pair{shownFrom, &bar.carrier}, std::pair{"STTelephonyStateProvider", &bar.providerCarrier}}) {
-        *shown = piece(springboard::instance(cls) ? std::optional(springboard::lastOperatorName(cls))
-                                                  : std::nullopt);
-    }
+    auto nameOf = [&](const char *cls) {
+        return springboard::instance(cls) ? std::optional(springboard::lastOperatorName(cls)) : std::nullopt;
+    };
+    bar.carrier = piece(nameOf(shape.shownFrom));
+    // The provider's name: its own on the full host; from 13 the one it hands the status bar.
+    bar.providerCarrier = piece(springboard::instance(springboard::provider)
+                                    ? nameOf(host.era ? shape.shownFrom : springboard::provider)
+                                    : std::nullopt);
 
     model::Ref simState = model::Ref::adopt(model::makeString(simStatus));
     std::optional<springboard::StoredName> sim;
-    if (PlatformId aggregator = through("SBStatusBarStateAggregator", "_displayStringForSIMStatus:")) {
-        sim = {true, model::send<PlatformId>(aggregator, "_displayStringForSIMStatus:", simState.get())};
+    if (PlatformId source = through(shape.simTextFrom, "_displayStringForSIMStatus:")) {
+        sim = {true, model::send<PlatformId>(source, "_displayStringForSIMStatus:", simState.get())};
     } else if (host.era) {
         sim = {true, springboard::simStatusTextDirectly(simState.get())};
     }
     bar.sim = piece(sim);
 
-    PlatformId radio = through("SBTelephonyManager", "isRadioModuleDead");
-    if (!radio && host.era) {
-        radio = through("STTelephonyStateProvider", "isRadioModuleDead");
-    }
+    PlatformId radio = through(shape.radioFrom, "isRadioModuleDead");
     bool dead = radio && model::send<PlatformBool>(radio, "isRadioModuleDead");
     bar.radio = !radio && !host.era ? "absent" : dead ? "dead" : "on";
-    PlatformId data = through("STTelephonyStatusDomainData", "isDualSIMEnabled");
+    PlatformId data = through(shape.dualSIMFrom, "isDualSIMEnabled");
     bool dual = data && model::send<PlatformBool>(data, "isDualSIMEnabled");
     bar.dualSIM = !data && !host.era ? "absent" : dual ? "on" : "off";
     return bar;

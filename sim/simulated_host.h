@@ -42,6 +42,7 @@ class SimulatedHost {
     Reply post(const std::vector<Token> &tokens);
     Reply edit(const std::vector<Token> &tokens);
     Reply pane(const std::vector<Token> &tokens);
+    Reply releases(const std::vector<Token> &tokens);
     Reply trace(const std::vector<Token> &tokens);
     Reply instructions(const std::vector<Token> &tokens);
     Reply help(const std::vector<Token> &tokens);

@@ -124,6 +124,15 @@ PlatformImp Bridge::nativeCallable(uint64_t address, const std::string &encoding
     return closures_.emplace(address, std::move(closure)).first->second->entry;
 }
 
+void Bridge::nameFrom(const macho::Image &image, uint64_t slide) {
+    image_ = &image;
+    slide_ = slide;
+}
+
+std::string Bridge::symbolAt(uint64_t address) const {
+    return image_ ? macho::symbolAt(*image_, address - slide_) : "";
+}
+
 uint64_t Bridge::emulatedFunction(PlatformImp imp) const {
     auto found = closureOf_.find(imp);
     return found == closureOf_.end() ? 0 : found->second->function;

@@ -51,6 +51,11 @@ class Bridge {
     std::vector<std::string> describeArguments(TrapContext &context, const Signature &signature,
                                                unsigned first, unsigned skip);
 
+    // The image whose symbols name its emulated addresses, as a debugger names them.
+    void nameFrom(const macho::Image &image, uint64_t slide);
+    // The symbol defined at emulated `address` in that image, or empty.
+    std::string symbolAt(uint64_t address) const;
+
     const Signature &signature(const std::string &encoding);
     uint64_t addTrap(std::function<void(TrapContext &)> handler);
     // Makes `symbol` an import the platform provides from `libraries` (install names).
@@ -77,6 +82,8 @@ class Bridge {
     std::map<uint64_t, std::unique_ptr<Closure>> closures_; // by emulated function
     std::map<PlatformImp, Closure *> closureOf_;            // by native entry
     std::map<std::pair<PlatformImp, std::string>, uint64_t> nativeTraps_;
+    const macho::Image *image_ = nullptr;
+    uint64_t slide_ = 0;
 };
 
 // The imports, by the library that provides them on a device.

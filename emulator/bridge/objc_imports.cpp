@@ -59,10 +59,12 @@ void hookMessage(Bridge &bridge, TrapContext &context) {
         throw Fault("MSHookMessageEx was handed a replacement for " + std::string(model::selectorName(sel)) +
                     " whose signature does not check");
     }
+    // The facility's record names the slot, as the slice's own symbols name it.
+    std::string slotName = bridge.symbolAt(slot);
     model::Method displaced = cls ? model::classOf(cls)->lookup(sel) : model::Method{};
     if (!displaced.imp) {
         PlatformImp untouched = nullptr;
-        MSHookMessageEx(cls, sel, nullptr, &untouched); // replaces nothing; records why
+        model::hookMessage(cls, sel, nullptr, &untouched, slotName); // replaces nothing; records why
         return;
     }
     if (!displaced.types) {
@@ -70,7 +72,7 @@ void hookMessage(Bridge &bridge, TrapContext &context) {
                     " has no type encoding");
     }
     PlatformImp previous = nullptr;
-    MSHookMessageEx(cls, sel, bridge.nativeCallable(replacement, displaced.types), &previous);
+    model::hookMessage(cls, sel, bridge.nativeCallable(replacement, displaced.types), &previous, slotName);
     processor.writePointer(slot, bridge.emulatedCallable(previous, displaced.types));
 }
 

@@ -178,17 +178,26 @@ class Reader {
             }
             break;
         case symtab:
+            image_.symbols = {lc.little<uint32_t>(8, "the symbol table command"),
+                              lc.little<uint32_t>(12, "the symbol table command"),
+                              lc.little<uint32_t>(16, "the symbol table command"),
+                              lc.little<uint32_t>(20, "the symbol table command")};
+            break;
         case dysymtab:
+        case versionMin:
+            image_.minimumSystem = lc.little<uint32_t>(8, "the lowest-system command");
+            break;
+        case buildVersion:
+            image_.minimumSystem = lc.little<uint32_t>(12, "the build-version command");
+            break;
         case uuid:
         case codeSignature:
         case splitInfo:
-        case versionMin:
         case functionStarts:
         case dataInCode:
         case sourceVersion:
         case linkerOption:
         case optimizationHint:
-        case buildVersion:
         case rpath:
         case exportsTrie:
             break;
@@ -323,6 +332,10 @@ const char *archName(Arch arch) {
     return "?";
 }
 
+int lastMajorOf(Arch arch) {
+    return is64Bit(arch) ? INT32_MAX : 10;
+}
+
 bool is64Bit(Arch arch) {
     return arch == Arch::arm64 || arch == Arch::arm64e;
 }
@@ -394,6 +407,32 @@ Image readImage(std::string_view file, std::optional<Arch> arch) {
     image.bytes = chosen->bytes.data();
     Reader(image, chosen->bytes).read();
     return image;
+}
+
+std::string symbolAt(const Image &image, uint64_t address) {
+    constexpr uint8_t debugging = 0xe0, kind = 0x0e, definedInSection = 0x0e;
+    bool wide = is64Bit(image.arch);
+    size_t entry = wide ? 16 : 12;
+    try {
+        Bytes slice(image.bytes);
+        Bytes strings =
+            slice.slice(image.symbols.stringsOffset, image.symbols.stringsSize, "the symbol names");
+        Bytes table =
+            slice.slice(image.symbols.offset, uint64_t(image.symbols.count) * entry, "the symbol table");
+        for (uint32_t i = 0; i < image.symbols.count; ++i) {
+            uint64_t at = uint64_t(i) * entry;
+            uint8_t type = table.little<uint8_t>(at + 4, "a symbol");
+            uint64_t value = wide ? table.little<uint64_t>(at + 8, "a symbol")
+                                  : table.little<uint32_t>(at + 8, "a symbol");
+            if (!(type & debugging) && (type & kind) == definedInSection && value == address) {
+                std::string name = strings.cString(table.little<uint32_t>(at, "a symbol"), "a symbol's name");
+                return name.starts_with("_") ? name.substr(1) : name;
+            }
+        }
+    } catch (const LoadError &) {
+        // A table that lies outside the slice names nothing; the loader never needed it.
+    }
+    return "";
 }
 
 } // namespace emulator::macho

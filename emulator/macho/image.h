@@ -28,6 +28,8 @@ enum class Arch { armv7, armv7s, arm64, arm64e };
 std::optional<Arch> archNamed(std::string_view name);
 const char *archName(Arch arch);
 bool is64Bit(Arch arch);
+// The last iOS major whose devices have this processor: 32-bit ARM ends with iOS 10.
+int lastMajorOf(Arch arch);
 
 struct Segment {
     std::string name;
@@ -72,12 +74,25 @@ struct Fixup {
     std::optional<Authentication> authentication;
 };
 
+// Where the symbol table lies in the slice (LC_SYMTAB), as the load command gives it; the loader
+// needs none of it, so it is read only when a symbol is looked for.
+struct SymbolTable {
+    uint32_t offset = 0;
+    uint32_t count = 0;
+    uint32_t stringsOffset = 0;
+    uint32_t stringsSize = 0;
+};
+
 struct Image {
     Arch arch;
     std::vector<Segment> segments;
     std::vector<Section> sections;
     std::vector<Import> imports;
     std::vector<Fixup> fixups;
+    SymbolTable symbols;
+    // The lowest system the slice declares (LC_VERSION_MIN_IPHONEOS or LC_BUILD_VERSION), as
+    // major << 16 | minor << 8 | patch, which a loader refuses to run it below; 0 where none.
+    uint32_t minimumSystem = 0;
     // The slice's own bytes, which the segments' file offsets index.
     std::string_view bytes;
 
@@ -91,6 +106,11 @@ struct Image {
 constexpr uint32_t sectionTypeMask = 0xff;
 constexpr uint32_t sectionModInitPointers = 0x9;
 constexpr uint32_t sectionInitOffsets = 0x16;
+
+// The name of the symbol defined at `address` (unslid), as C names it (the leading underscore
+// dropped), as a debugger names a function or a variable; empty where the table names none, or
+// where it lies outside the slice.
+std::string symbolAt(const Image &image, uint64_t address);
 
 // Picks the slice for `arch` from a fat or thin Mach-O file; without `arch`, a file must hold
 // exactly one slice. Reads and checks it whole. `file` must outlive the image.

@@ -29,6 +29,7 @@ struct Runtime {
     std::mutex recordLock;
     std::vector<HookRecord> hooks;
     std::string lastFailedLookup;
+    std::atomic<SymbolNamer> namer{nullptr};
 };
 
 Runtime &runtime() {
@@ -55,10 +56,10 @@ PoolStack &pools() {
     return stack;
 }
 
-void record(std::string className, PlatformSel sel, HookOutcome outcome) {
+void record(std::string className, PlatformSel sel, HookOutcome outcome, std::string slot) {
     Runtime &rt = runtime();
     std::lock_guard guard(rt.recordLock);
-    rt.hooks.push_back({std::move(className), selectorName(sel), outcome});
+    rt.hooks.push_back({std::move(className), selectorName(sel), outcome, std::move(slot)});
 }
 
 } // namespace
@@ -355,8 +356,14 @@ extern "C" PlatformSel sel_registerName(const char *name) {
     return selector(name);
 }
 
-extern "C" void MSHookMessageEx(PlatformClass cls, PlatformSel sel, PlatformImp replacement,
-                                PlatformImp *previous) {
+namespace model {
+
+void setSymbolNamer(SymbolNamer namer) {
+    runtime().namer.store(namer);
+}
+
+void hookMessage(PlatformClass cls, PlatformSel sel, PlatformImp replacement, PlatformImp *previous,
+                 std::string slotName) {
     if (trace::enabled()) {
         trace::record(trace::call("MSHookMessageEx", {cls ? classOf(cls)->name() : "nil", selectorName(sel),
                                                       "replacement", "&previous"}));
@@ -367,17 +374,25 @@ extern "C" void MSHookMessageEx(PlatformClass cls, PlatformSel sel, PlatformImp 
             std::lock_guard guard(runtime().recordLock);
             name = runtime().lastFailedLookup;
         }
-        record(name, sel, HookOutcome::noClass);
+        record(name, sel, HookOutcome::noClass, std::move(slotName));
         return;
     }
     Class *target = classOf(cls);
     // Inherited methods count: the replacement goes on the named class, over what it inherits.
     Method displaced = target->lookup(sel);
     if (!displaced.imp) {
-        record(target->name(), sel, HookOutcome::noMethod);
+        record(target->name(), sel, HookOutcome::noMethod, std::move(slotName));
         return;
     }
     *previous = displaced.imp;
     target->setMethod(sel, replacement, displaced.types);
-    record(target->name(), sel, HookOutcome::installed);
+    record(target->name(), sel, HookOutcome::installed, std::move(slotName));
+}
+
+} // namespace model
+
+extern "C" void MSHookMessageEx(PlatformClass cls, PlatformSel sel, PlatformImp replacement,
+                                PlatformImp *previous) {
+    SymbolNamer namer = runtime().namer.load();
+    hookMessage(cls, sel, replacement, previous, namer ? namer(previous) : "");
 }

@@ -2,157 +2,232 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 
-#include "sim/springboard/springboard.h"
+#include "activation/hook_sites.h"
+#include "sim/springboard/classes.h"
 
 namespace springboard {
 namespace {
 
-constexpr const char *manager = "SBTelephonyManager";
-constexpr const char *provider = "STTelephonyStateProvider";
-constexpr const char *aggregator = "SBStatusBarStateAggregator";
-constexpr const char *statusData = "STTelephonyStatusDomainData";
-constexpr const char *mutableStatusData = "STMutableTelephonyStatusDomainData";
-
 // What the public class dumps of Apple's binaries show, release by release. A dump lists what the
 // runtime knows; a method missing from it cannot be replaced by selector. Sources, by release:
-//   6      pigigaldi/iOS-6-Headers
-//   7      thenameisnigel-old/IOS7-Beta-1-Class-Dumps, MP0w/iOS-Headers; 7.1
-//   Packetfahrer/iOS-7.1-SpringBoard-Headers 8      coolstar/iOS-8.3-SpringBoard-Headers;
-//   Zob3k/iOS-8.4-Headers-Full 9      SnowGirls/iOS-9.2-SpringBoard-Headers;
-//   coolstar/iOS-9.3-SpringBoard-Headers (9.3.3) 10     CPDigitalDarkroom/iOS-10-Headers,
-//   aydenp/iOS-Runtime-Headers (10.2), ichitaso/iOS10.3.3-iphoneheaders 11
-//   ichitaso/iOS-11-beta1_SpringBoard-Headers; coolstar/iOS-11.1-SpringBoard-Headers 12
-//   viggou/iOS-12.2-SpringBoard-Headers; xybp888/iOS-Header (12.4) 13     xybp888/iOS-Header (13.0),
-//   harryzjm/iOS-Runtime-Header (13.0), dlevi309/iOS-Runtime-Headers (13.4.1) 14     harryzjm (14.0),
-//   dlevi309 (14.2), akariicafe/Runtime-Headers (14.3) 15     donato-fiore/iOS-Runtime-Headers (15.0, 15.6,
-//   ktool), akariicafe (15.2), harryzjm (15.0) 16-18  donato-fiore (16.0, 16.5), akariicafe (16.4.1, 17.0),
-//   MTACS/iOS-17-Runtime-Headers,
-//          qingralf/iOS16-Runtime-Headers and iOS18-Runtime-Headers; decompiled restores of 18.0 and
-//          18.2 (EthanArbuckle/iPad_10.2_18.0_22A3354_Restore, iPhone17-1_18.2_22C152_Restore)
-//   26     EthanArbuckle/iPhone18-3_26.1_23B85_Restore (decompiled)
+//   6       pigigaldi/iOS-6-Headers, Bensge/iOS-6-SpringBoard-Headers
+//   7       thenameisnigel-old/IOS7-Beta-1-Class-Dumps, MP0w/iOS-Headers,
+//           Packetfahrer/iOS-7.1-SpringBoard-Headers (7.1)
+//   8       coolstar/iOS-8.3-SpringBoard-Headers, Zob3k/iOS-8.4-Headers-Full
+//   9       SnowGirls/iOS-9.2-SpringBoard-Headers, coolstar/iOS-9.3-SpringBoard-Headers (9.3.3)
+//   10      CPDigitalDarkroom/iOS-10-Headers, aydenp/iOS-Runtime-Headers (10.2),
+//           ichitaso/iOS10.3.3-iphoneheaders
+//   11      ichitaso/iOS-11-beta1_SpringBoard-Headers, coolstar/iOS-11.1-SpringBoard-Headers
+//   12      viggou/iOS-12.2-SpringBoard-Headers, xybp888/iOS-Header (12.4)
+//   13      xybp888/iOS-Header (13.0), harryzjm/iOS-Runtime-Header (13.0),
+//           dlevi309/iOS-Runtime-Headers (13.4.1), eziochiu/iOS13.4.1-Runtime-Headers
+//   14      harryzjm (14.0), dlevi309 (14.2), akariicafe/Runtime-Headers (14.3)
+//   15      donato-fiore/iOS-Runtime-Headers (15.0, 15.6; ktool), akariicafe (15.2), harryzjm (15.0)
+//   16-18   donato-fiore (16.0, 16.5), akariicafe (16.4.1, 17.0), MTACS/iOS-17-Runtime-Headers,
+//           qingralf/iOS16-Runtime-Headers, qingralf/iOS18-Runtime-Headers,
+//           decompiled restores of 18.0 and 18.2 (EthanArbuckle/iPad_10.2_18.0_22A3354_Restore,
+//           EthanArbuckle/iPhone17-1_18.2_22C152_Restore)
+//   26      EthanArbuckle/iPhone18-3_26.1_23B85_Restore (decompiled)
 // The ktool and akariicafe dumps leave out synthesized accessors: a property shown read-write
 // there is taken to have its setter.
 //
 // Where the dumps leave the host's own behaviour open, these are the choices, made once here:
 // - Up to 11, CoreTelephony's news reaches `_reallySetOperatorName:`, which then sets the
 //   read-write `operatorName` property through `setOperatorName:` (7.1 shows the property; a
-//   synthesized setter only stores). Both layers of the library therefore see every name.
-// - On 12 only `_reallySetOperatorName:inSubscriptionContext:` of the twelve is there (12.4 also
+//   synthesized setter only stores). Every layer of the library therefore sees every name.
+// - On 12 only `_reallySetOperatorName:inSubscriptionContext:` of the setters is there (12.4 also
 //   has `_setOperatorName:inSubscriptionContext:`, which no site replaces): the host sends it.
 // - On 13 to 15 the provider's `_setOperatorName:inSubscriptionContext:` is the entry and sends
 //   the name on to `_reallySetOperatorName:inSubscriptionContext:`, the pair 12.4 shows on the
 //   manager, moved to SystemStatusServer.
-// - From 16 both are direct methods (26.1's decompilation shows them called as plain
-//   functions): the release stores the name without a message, so no replacement sees it.
+// - From 16 both are direct methods (26.1's decompilation shows them called as plain functions),
+//   which hand the name to the subscription information by message (setOperatorNameDirectly), and
+//   the status bar shows the subscription information's name; 17 and the other releases of 16 to
+//   26 are taken as the 16, 18 and 26 that show it.
 // - From 13 the manager is built from SpringBoard's provider (26.1), so the status bar shows the
 //   provider's name; up to 12, the manager's.
-// - The SIM-status text, the radio state and dual SIM are read through the runtime methods the
-//   release has (`_displayStringForSIMStatus:`, `isRadioModuleDead` of the manager or else the
-//   provider, `isDualSIMEnabled`); where it has none, by code of its own, out of the library's
-//   reach, which answers as the host's own implementation would.
-// - An ordinary app has none of SpringBoard's classes (SBTelephonyManager,
-//   SBStatusBarStateAggregator, and the provider, which lives in SpringBoard's SystemStatusServer).
-//   From 13 UIKit's status bar links SystemStatus, so an app has the two status-data classes; what
-//   SpringBoard changes in its own copies does not follow a decoded copy into the app.
+// - The SIM-status text comes from the method the release has: the data manager's on 6, the
+//   aggregator's on 7 to 12, SystemStatusServer's data provider's on 13 to 15; from 16 a direct
+//   method makes it. The radio's state is the manager's on 12 and the provider's from 13, dual
+//   SIM the manager's synthesized property on 12 and the status data's from 13. Where a release
+//   has no such method, its own code answers as the host's own implementation would.
+// - An ordinary app has none of SpringBoard's classes (the manager, the aggregator and its
+//   forerunner, and what lives in SpringBoard's SystemStatusServer). From 13 UIKit's status bar
+//   links SystemStatus, so an app has the two status-data classes; what SpringBoard changes in its
+//   own copies does not follow a decoded copy into the app.
+// - Dual SIM came with 12.1; 12.0 is taken as the 12.2 and 12.4 that show its property.
 const std::vector<Era> table = {
-    {6,
-     6,
-     {{manager, {"setOperatorName:", "_reallySetOperatorName:"}}},
-     {},
-     {manager, "_reallySetOperatorName:"},
-     "setOperatorName:",
-     manager,
-     "6",
-     "every 6 release (as 6)"},
-    // SBStatusBarStateAggregator arrives with 7 beta 1.
-    {7,
-     11,
-     {{manager, {"setOperatorName:", "_reallySetOperatorName:"}},
-      {aggregator, {"_displayStringForSIMStatus:"}}},
-     {},
-     {manager, "_reallySetOperatorName:"},
-     "setOperatorName:",
-     manager,
-     "7 beta 1, 7, 7.1, 8.3, 8.4, 9.2, 9.3.3, 10, 10.2, 10.3.3, 11 beta 1, 11.1",
-     "7.0.x, 8.0-8.2, 9.0-9.1, 10.1, 11.2-11.4 (as 11.1)"},
-    // The plain setters are gone; dual SIM (12.1) has no method of the twelve yet.
-    {12,
-     12,
-     {{manager, {"_reallySetOperatorName:inSubscriptionContext:", "isRadioModuleDead"}},
-      {aggregator, {"_displayStringForSIMStatus:"}}},
-     {},
-     {manager, "_reallySetOperatorName:inSubscriptionContext:"},
-     nullptr,
-     manager,
-     "12.2, 12.4",
-     "12.0, 12.1, 12.3, 12.5 (as 12.2 and 12.4)"},
-    // Telephony moves to SystemStatusServer's provider; the manager keeps none of the twelve.
-    {13,
-     14,
-     {{manager, {}},
-      {aggregator, {}},
-      {provider,
-       {"_reallySetOperatorName:inSubscriptionContext:", "_setOperatorName:inSubscriptionContext:",
-        "isRadioModuleDead", "setCachedDualSIMEnabled:"}},
-      {statusData, {"_otherSIMInfoIfSIMPresent:", "isDualSIMEnabled"}},
-      {mutableStatusData, {"setDualSIMEnabled:"}}},
-     {},
-     {provider, "_setOperatorName:inSubscriptionContext:"},
-     "_reallySetOperatorName:inSubscriptionContext:",
-     provider,
-     "13.0, 13.4.1, 14.0, 14.2, 14.3",
-     "13.1-13.3 (as 13.0 and 13.4.1)"},
+    {.firstMajor = 6,
+     .lastMajor = 6,
+     .runtime = {{manager, {"setOperatorName:", "_reallySetOperatorName:"}},
+                 {dataManager, {"_displayStringForSIMStatus:"}}},
+     .setsName = {manager, "_reallySetOperatorName:"},
+     .passesTo = "setOperatorName:",
+     .shownFrom = manager,
+     .simTextFrom = dataManager,
+     .seen = "6",
+     .inferred = "every 6 release (as 6)"},
+    // The aggregator replaces the data manager with 7 beta 1.
+    {.firstMajor = 7,
+     .lastMajor = 11,
+     .runtime = {{manager, {"setOperatorName:", "_reallySetOperatorName:"}},
+                 {aggregator, {"_displayStringForSIMStatus:"}}},
+     .setsName = {manager, "_reallySetOperatorName:"},
+     .passesTo = "setOperatorName:",
+     .shownFrom = manager,
+     .simTextFrom = aggregator,
+     .seen = "7 beta 1, 7, 7.1, 8.3, 8.4, 9.2, 9.3.3, 10, 10.2, 10.3.3, 11 beta 1, 11.1",
+     .inferred = "7.0.x, 8.0-8.2, 9.0-9.1, 10.1, 11.2-11.4 (as 11.1)"},
+    // The plain setters are gone; the radio's state and dual SIM are the manager's properties.
+    {.firstMajor = 12,
+     .lastMajor = 12,
+     .runtime = {{manager,
+                  {"_reallySetOperatorName:inSubscriptionContext:", "isRadioModuleDead", "isDualSIMEnabled",
+                   "setDualSIMEnabled:"}},
+                 {aggregator, {"_displayStringForSIMStatus:"}}},
+     .setsName = {manager, "_reallySetOperatorName:inSubscriptionContext:"},
+     .shownFrom = manager,
+     .simTextFrom = aggregator,
+     .radioFrom = manager,
+     .dualSIMFrom = manager,
+     .seen = "12.2, 12.4",
+     .inferred = "12.0, 12.1, 12.3, 12.5 (as 12.2 and 12.4)"},
+    // Telephony moves to SystemStatusServer's provider; the manager keeps none of the methods.
+    {.firstMajor = 13,
+     .lastMajor = 14,
+     .runtime = {{manager, {}},
+                 {aggregator, {}},
+                 {provider,
+                  {"_reallySetOperatorName:inSubscriptionContext:", "_setOperatorName:inSubscriptionContext:",
+                   "isRadioModuleDead", "setCachedDualSIMEnabled:"}},
+                 {statusData, {"_otherSIMInfoIfSIMPresent:", "isDualSIMEnabled"}},
+                 {mutableStatusData, {"setDualSIMEnabled:"}},
+                 {domainDataProvider, {"_displayStringForSIMStatus:"}}},
+     .setsName = {provider, "_setOperatorName:inSubscriptionContext:"},
+     .passesTo = "_reallySetOperatorName:inSubscriptionContext:",
+     .shownFrom = provider,
+     .simTextFrom = domainDataProvider,
+     .radioFrom = provider,
+     .dualSIMFrom = statusData,
+     .seen = "13.0, 13.4.1, 14.0, 14.2, 14.3",
+     .inferred = "13.1-13.3 (as 13.0 and 13.4.1)"},
     // `_otherSIMInfoIfSIMPresent:` is renamed `_otherSIMInfo:`.
-    {15,
-     15,
-     {{manager, {}},
-      {aggregator, {}},
-      {provider,
-       {"_reallySetOperatorName:inSubscriptionContext:", "_setOperatorName:inSubscriptionContext:",
-        "isRadioModuleDead", "setCachedDualSIMEnabled:"}},
-      {statusData, {"isDualSIMEnabled"}},
-      {mutableStatusData, {"setDualSIMEnabled:"}}},
-     {},
-     {provider, "_setOperatorName:inSubscriptionContext:"},
-     "_reallySetOperatorName:inSubscriptionContext:",
-     provider,
-     "15.0, 15.2, 15.6",
-     "15.1, 15.3-15.5, 15.7-15.8 (as 15.0, 15.2 and 15.6)"},
-    // The provider's operator-name methods become direct; the cached dual-SIM state is an
-    // instance variable only.
-    {16,
-     26,
-     {{manager, {}},
-      {aggregator, {}},
-      {provider, {"isRadioModuleDead"}},
-      {statusData, {"isDualSIMEnabled"}},
-      {mutableStatusData, {"setDualSIMEnabled:"}}},
-     {{provider,
-       {"_reallySetOperatorName:inSubscriptionContext:", "_setOperatorName:inSubscriptionContext:"}}},
-     {nullptr, nullptr},
-     nullptr,
-     provider,
-     "16.0, 16.4.1, 16.5, 17, 17.0, 18, 18.0, 18.2, 26.1",
-     "every other 16, 17, 18 and 26 release (as the nearest dumped)"},
+    {.firstMajor = 15,
+     .lastMajor = 15,
+     .runtime = {{manager, {}},
+                 {aggregator, {}},
+                 {provider,
+                  {"_reallySetOperatorName:inSubscriptionContext:", "_setOperatorName:inSubscriptionContext:",
+                   "isRadioModuleDead", "setCachedDualSIMEnabled:"}},
+                 {statusData, {"isDualSIMEnabled"}},
+                 {mutableStatusData, {"setDualSIMEnabled:"}},
+                 {domainDataProvider, {"_displayStringForSIMStatus:"}}},
+     .setsName = {provider, "_setOperatorName:inSubscriptionContext:"},
+     .passesTo = "_reallySetOperatorName:inSubscriptionContext:",
+     .shownFrom = provider,
+     .simTextFrom = domainDataProvider,
+     .radioFrom = provider,
+     .dualSIMFrom = statusData,
+     .seen = "15.0, 15.2, 15.6",
+     .inferred = "15.1, 15.3-15.5, 15.7-15.8 (as 15.0, 15.2 and 15.6)"},
+    // The provider's operator-name methods become direct, and send the name on to the
+    // subscription information; the cached dual-SIM state is an instance variable only; the data
+    // provider keeps only its set-up, observer and invalidate methods.
+    {.firstMajor = 16,
+     .lastMajor = 26,
+     .runtime = {{manager, {}},
+                 {aggregator, {}},
+                 {provider, {"isRadioModuleDead"}},
+                 {statusData, {"isDualSIMEnabled"}},
+                 {mutableStatusData, {"setDualSIMEnabled:"}},
+                 {domainDataProvider, {}},
+                 {subscriptionInfo, {"operatorName"}},
+                 {mutableSubscriptionInfo, {"setOperatorName:"}}},
+     .direct = {{provider,
+                 {"_reallySetOperatorName:inSubscriptionContext:",
+                  "_setOperatorName:inSubscriptionContext:"}}},
+     .setsName = {nullptr, nullptr},
+     .shownFrom = mutableSubscriptionInfo,
+     .radioFrom = provider,
+     .dualSIMFrom = statusData,
+     .seen = "16.0, 16.4.1, 16.5, 17, 17.0, 18, 18.0, 18.2, 26.1",
+     .inferred = "every other 16, 17, 18 and 26 release (as the nearest dumped)"},
 };
 
-// kCFCoreFoundationVersionNumber of each release's first version (12 and 16: their betas had
-// lower numbers, 1535.12 and 1932.101, which is where the pane's filters put those boundaries).
-// 17's is 17.0.3's; 18's and 26's are not known here, and are taken as at least 17's, above every
-// boundary the pane draws.
-struct CoreFoundation {
-    int major;
-    double number;
-};
-constexpr CoreFoundation coreFoundation[] = {
-    {6, 793.00},   {7, 847.20},   {8, 1140.10},  {9, 1240.10},  {10, 1348.00}, {11, 1443.00}, {12, 1556.00},
-    {13, 1665.15}, {14, 1740.00}, {15, 1854.00}, {16, 1946.10}, {17, 2048.1},  {18, 2048.1},  {26, 2048.1}};
-
-const char *superclassOf(const std::string &cls) {
-    return cls == mutableStatusData ? statusData : nullptr;
+// The full host: the classes and methods of the library's own sites, all at once, answering as
+// the design's host does (both telephony classes are told the name, the status bar shows the
+// manager's and asks the aggregator, the manager and the status data).
+const Era &fullHost() {
+    static const Era host = [] {
+        Era made{};
+        auto add = [&](const char *cls, const char *selector) {
+            auto entry = std::find_if(made.runtime.begin(), made.runtime.end(), [&](const ClassMethods &row) {
+                return std::string_view(row.cls) == cls;
+            });
+            if (entry == made.runtime.end()) {
+                made.runtime.push_back({cls, {}});
+                entry = made.runtime.end() - 1;
+            }
+            entry->selectors.push_back(selector);
+        };
+#define FULL_HOST_SITE(group, cls, selector, replacement, layer, takes) add(#cls, selector);
+        BRINDLEWICK_HOOK_SITES(FULL_HOST_SITE)
+#undef FULL_HOST_SITE
+        made.shownFrom = manager;
+        made.simTextFrom = aggregator;
+        made.radioFrom = manager;
+        made.dualSIMFrom = statusData;
+        return made;
+    }();
+    return host;
 }
+
+// Which numbers are public releases (littlebyteorg/appledb, read 2026-12-07): the last patch of
+// each minor, by major; iPadOS 17.7 went on to 17.7.11, which iPads run. With each major,
+// kCFCoreFoundationVersionNumber of its first release and the lowest any build of it is known
+// by, where a filter for it must start: 14's from theos' version.h (the 1740.00 often quoted is
+// wrong), 17's is 17.0.3's, 18's its first beta's (18.0's own is not listed), 26's 26.0 (23A345)'s;
+// the betas of 12 and 16 had lower numbers than their releases.
+struct Major {
+    int major;
+    std::vector<int> lastPatch; // by minor
+    double coreFoundation;
+    double lowestCoreFoundation;
+};
+const Major majors[] = {
+    {6, {2, 6}, 793.00, 793.00},
+    {7, {6, 2}, 847.20, 847.20},
+    {8, {2, 3, 0, 0, 1}, 1140.10, 1140.10},
+    {9, {2, 0, 1, 6}, 1240.10, 1240.10},
+    {10, {3, 1, 1, 4}, 1348.00, 1348.00},
+    {11, {3, 2, 6, 1, 1}, 1443.00, 1443.00},
+    {12, {1, 4, 0, 2, 9, 8}, 1556.00, 1535.12},
+    {13, {0, 3, 3, 1, 1, 1, 1, 0}, 1665.15, 1665.15},
+    {14, {1, 0, 1, 0, 2, 1, 0, 1, 1}, 1751.108, 1751.108},
+    {15, {2, 1, 1, 1, 1, 0, 1, 9, 8}, 1854.00, 1854.00},
+    {16, {3, 2, 0, 1, 1, 1, 1, 16}, 1946.102, 1932.101},
+    {17, {3, 2, 1, 1, 1, 1, 1, 11}, 2048.1, 2048.1},
+    {18, {1, 1, 1, 2, 1, 0, 2, 10}, 3028.0, 3028.0},
+    {26, {1, 0, 1, 1, 2, 2, 2, 1}, 4040.1, 4040.1},
+};
+
+const Major *majorOf(int major) {
+    auto found = std::find_if(std::begin(majors), std::end(majors),
+                              [&](const Major &row) { return row.major == major; });
+    return found == std::end(majors) ? nullptr : found;
+}
+
+// Numbers inside those ranges that never shipped for a phone.
+struct Gap {
+    Version version;
+    const char *why;
+};
+const Gap gaps[] = {
+    {{11, 2, 3}, "11.2 went from 11.2.2 to 11.2.5"},
+    {{11, 2, 4}, "11.2 went from 11.2.2 to 11.2.5"},
+    {{13, 2, 1}, "13.2.1 was for HomePod only"},
+};
 
 bool listed(const std::vector<ClassMethods> &classes, const std::string &cls, const std::string &selector) {
     for (const ClassMethods &entry : classes) {
@@ -176,28 +251,89 @@ std::optional<int> number(std::string_view text) {
     return value;
 }
 
+Version lastOf(const Major &line) {
+    return {line.major, int(line.lastPatch.size()) - 1, line.lastPatch.back()};
+}
+
 } // namespace
 
 const std::vector<Era> &eras() {
     return table;
 }
 
-std::optional<Version> parseRelease(std::string_view text) {
+ReleaseReading readRelease(std::string_view text) {
     int parts[3] = {0, 0, 0};
     size_t count = 0;
     for (size_t start = 0; start <= text.size(); ++count) {
         size_t dot = std::min(text.find('.', start), text.size());
         std::optional<int> part = number(text.substr(start, dot - start));
         if (count == 3 || !part) {
-            return std::nullopt;
+            return {std::nullopt, "it is not a release number: give MAJOR[.MINOR[.PATCH]], as in 16.6"};
         }
         parts[count] = *part;
         start = dot + 1;
     }
     Version version{parts[0], parts[1], parts[2]};
-    bool covered = std::any_of(std::begin(coreFoundation), std::end(coreFoundation),
-                               [&](const CoreFoundation &row) { return row.major == version.major; });
-    return covered ? std::optional(version) : std::nullopt;
+    const Major *line = majorOf(version.major);
+    const Major &newest = std::end(majors)[-1];
+    if (!line) {
+        if (version.major > newest.major) {
+            return {std::nullopt, "nothing is known of iOS " + std::to_string(version.major) +
+                                      "'s SpringBoard yet; the newest release here is " +
+                                      releaseName(lastOf(newest))};
+        }
+        return {std::nullopt, "there is no iOS " + std::to_string(version.major) + ": the releases are " +
+                                  releasesCovered()};
+    }
+    bool pastMinor = version.minor >= int(line->lastPatch.size());
+    if (pastMinor || version.patch > line->lastPatch[version.minor]) {
+        Version last =
+            pastMinor ? lastOf(*line) : Version{line->major, version.minor, line->lastPatch[version.minor]};
+        if (line == &newest) {
+            return {last, "",
+                    releaseName(version) + " is newer than the newest release known here, " +
+                        releaseName(last) + ", and is taken as it"};
+        }
+        std::string span =
+            "iOS " + std::to_string(version.major) + (pastMinor ? "" : "." + std::to_string(version.minor));
+        return {std::nullopt, span + " ends with " + releaseName(last).substr(4)};
+    }
+    for (const Gap &gap : gaps) {
+        if (gap.version.major == version.major && gap.version.minor == version.minor &&
+            gap.version.patch == version.patch) {
+            return {std::nullopt, std::string("it never shipped for a phone: ") + gap.why};
+        }
+    }
+    return {version, "", ""};
+}
+
+std::vector<MajorRelease> majorReleases() {
+    std::vector<MajorRelease> all;
+    for (const Major &line : majors) {
+        all.push_back({line.major, lastOf(line), line.coreFoundation, line.lowestCoreFoundation,
+                       hostOf(Version{line.major, 0, 0}, true).era});
+    }
+    return all;
+}
+
+std::optional<Version> lastRelease(int major) {
+    const Major *line = majorOf(major);
+    return line ? std::optional(lastOf(*line)) : std::nullopt;
+}
+
+std::string releasesCovered() {
+    std::string text;
+    for (size_t i = 0; i < std::size(majors); ++i) {
+        bool first = i == 0 || majors[i - 1].major + 1 != majors[i].major;
+        bool last = i + 1 == std::size(majors) || majors[i + 1].major != majors[i].major + 1;
+        if (first) {
+            text += (i ? ", and " : "") + std::to_string(majors[i].major) + ".0";
+        }
+        if (last) {
+            text += " to " + releaseName(lastOf(majors[i])).substr(4);
+        }
+    }
+    return text;
 }
 
 std::string releaseName(const Version &version) {
@@ -219,23 +355,16 @@ Host hostOf(std::optional<Version> version, bool springBoard) {
     return host;
 }
 
-std::vector<std::string> Host::classesAbsent() const {
-    if (springBoard || !era) {
-        return {};
-    }
-    return {manager, aggregator, provider};
+const Era &Host::shape() const {
+    return era ? *era : fullHost();
 }
 
 bool Host::hasClass(const std::string &cls) const {
-    std::vector<std::string> absent = classesAbsent();
-    if (std::find(absent.begin(), absent.end(), cls) != absent.end()) {
+    if (era && !springBoard && onlyInSpringBoard(cls)) {
         return false;
     }
-    if (!era) {
-        return std::any_of(std::begin(classNames), std::end(classNames),
-                           [&](const char *name) { return cls == name; });
-    }
-    return std::any_of(era->runtime.begin(), era->runtime.end(),
+    const std::vector<ClassMethods> &runtime = shape().runtime;
+    return std::any_of(runtime.begin(), runtime.end(),
                        [&](const ClassMethods &entry) { return cls == entry.cls; });
 }
 
@@ -243,14 +372,8 @@ bool Host::hasMethod(const std::string &cls, const std::string &selector) const 
     if (!hasClass(cls)) {
         return false;
     }
-    if (!era) {
-        const std::vector<HostMethod> &all = methods();
-        return std::any_of(all.begin(), all.end(), [&](const HostMethod &method) {
-            return cls == method.cls && selector == method.selector;
-        });
-    }
     const char *superclass = superclassOf(cls);
-    return listed(era->runtime, cls, selector) || (superclass && hasMethod(superclass, selector));
+    return listed(shape().runtime, cls, selector) || (superclass && hasMethod(superclass, selector));
 }
 
 bool Host::isDirect(const std::string &cls, const std::string &selector) const {
@@ -258,15 +381,8 @@ bool Host::isDirect(const std::string &cls, const std::string &selector) const {
 }
 
 std::optional<double> Host::coreFoundationVersion() const {
-    if (!version) {
-        return std::nullopt;
-    }
-    for (const CoreFoundation &row : coreFoundation) {
-        if (row.major == version->major) {
-            return row.number;
-        }
-    }
-    return std::nullopt;
+    const Major *line = version ? majorOf(version->major) : nullptr;
+    return line ? std::optional(line->coreFoundation) : std::nullopt;
 }
 
 std::string Host::name() const {

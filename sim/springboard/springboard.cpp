@@ -9,13 +9,6 @@ namespace springboard {
 
 namespace {
 
-// Template arguments for the implementations below, so each knows its class.
-constexpr char managerName[] = "SBTelephonyManager";
-constexpr char providerName[] = "STTelephonyStateProvider";
-constexpr char aggregatorName[] = "SBStatusBarStateAggregator";
-constexpr char statusDataName[] = "STTelephonyStatusDomainData";
-constexpr char mutableStatusDataName[] = "STMutableTelephonyStatusDomainData";
-
 struct Record {
     long entered = 0;
     std::vector<Argument> last;
@@ -104,6 +97,13 @@ PlatformImp passedTo(const char *className, PlatformId self, PlatformSel cmd, Pl
     return host.runtime.lookUp(self, inner);
 }
 
+// A message the host's own code sends, through the runtime, as compiled code sends it.
+template <typename R, typename... A> R message(PlatformId receiver, const char *name, A... arguments) {
+    PlatformSel selector = state().runtime.selector(name);
+    return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(state().runtime.lookUp(receiver, selector))(
+        receiver, selector, arguments...);
+}
+
 template <const char *Cls> void nameSetter(PlatformId self, PlatformSel cmd, PlatformId name) {
     enter(Cls, cmd, {objectArgument(name)});
     storeOperatorName(Cls, name);
@@ -133,20 +133,29 @@ PlatformId simStatusText(PlatformId status) {
     return state().runtime.autoreleasedString("SIM " + (status ? state().runtime.describe(status) : "nil"));
 }
 
+template <const char *Cls>
 PlatformId displayStringForSIMStatus(PlatformId, PlatformSel cmd, PlatformId status) {
-    enter(aggregatorName, cmd, {objectArgument(status)});
+    enter(Cls, cmd, {objectArgument(status)});
     return simStatusText(status);
 }
 
 PlatformId otherSIMInfoIfSIMPresent(PlatformId, PlatformSel cmd, PlatformId info) {
-    enter(statusDataName, cmd, {objectArgument(info)});
+    enter(statusData, cmd, {objectArgument(info)});
     return state().otherSIMInfo; // the host keeps it for good
 }
 
-PlatformBool isDualSIMEnabled(PlatformId self, PlatformSel cmd) {
-    enter(statusDataName, cmd, {});
+template <const char *Cls> PlatformBool isDualSIMEnabled(PlatformId self, PlatformSel cmd) {
+    enter(Cls, cmd, {});
     std::lock_guard guard(state().lock);
     return state().dualSIM[self] ? 1 : 0;
+}
+
+// The subscription information's getter: the name its setter last stored, held by the host.
+PlatformId operatorName(PlatformId, PlatformSel cmd) {
+    enter(subscriptionInfo, cmd, {});
+    std::lock_guard guard(state().lock);
+    auto found = state().operatorNames.find(mutableSubscriptionInfo);
+    return found == state().operatorNames.end() ? nullptr : found->second;
 }
 
 template <const char *Cls> void dualSIMSetter(PlatformId self, PlatformSel cmd, PlatformBool enabled) {
@@ -159,53 +168,52 @@ template <typename F> PlatformImp imp(F *function) {
     return reinterpret_cast<PlatformImp>(function);
 }
 
-// The classes, in the order they are defined, with their own methods.
+// The classes, with their own methods, in the order they are defined: every method any release
+// has of them, which install() narrows to the host's.
 struct ClassDefinition {
     const char *name;
-    const char *superclass; // "NSObject" when the superclass is absent
     std::vector<Runtime::Method> methods;
 };
 
 const std::vector<ClassDefinition> &definitions() {
     static const std::vector<ClassDefinition> classes = {
-        {managerName,
-         "NSObject",
-         {{"setOperatorName:", imp(&nameSetter<managerName>), "v@:@"},
-          {"_reallySetOperatorName:", imp(&nameSetter<managerName>), "v@:@"},
-          {"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<managerName>), "v@:@@"},
-          {"isRadioModuleDead", imp(&radioModuleDead<managerName>), "c@:"}}},
-        {providerName,
-         "NSObject",
-         {{"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<providerName>), "v@:@@"},
-          {"_setOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<providerName>), "v@:@@"},
-          {"isRadioModuleDead", imp(&radioModuleDead<providerName>), "c@:"},
-          {"setCachedDualSIMEnabled:", imp(&dualSIMSetter<providerName>), "v@:c"}}},
-        {aggregatorName,
-         "NSObject",
-         {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus), "@@:@"}}},
-        {statusDataName,
-         "NSObject",
+        {manager,
+         {{"setOperatorName:", imp(&nameSetter<manager>), "v@:@"},
+          {"_reallySetOperatorName:", imp(&nameSetter<manager>), "v@:@"},
+          {"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<manager>), "v@:@@"},
+          {"isRadioModuleDead", imp(&radioModuleDead<manager>), "c@:"},
+          {"isDualSIMEnabled", imp(&isDualSIMEnabled<manager>), "c@:"},
+          {"setDualSIMEnabled:", imp(&dualSIMSetter<manager>), "v@:c"}}},
+        {provider,
+         {{"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<provider>), "v@:@@"},
+          {"_setOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<provider>), "v@:@@"},
+          {"isRadioModuleDead", imp(&radioModuleDead<provider>), "c@:"},
+          {"setCachedDualSIMEnabled:", imp(&dualSIMSetter<provider>), "v@:c"}}},
+        {aggregator, {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<aggregator>), "@@:@"}}},
+        {statusData,
          {{"_otherSIMInfoIfSIMPresent:", imp(&otherSIMInfoIfSIMPresent), "@@:@"},
-          {"isDualSIMEnabled", imp(&isDualSIMEnabled), "c@:"}}},
+          {"isDualSIMEnabled", imp(&isDualSIMEnabled<statusData>), "c@:"}}},
         // The mutable status data inherits its getters from the immutable one.
-        {mutableStatusDataName,
-         statusDataName,
-         {{"setDualSIMEnabled:", imp(&dualSIMSetter<mutableStatusDataName>), "v@:c"}}},
+        {mutableStatusData, {{"setDualSIMEnabled:", imp(&dualSIMSetter<mutableStatusData>), "v@:c"}}},
+        {dataManager,
+         {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<dataManager>), "@@:@"}}},
+        {domainDataProvider,
+         {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<domainDataProvider>), "@@:@"}}},
+        {subscriptionInfo, {{"operatorName", imp(&operatorName), "@@:"}}},
+        {mutableSubscriptionInfo, {{"setOperatorName:", imp(&nameSetter<mutableSubscriptionInfo>), "v@:@"}}},
     };
     return classes;
 }
 
 } // namespace
 
-const char *const classNames[5] = {managerName, providerName, aggregatorName, statusDataName,
-                                   mutableStatusDataName};
-
 const std::vector<HostMethod> &methods() {
     static const std::vector<HostMethod> all = [] {
         std::vector<HostMethod> found;
         for (const ClassDefinition &definition : definitions()) {
             for (const ClassDefinition &owner : definitions()) {
-                bool inherited = owner.name == definition.superclass;
+                const char *superclass = superclassOf(definition.name);
+                bool inherited = superclass && std::string_view(owner.name) == superclass;
                 if (&owner != &definition && !inherited) {
                     continue;
                 }
@@ -236,15 +244,16 @@ void install(const Runtime &runtime, const std::vector<std::string> &withoutClas
         if (without.count(definition.name) || !shape.hasClass(definition.name)) {
             continue;
         }
-        bool superclassThere = !without.count(definition.superclass) && shape.hasClass(definition.superclass);
+        const char *superclass = superclassOf(definition.name);
+        bool superclassThere = superclass && !without.count(superclass) && shape.hasClass(superclass);
         std::vector<Runtime::Method> methods;
         for (const Runtime::Method &method : definition.methods) {
             if (shape.hasMethod(definition.name, method.selector)) {
                 methods.push_back(method);
             }
         }
-        PlatformId made = runtime.defineClass(definition.name,
-                                              superclassThere ? definition.superclass : "NSObject", methods);
+        PlatformId made =
+            runtime.defineClass(definition.name, superclassThere ? superclass : "NSObject", methods);
         std::lock_guard guard(host.lock);
         host.instances[definition.name] = made;
     }
@@ -254,8 +263,16 @@ const Host &installedHost() {
     return state().host;
 }
 
-void setOperatorNameDirectly(const std::string &className, PlatformId name) {
-    storeOperatorName(className.c_str(), name);
+void setOperatorNameDirectly(PlatformId name) {
+    PlatformId info = instance(mutableSubscriptionInfo);
+    if (!info) {
+        return;
+    }
+    PlatformId current = message<PlatformId>(info, "operatorName");
+    // A message to nil answers NO: no name is always news.
+    if (!name || !message<PlatformBool>(name, "isEqualToString:", current)) {
+        message<void>(info, "setOperatorName:", name);
+    }
 }
 
 PlatformId simStatusTextDirectly(PlatformId status) {

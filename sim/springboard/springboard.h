@@ -2,10 +2,11 @@
 // whose own implementations record what they receive and answer simply.
 //
 //   setters of the operator name     record the name (and context) and keep it as the operator's
+//   operatorName                     what the subscription information's setter last kept
 //   _displayStringForSIMStatus:      "SIM <status>"
 //   isRadioModuleDead                NO, unless set otherwise
 //   _otherSIMInfoIfSIMPresent:       the host's own object @host-sim-info
-//   isDualSIMEnabled                 what setDualSIMEnabled: last stored, NO at first
+//   isDualSIMEnabled                 what setDualSIMEnabled: last stored there, NO at first
 //   setCachedDualSIMEnabled:, setDualSIMEnabled:   record and store the value
 //
 // Defined once, and installed into whichever runtime the library runs on: the model platform's
@@ -18,11 +19,10 @@
 #include <vector>
 
 #include "platform/objects.h"
+#include "sim/springboard/classes.h"
 #include "sim/springboard/releases.h"
 
 namespace springboard {
-
-extern const char *const classNames[5];
 
 // What the host needs of the runtime its classes live in.
 struct Runtime {
@@ -89,9 +89,13 @@ struct StoredName {
 };
 StoredName lastOperatorName(const std::string &className);
 
-// What a release's own code does where the runtime has none of these methods: store the name in
-// a method the runtime never dispatches, and make the SIM-status text as the host's method would.
-void setOperatorNameDirectly(const std::string &className, PlatformId name);
+// What a release's own code does where the runtime has none of these methods. From iOS 16 the
+// provider's operator-name setters are direct methods, which no replacement reaches: as 26's
+// decompilation shows, the inner one reads the name the subscription information holds and,
+// only when isEqualToString: says the new one differs, sends it setOperatorName:, an ordinary
+// method. The host's one subscription information stands for [context subscriptionInfo].
+void setOperatorNameDirectly(PlatformId name);
+// The SIM-status text as the host's own method would make it.
 PlatformId simStatusTextDirectly(PlatformId status);
 
 void setRadioModuleDead(const std::string &className, bool dead);

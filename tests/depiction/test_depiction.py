@@ -95,9 +95,9 @@ class Depictions(unittest.TestCase):
             self.assertTrue((self.scratch / "repo" / "depictions" / definitions.IDENTIFIER / reference).is_file())
         self.assertNotRegex(page, r'url\(|@import|<script|rel="stylesheet"')
         dom = self.browse("--dump-dom").stdout
-        eras, cells = releases.read()
-        for text in [f"version {depiction.changelog()[0][0]}", *(name for name, _, _ in releases.FEATURES),
-                     *(f"iOS {era.label}" for era in eras), "Which package", "Changelog", "MIT License"]:
+        for text in [f"version {depiction.changelog()[0][0]}", *(feature.name for feature in releases.FEATURES),
+                     *(f"iOS {era.label}" for era in releases.load().eras), "Which package", "Changelog",
+                     "MIT License"]:
             self.assertIn(text, dom)
         read = subprocess.run(["tesseract", shot, "-", "--psm", "3"], capture_output=True, text=True).stdout
         self.assertIn("Brindlewick", read)
@@ -108,8 +108,8 @@ class Depictions(unittest.TestCase):
         self.assertEqual(sileo["class"], "DepictionTabView")
         self.assertEqual([tab["tabname"] for tab in sileo["tabs"]], ["Details", "Changelog"])
         text = json.dumps(sileo)
-        for name, _, _ in releases.FEATURES:
-            self.assertIn(name, text)
+        for feature in releases.FEATURES:
+            self.assertIn(feature.name, text)
         self.assertIn(depiction.changelog()[0][0], text)
         urls = re.findall(r'"(https?://[^"]+)"', text)
         self.assertGreater(len(urls), 3)

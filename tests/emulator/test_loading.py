@@ -21,7 +21,7 @@ NATIVE = os.environ["BRINDLEWICK_LIBRARY"]
 BAD_INPUT, CRASHED = 2, 3
 
 
-def simulate(library, *commands, arch=None):
+def simulate(library, *commands, arch=None, release=None):
     """The simulator on a device whose preference file turns the radio group on."""
     with tempfile.TemporaryDirectory() as root:
         preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
@@ -29,6 +29,7 @@ def simulate(library, *commands, arch=None):
         preferences.write_text("<plist><dict><key>k3Enabled</key><true/></dict></plist>")
         arguments = [SIMULATOR, "--root", root, "--library", str(library), "--trace"]
         arguments += ["--arch", arch] if arch else []
+        arguments += ["--ios", release] if release else []
         return subprocess.run(arguments + list(commands), capture_output=True, text=True, timeout=60)
 
 
@@ -88,11 +89,11 @@ class SignedPointers(unittest.TestCase):
 
 
 class RefusedFiles(unittest.TestCase):
-    def refused(self, data, message, arch=None):
+    def refused(self, data, message, arch=None, release=None):
         with tempfile.TemporaryDirectory() as directory:
             path = Path(directory) / "Brindlewick.dylib"
             path.write_bytes(data)
-            run = simulate(path, "status", arch=arch)
+            run = simulate(path, "status", arch=arch, release=release)
             self.assertEqual(path.read_bytes(), bytes(data))
         self.assertEqual(run.returncode, BAD_INPUT, f"{message}: {run.stderr}")
         self.assertEqual(run.stdout, "")
@@ -104,6 +105,14 @@ class RefusedFiles(unittest.TestCase):
         self.refused(fat[:len(fat) // 2], "lies outside the file", arch="arm64")
         self.refused(fat, "choose one with --arch")
         self.refused(thin("arm64"), "the file has no armv7 slice", arch="armv7")
+
+    def test_a_slice_on_a_release_its_loader_would_not_run_it_on(self):
+        for layout, arch, release, message in [("rootful", "arm64e", "13.7", "its arm64e slice runs on iOS 14.0 and later"),
+                                                ("rootful", "arm64", "6.1.6", "its arm64 slice runs on iOS 7.0 and later"),
+                                                ("rootful", "armv7s", "11.0", "its armv7s slice runs on iOS 6.0 to 10.3.4"),
+                                                ("rootless", "arm64", "14.8.1", "its arm64 slice runs on iOS 15.0 and later")]:
+            with self.subTest(f"{layout} {arch} on {release}"):
+                self.refused((DEVICE / layout / "Brindlewick.dylib").read_bytes(), message, arch, release)
 
     def test_load_commands_segments_and_fixups_the_loader_refuses(self):
         def command(data, image, old, new):

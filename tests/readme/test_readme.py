@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""What the README says is what the build does now: its release table is what tools/releases
-measures, the Settings pane shows a feature's switch exactly where that table says the feature
-acts, and its figures of the device library are those the build prints."""
+"""What the README says is what the build does now: its release table is the one kept in
+packaging/releases.json, which is what tools/releases measures; the Settings pane shows a feature's
+switch exactly where that table says the feature acts, and says why everywhere else; and the
+README's figures of the device library are those the build prints."""
 import json
 import os
 import re
@@ -19,9 +20,12 @@ SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]
 
 
+README = REPOSITORY / "README.md"
+
+
 def between(begin_marker_start, end_marker):
     """The README's text between a marker that starts with `begin_marker_start` and `end_marker`."""
-    readme = releases.README.read_text()
+    readme = README.read_text()
     after = readme.split(begin_marker_start, 1)[1]
     if not begin_marker_start.endswith("-->"):
         after = after.split("-->", 1)[1]
@@ -29,25 +33,35 @@ def between(begin_marker_start, end_marker):
 
 
 class Readme(unittest.TestCase):
-    def test_the_readmes_table_is_what_the_library_does_on_each_release_now(self):
+    def test_the_readmes_table_is_the_kept_one_and_what_the_library_does_on_each_release_now(self):
         run = subprocess.run([REPOSITORY / "tools" / "releases", "--simulator", SIMULATOR,
                               "--device-out", DEVICE_OUT], capture_output=True, text=True, timeout=600)
         self.assertEqual(run.returncode, 0, run.stderr)
-        self.assertEqual(between(releases.BEGIN, releases.END), run.stdout.strip(),
+        kept = releases.load()
+        self.assertEqual(releases.render(kept), run.stdout.strip(),
+                         "packaging/releases.json is stale: run tools/releases --write")
+        self.assertEqual(between("<!-- releases:", "<!-- /releases -->"), releases.render(kept),
                          "README.md's release table is stale: run tools/releases --write")
+        self.assertEqual(releases.missing_reasons(kept), [])
 
-    def test_the_pane_shows_a_features_switch_where_and_only_where_it_acts(self):
-        eras, cells = releases.read()
-        switches = {name for name, _, _ in releases.FEATURES}
+    def test_the_pane_shows_a_features_switch_where_it_acts_and_else_says_why(self):
+        facts = releases.load()
+        switches = {feature.name for feature in releases.FEATURES}
         with tempfile.TemporaryDirectory() as root:
-            for era in eras:
+            for era in facts.eras:
                 for major in {era.first, era.last or 26}:
                     run = subprocess.run([SIMULATOR, "--root", root, "--no-library", "--json", "--ios",
                                           f"{major}.0", "pane"], capture_output=True, text=True, check=True)
-                    shown = {cell.get("label") for cell in json.loads(run.stdout)["cells"]} & switches
-                    acting = {name for name in switches if releases.acts(cells[name][eras.index(era)])}
+                    cells = json.loads(run.stdout)["cells"]
+                    shown = {cell.get("label") for cell in cells} & switches
+                    acting = {name for name in switches if releases.acts(era.shows[name])}
                     self.assertEqual(shown, acting, f"iOS {major}")
-
+                    footers = {cell.get("footer") for cell in cells}
+                    for name in switches - acting:
+                        reasons = [why for label, why in facts.why[name].items()
+                                   if releases.parse_label(label)[0] <= major <= (releases.parse_label(label)[1] or 99)]
+                        self.assertEqual(len(reasons), 1, f"iOS {major}, {name}")
+                        self.assertIn(reasons[0], footers, f"iOS {major}, {name}")
 
     def test_the_device_figures_are_those_the_build_prints_now(self):
         run = subprocess.run([REPOSITORY / "tools" / "bench", "--device", "--readme",
@@ -61,7 +75,7 @@ class Readme(unittest.TestCase):
                                       "call SBStatusBarStateAggregator _displayStringForSIMStatus: @ready", "trace",
                                       "instructions"], capture_output=True, text=True, check=True,
                                      env=dict(os.environ, XDG_STATE_HOME=state))
-        shown = re.search(r"^instructions \d+$", releases.README.read_text(), re.M).group(0)
+        shown = re.search(r"^instructions \d+$", README.read_text(), re.M).group(0)
         self.assertEqual(shown, example.stdout.splitlines()[-1], "README.md's instruction count is stale")
 
 

@@ -110,6 +110,12 @@ class HostileInput(unittest.TestCase):
             ("an empty --library", plain, ["--library", "", "status"], 2, "empty"),
             ("a split help", plain, ["help", "set"], 2, "'help set'"),
             ("a name too long to post", plain, ["post " + "a" * 1025], 2, "at most 1024 bytes"),
+            ("a release past its major's last", plain, ["--ios", "16.8", "status"], 2, "iOS 16 ends with 16.7.16"),
+            ("a release past its minor's last", plain, ["--ios", "12.5.9", "status"], 2, "iOS 12.5 ends with 12.5.8"),
+            ("a release that never shipped for a phone", plain, ["--ios", "13.2.1", "status"], 2, "HomePod"),
+            ("a major there never was", plain, ["--ios", "19", "status"], 2, "there is no iOS 19"),
+            ("an empty release", plain, ["--ios", "", "status"], 2, "not a release number"),
+            ("a release newer than the newest known", plain, ["--ios", "26.9", "status"], 0, "taken as it"),
         ]
         if os.geteuid() == 0 and shutil.which("setpriv"):
             cases.append(("a file nobody may read", mode_000, ["set kEnabled NO"], 2, "Permission denied"))
