@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Builds Brindlewick.dylib for the device and the two packages that install it.
+"""Builds Brindlewick.dylib for the device and the three packages that install it.
 
 No SDK is needed: the library and its Darwin backend declare what they use of the platform, and
 the libraries they import are stood in for by stubs made here from one table, so that every
@@ -7,6 +7,10 @@ import binds to its library by name (two-level namespace) and a misspelt one fai
 
   rootful:  armv7, armv7s (iOS 6.0), arm64 (iOS 7.0) and arm64e (iOS 14.0), in one fat file
   rootless: arm64 and arm64e (iOS 15.0, the first system a rootless jailbreak runs), under /var/jb
+  roothide: arm64 and arm64e (iOS 15.0), at the rootful paths under roothide's own folder, its
+            libraries linked through @loader_path/.jbroot, and no /var/jb anywhere
+
+(packages.json holds the layouts and the slices.)
 
 Beside them, repository/ is a folder a package manager reads as a source (see repository.py).
 
@@ -34,6 +38,7 @@ import definitions
 import macho_sign
 import pane as pane_cells
 import releases
+from packages import INSTALL_DIR, LAYOUTS, PANE_DIR, SLICES, version_key  # noqa: F401 (for the build's users)
 import repository
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -60,65 +65,6 @@ IMPORTS_UNWINDING = {
     "/usr/lib/libc++.1.dylib": ["__ZSt9terminatev", "___cxa_begin_catch", "___gxx_personality_v0"],
 }
 
-LAYOUTS = {
-    "rootful": {
-        "prefix": "",
-        "preferences": definitions.PREFERENCES["rootful"],
-        "defines": [],
-        "substrate": "/Library/Frameworks/CydiaSubstrate.framework/CydiaSubstrate",
-        "slices": ["armv7", "armv7s", "arm64", "arm64e"],
-        "lowest_system": "6.0",
-        "architecture": "iphoneos-arm",
-        "package": IDENTIFIER,
-    },
-    "rootless": {
-        "prefix": "/var/jb",
-        "preferences": definitions.PREFERENCES["rootless"],
-        "defines": ["-DBRINDLEWICK_ROOTLESS"],
-        "substrate": "/var/jb/usr/lib/libsubstrate.dylib",
-        "slices": ["arm64", "arm64e"],
-        # Rootless jailbreaks begin with iOS 15, whose sealed system volume moved everything a
-        # jailbreak installs under /var/jb; an older system has no such folder.
-        "lowest_system": "15.0",
-        "architecture": "iphoneos-arm64",
-        "package": IDENTIFIER,
-    },
-}
-
-# Each processor with the first system its code can run on (arm64e: the first whose loader takes
-# a third-party arm64e library).
-SLICES = {
-    # The 32-bit devices (iPhone 4S, 5 and 5c) end with iOS 10.
-    "armv7": {"minimum": "6.0", "newest_major": 10, "old_linker": True},
-    "armv7s": {"minimum": "6.0", "newest_major": 10, "old_linker": True},
-    "arm64": {"minimum": "7.0", "old_linker": False},
-    "arm64e": {"minimum": "14.0", "old_linker": False, "authenticated": True},
-}
-
-
-def version_key(text):
-    return tuple(int(part) for part in text.split("."))
-
-
-def slice_minimum(slice_name, layout):
-    """The lowest system a slice declares: its processor's, or its layout's when that is later."""
-    return max(SLICES[slice_name]["minimum"], layout["lowest_system"], key=version_key)
-
-
-def majors_served(slice_name, layout):
-    """The first and the last iOS major a slice runs on: from its lowest system to the last its
-    processor's devices get."""
-    return version_key(slice_minimum(slice_name, layout))[0], SLICES[slice_name].get("newest_major", 99)
-
-
-def slice_target(slice_name, layout):
-    return f"{slice_name}-apple-ios{slice_minimum(slice_name, layout)}"
-
-
-def firmware(layout):
-    """The lowest system a package serves: that of its lowest slice."""
-    return min((slice_minimum(name, layout) for name in layout["slices"]), key=version_key)
-
 CLANG = "clang++-16"
 CLANG_AUTHENTICATING = "clang++-22"  # the first Debian clang that emits arm64e's pointer authentication
 LINKER = "ld64.lld-16"
@@ -126,18 +72,16 @@ OLD_LINKER = "ld64.lld.darwinold-13"
 LIPO = "llvm-lipo-16"
 OBJCOPY = "llvm-objcopy-16"
 
-INSTALL_DIR = "/Library/MobileSubstrate/DynamicLibraries"
-PANE_DIR = "/Library/PreferenceLoader/Preferences"
 ICON = ROOT / "packaging" / "pane" / "icon.svg"
 ICON_NAME, ICON_POINTS = "Brindlewick", 29  # the pane's entry names Brindlewick.png
 
 
-def imports_for(slice_name, layout):
+def imports_for(slice_, layout):
     wanted = {}
-    tables = [IMPORTS, IMPORTS_32 if SLICES[slice_name]["old_linker"] else IMPORTS_UNWINDING]
+    tables = [IMPORTS, IMPORTS_32 if slice_.old_linker else IMPORTS_UNWINDING]
     for table in tables:
         for library, symbols in table.items():
-            name = layout["substrate"] if library == SUBSTRATE else library
+            name = layout.substrate if library == SUBSTRATE else library
             wanted.setdefault(name, []).extend(symbols)
     return wanted
 
@@ -154,9 +98,9 @@ def write_text_stubs(directory, imports):
     return paths
 
 
-def write_stub_dylibs(directory, imports, slice_name, layout):
+def write_stub_dylibs(directory, imports, slice_, layout):
     """Stub libraries carrying the real install names, for the older linker, which reads no text stubs."""
-    target = slice_target(slice_name, layout)
+    target = layout.slice_target(slice_)
     order = sorted(imports, key=lambda library: library != "/usr/lib/libSystem.B.dylib")
     paths = []
     for i, library in enumerate(order):
@@ -167,7 +111,7 @@ def write_stub_dylibs(directory, imports, slice_name, layout):
         source.write_text("".join(lines))
         run(CLANG, "-x", "c", "-target", target, "-marm", "-c", source, "-o", source.with_suffix(".o"))
         path = directory / f"stub{i}.dylib"
-        run(OLD_LINKER, "-dylib", "-arch", slice_name, "-iphoneos_version_min", "6.0", "-sdk_version", "6.0",
+        run(OLD_LINKER, "-dylib", "-arch", slice_.name, "-iphoneos_version_min", "6.0", "-sdk_version", "6.0",
             "-install_name", library, "-o", path, source.with_suffix(".o"), *paths[:1])
         paths.append(path)
     return paths
@@ -181,11 +125,11 @@ def configure(description):
     DESCRIPTION.update(json.loads(Path(description).read_text()))
 
 
-def sources(directory, info):
+def sources(directory, slice_):
     """The files to compile. The 32-bit slices take each language's files as one unit, so that no
     reference crosses files: the old linker leaves the non-lazy pointers such references need unbound."""
     system, darwin = DESCRIPTION["system_sources"], DESCRIPTION["darwin_sources"]
-    if not info["old_linker"]:
+    if not slice_.old_linker:
         return [Path(source) for source in system + darwin]
     units = []
     for name, files in (("system.cpp", system), ("backend.mm", darwin)):
@@ -195,36 +139,35 @@ def sources(directory, info):
     return units
 
 
-def compile_slice(directory, slice_name, layout):
-    info = SLICES[slice_name]
-    clang = CLANG_AUTHENTICATING if info.get("authenticated") else CLANG
+def compile_slice(directory, slice_, layout):
+    clang = CLANG_AUTHENTICATING if slice_.authenticated else CLANG
     resources = run(clang, "-print-resource-dir").strip()
-    flags = DESCRIPTION["flags"] + ["-target", slice_target(slice_name, layout), "-std=c++20", "-O2", "-isystem",
-                                    f"{resources}/include", f"-I{ROOT}"] + layout["defines"]
+    flags = DESCRIPTION["flags"] + ["-target", layout.slice_target(slice_), "-std=c++20", "-O2", "-isystem",
+                                    f"{resources}/include", f"-I{ROOT}"] + layout.defines
     # No Thumb trampolines and no personality pointer on the 32-bit slices (see sources()).
-    flags += ["-marm", "-fno-exceptions"] if info["old_linker"] else ["-fexceptions"]
+    flags += ["-marm", "-fno-exceptions"] if slice_.old_linker else ["-fexceptions"]
     objects = []
-    for source in sources(directory, info):
+    for source in sources(directory, slice_):
         obj = directory / (source.stem + ".o")
         language = []
-        if source.suffix == ".mm" and info["old_linker"]:
+        if source.suffix == ".mm" and slice_.old_linker:
             language = ["-fno-objc-exceptions"]
         elif source.suffix == ".mm":
             # retain, release and alloc stay messages, as on every slice, whatever its lowest system
             language = ["-fno-objc-convert-messages-to-runtime-calls"]
         run(clang, *flags, *language, "-c", source, "-o", obj)
-        if info.get("authenticated"):
+        if slice_.authenticated:
             for section, symbol in arm64e.authenticated_relocations(obj.read_bytes()):
                 raise BuildError(f"{source.name} ({obj.name}): section {section} needs a signed pointer to {symbol}, "
                                  "which no Debian linker writes; take the address in code instead")
         objects.append(obj)
-    if info["old_linker"]:
+    if slice_.old_linker:
         for obj in objects:
             run(OBJCOPY, "--remove-section", "__DATA,__objc_imageinfo", obj, obj)
         image_info = directory / "image_info.s"
         image_info.write_text("\t.section __DATA,__brindle_imginf,regular,no_dead_strip\n\t.p2align 2\n"
                               "L_image_info:\n\t.long 0\n\t.long 0\n")
-        run(CLANG, "-target", slice_target(slice_name, layout), "-c", image_info, "-o", image_info.with_suffix(".o"))
+        run(CLANG, "-target", layout.slice_target(slice_), "-c", image_info, "-o", image_info.with_suffix(".o"))
         objects.append(image_info.with_suffix(".o"))
     return objects
 
@@ -240,19 +183,18 @@ def rename_section(path, old, new):
     path.write_bytes(bytes(data))
 
 
-def link_slice(directory, slice_name, layout):
-    info = SLICES[slice_name]
-    minimum = slice_minimum(slice_name, layout)
-    objects = compile_slice(directory, slice_name, layout)
-    imports = imports_for(slice_name, layout)
-    install_name = f'{layout["prefix"]}{INSTALL_DIR}/Brindlewick.dylib'
-    output = directory / f"Brindlewick-{slice_name}.dylib"
-    if info["old_linker"]:
-        stubs = write_stub_dylibs(directory, imports, slice_name, layout)
-        run(OLD_LINKER, "-dylib", "-arch", slice_name, "-iphoneos_version_min", minimum, "-sdk_version", minimum,
+def link_slice(directory, slice_, layout):
+    minimum = layout.slice_minimum(slice_)
+    objects = compile_slice(directory, slice_, layout)
+    imports = imports_for(slice_, layout)
+    install_name = layout.install_name
+    output = directory / f"Brindlewick-{slice_.name}.dylib"
+    if slice_.old_linker:
+        stubs = write_stub_dylibs(directory, imports, slice_, layout)
+        run(OLD_LINKER, "-dylib", "-arch", slice_.name, "-iphoneos_version_min", minimum, "-sdk_version", minimum,
             "-install_name", install_name, "-o", output, *objects, *stubs)
         rename_section(output, "__brindle_imginf", "__objc_imageinfo")
-    elif info.get("authenticated"):
+    elif slice_.authenticated:
         # Linked as arm64, with the fixups and initializers the arm64e loader wants, then finished.
         stubs = write_text_stubs(directory, imports)
         run(LINKER, "-dylib", "-arch", "arm64", "-platform_version", "ios", minimum, minimum,
@@ -264,7 +206,7 @@ def link_slice(directory, slice_name, layout):
         return output
     else:
         stubs = write_text_stubs(directory, imports)
-        run(LINKER, "-dylib", "-arch", slice_name, "-platform_version", "ios", minimum, minimum,
+        run(LINKER, "-dylib", "-arch", slice_.name, "-platform_version", "ios", minimum, minimum,
             "-install_name", install_name, "-dead_strip", "-o", output, *objects, *stubs)
     output.write_bytes(macho_sign.sign(output.read_bytes(), IDENTIFIER))
     macho_sign.verify(output.read_bytes())
@@ -289,12 +231,12 @@ FILTER = """<?xml version="1.0" encoding="UTF-8"?>
 
 
 def control(layout, installed_size):
-    where = "".join(f" {line}\n" for line in releases.where_it_acts(version_key(firmware(layout))[0]))
-    return (f"Package: {layout['package']}\n"
+    where = "".join(f" {line}\n" for line in releases.where_it_acts(version_key(layout.firmware)[0]))
+    return (f"Package: {layout.package}\n"
             "Name: Brindlewick\n"
             f"Version: {DESCRIPTION['version']}\n"
-            f"Architecture: {layout['architecture']}\n"
-            "Description: Your own text in the status bar in place of the carrier name\n"
+            f"Architecture: {layout.architecture}\n"
+            f"Description: {releases.tagline(version_key(layout.firmware)[0])}\n"
             " Shows, as you choose in Settings: your own text instead of the carrier name, no carrier\n"
             " name, or the Wi-Fi address; your own SIM-status text; the radio reported dead; dual SIM.\n"
             " .\n"
@@ -303,7 +245,7 @@ def control(layout, installed_size):
             "Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Section: Tweaks\n"
-            f"Depends: firmware (>= {firmware(layout)}), mobilesubstrate, preferenceloader\n"
+            f"Depends: firmware (>= {layout.firmware}), mobilesubstrate, preferenceloader\n"
             f"Installed-Size: {installed_size}\n")
 
 
@@ -322,16 +264,15 @@ def draw_icon(folder):
         run("rsvg-convert", "-w", pixels, "-h", pixels, ICON, "-o", folder / f"{ICON_NAME}{suffix}.png")
 
 
-def build_package(out, layout_name, library):
-    layout = LAYOUTS[layout_name]
-    stage = out / f"package-{layout_name}"
+def build_package(out, layout, library):
+    stage = out / f"package-{layout.name}"
     shutil.rmtree(stage, ignore_errors=True)
-    target = stage / (layout["prefix"].lstrip("/") + INSTALL_DIR).lstrip("/")
+    target = stage / (layout.prefix.lstrip("/") + INSTALL_DIR).lstrip("/")
     target.mkdir(parents=True)
     shutil.copyfile(library, target / "Brindlewick.dylib")
     (target / "Brindlewick.plist").write_text(FILTER)
     # The settings pane: a PreferenceLoader entry that needs no compiled bundle, and its icon.
-    pane = stage / (layout["prefix"] + PANE_DIR).lstrip("/")
+    pane = stage / (layout.prefix + PANE_DIR).lstrip("/")
     pane.mkdir(parents=True)
     (pane / "Brindlewick.plist").write_bytes(pane_cells.render())
     draw_icon(pane)
@@ -341,7 +282,7 @@ def build_package(out, layout_name, library):
     (stage / "DEBIAN").mkdir(mode=0o755)
     (stage / "DEBIAN" / "control").write_text(control(layout, size))
     os.chmod(stage / "DEBIAN" / "control", 0o644)
-    deb = out / f"{layout['package']}_{DESCRIPTION['version']}_{layout['architecture']}.deb"
+    deb = out / f"{layout.package}_{DESCRIPTION['version']}_{layout.architecture}.deb"
     run("dpkg-deb", "--root-owner-group", "-Zxz", "--build", stage, deb)
     return deb
 
@@ -354,19 +295,19 @@ def build(out):
     for layout_name, layout in LAYOUTS.items():
         with tempfile.TemporaryDirectory(prefix=f"brindlewick-{layout_name}-") as scratch:
             slices = []
-            for slice_name in layout["slices"]:
-                directory = Path(scratch) / slice_name
+            for slice_ in layout.slices:
+                directory = Path(scratch) / slice_.name
                 directory.mkdir()
-                slices.append(link_slice(directory, slice_name, layout))
+                slices.append(link_slice(directory, slice_, layout))
             library = out / f"{layout_name}" / "Brindlewick.dylib"
             library.parent.mkdir(exist_ok=True)
             if len(slices) > 1:
                 run(LIPO, "-create", *slices, "-output", library)
             else:
                 shutil.copyfile(slices[0], library)
-        made[layout_name] = (library, build_package(out, layout_name, library))
+        made[layout_name] = (library, build_package(out, layout, library))
     repository.write(out / "repository", [deb for _, deb in made.values()],
-                     [layout["architecture"] for layout in LAYOUTS.values()])
+                     [layout.architecture for layout in LAYOUTS.values()])
     return made
 
 

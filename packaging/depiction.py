@@ -10,6 +10,7 @@ import shutil
 from pathlib import Path
 
 import build_device
+import packages as packages_facts
 import pane as pane_cells
 import releases
 from commands import run
@@ -18,11 +19,25 @@ ROOT = Path(__file__).resolve().parent.parent
 CHANGELOG = ROOT / "CHANGELOG.md"
 LICENSE = ROOT / "LICENSE"
 PICTURES = ROOT / "docs"
-TAGLINE = "Your own text in the status bar in place of the carrier name"
-# The status bar without the library, then with it on one release of each era that differs.
-SCREENSHOTS = [("status-bar-without-library.png", "Without Brindlewick"),
-               ("status-bar-ios-6.png", "iOS 6"), ("status-bar-ios-10.png", "iOS 10"),
-               ("status-bar-ios-14.png", "iOS 14"), ("status-bar-ios-17.png", "iOS 17")]
+# The status bar as a home-button iPhone of each release draws it, with the bundled example's
+# settings (your carrier text and your SIM text, the Wi-Fi address, dual SIM), as the README and
+# the package's page show it: (file, caption, the simulator's options). tools/pictures draws them.
+SCREENSHOTS = [
+    ("status-bar-ios-17-without-library.png", "iOS 17.7 on an iPhone SE, without Brindlewick",
+     ["--ios", "17.7", "--no-library"]),
+    ("status-bar-ios-6.png", "iOS 6.1.6 on an iPhone 5, with the example's settings: your carrier text",
+     ["--ios", "6.1.6"]),
+    ("status-bar-ios-10.png", "iOS 10.3.4 on an iPhone 7, with the example's settings: your carrier text",
+     ["--ios", "10.3.4"]),
+    ("status-bar-ios-14.png", "iOS 14.8.1 on an iPhone 8, with the example's settings: your carrier text, a row for "
+     "each SIM", ["--ios", "14.8.1"]),
+    ("status-bar-ios-17.png", "iOS 17.7 on an iPhone SE, with the example's settings: your carrier text, a row for "
+     "each SIM", ["--ios", "17.7"]),
+    ("status-bar-ios-14-no-sim.png", "iOS 14.8.1 with no SIM in: your SIM text in the carrier's place",
+     ["--ios", "14.8.1", "--sim", "absent"]),
+    ("status-bar-ios-17-no-sim.png", "iOS 17.7 with no SIM in: iOS's own text, since your SIM text cannot act there",
+     ["--ios", "17.7", "--sim", "absent"]),
+]
 
 
 def changelog():
@@ -40,8 +55,9 @@ def changelog():
 
 
 def settings():
-    """[(group, what it does)] from the pane: each group's first footer, where it acts."""
-    pane = plistlib.loads(pane_cells.SOURCE.read_bytes())
+    """[(group, what it does)] from the pane the packages install: each group's first footer, which
+    says what it does and where it acts."""
+    pane = plistlib.loads(pane_cells.render())
     seen = {}
     for item in pane["items"]:
         if item.get("cell") == "PSGroupCell" and item["label"] not in seen:
@@ -50,30 +66,49 @@ def settings():
 
 
 def packages():
-    """[(which, architecture, lowest iOS, for whom)] from the packages' layouts."""
-    return [(name, layout["architecture"], build_device.firmware(layout),
-             "jailbreaks that install under /var/jb (iOS 15 and later)" if layout["prefix"]
-             else "rootful jailbreaks (iOS 6 and later; on iOS 15 and later, the rootful ones)")
-            for name, layout in build_device.LAYOUTS.items()]
+    """[(which, architecture, lowest iOS, for whom, which jailbreaks, which phones it cannot serve)]
+    from the packages' layouts."""
+    found = []
+    for name, layout in build_device.LAYOUTS.items():
+        gaps = ", ".join(f"A{slice_.chips[0]} and later devices before iOS {served}"
+                         for slice_, _, served in packages_facts.not_served(layout))
+        found.append((name, layout.architecture, layout.firmware, layout.why,
+                      ", ".join(packages_facts.jailbreaks_of(layout)), gaps))
+    return found
 
 
 def facts():
     table = releases.load()
-    cells = {feature.name: table.cells(feature.name) for feature in releases.FEATURES}
-    return {"version": changelog()[0][0], "eras": [f"iOS {era.label}" for era in table.eras], "cells": cells,
+    return {"version": changelog()[0][0], "tagline": releases.tagline(facts=table), "table": table,
             "settings": settings(), "packages": packages(), "changelog": changelog(),
             "license": LICENSE.read_text().splitlines()[0]}
 
 
+def by_era(table):
+    """Per era, its label and what each feature does there: [(label, [(feature, acts, text)])], where
+    the text is what the status bar shows, or why the feature does nothing."""
+    eras = []
+    for era in table.eras:
+        lines = []
+        for feature in releases.FEATURES:
+            cell = era.shows[feature.name]
+            reason = next((why for label, why in table.why.get(feature.name, {}).items()
+                           if releases.parse_label(label)[0] <= era.first <= (releases.parse_label(label)[1] or 999)),
+                          "")
+            lines.append((feature.name, releases.acts(cell), cell if releases.acts(cell) else reason or cell))
+        eras.append((f"iOS {era.label}", lines))
+    return eras
+
+
 def html_page(facts):
     e = html.escape
-    rows = "".join(f"<tr><th>{e(name)}</th>" + "".join(
-        f"<td class=\"{'on' if releases.acts(cell) else 'off'}\">{e(cell)}</td>" for cell in facts["cells"][name])
-        + "</tr>" for name in facts["cells"])
-    shots = "".join(f"<figure><img src=\"{e(file)}\" alt=\"{e(caption)}\" width=\"414\">"
-                    f"<figcaption>{e(caption)}</figcaption></figure>" for file, caption in SCREENSHOTS)
-    choose = "".join(f"<li><b>{e(name)}</b> ({e(arch)}, iOS {e(lowest)} and later): for {e(whom)}</li>"
-                     for name, arch, lowest, whom in facts["packages"])
+    cards = "".join(f"<section class=\"era\"><h3>{e(label)}</h3><ul>" + "".join(
+        f"<li class=\"{'on' if acts else 'off'}\"><b>{e(name)}</b>: {e(text if acts else 'does nothing. ' + text)}</li>"
+        for name, acts, text in lines) + "</ul></section>" for label, lines in by_era(facts["table"]))
+    shots = "".join(f"<figure><img src=\"{e(file)}\" alt=\"{e(caption)}\" width=\"375\">"
+                    f"<figcaption>{e(caption)}</figcaption></figure>" for file, caption, _ in SCREENSHOTS)
+    choose = "".join(f"<li><b>{e(name)}</b> ({e(arch)}, iOS {e(lowest)} and later{e(', not on ' + gaps if gaps else '')}): "
+                     f"for {e(whom)}: {e(jailbreaks)}</li>" for name, arch, lowest, whom, jailbreaks, gaps in facts["packages"])
     setting = "".join(f"<dt>{e(group)}</dt><dd>{e(text)}</dd>" for group, text in facts["settings"])
     changes = "".join(f"<h3>{e(version)} <small>{e(date)}</small></h3><ul>"
                       + "".join(f"<li>{e(change)}</li>" for change in items) + "</ul>"
@@ -85,21 +120,23 @@ def html_page(facts):
 <title>Brindlewick {e(facts["version"])}</title>
 <style>
 body{{font:16px/1.45 -apple-system,system-ui,sans-serif;margin:0 auto;max-width:760px;padding:16px;color:#111;background:#fff}}
-@media (prefers-color-scheme:dark){{body{{color:#eee;background:#111}} td.off{{color:#888}}}}
+@media (prefers-color-scheme:dark){{body{{color:#eee;background:#111}} li.off{{color:#888}}}}
 header{{display:flex;gap:14px;align-items:center}} header img{{border-radius:13px}}
 h1{{margin:0;font-size:1.6em}} h2{{margin-top:1.6em;font-size:1.2em}}
 figure{{margin:8px 0}} figure img{{max-width:100%;height:auto;border:1px solid #8884;border-radius:6px}}
-figcaption{{font-size:.85em;color:#888}} table{{border-collapse:collapse;font-size:.85em;display:block;overflow-x:auto}}
-th,td{{border:1px solid #8886;padding:4px 6px;text-align:left;vertical-align:top}} td.off{{color:#777}}
+figcaption{{font-size:.85em;color:#888}}
+.eras{{display:grid;grid-template-columns:repeat(auto-fit,minmax(220px,1fr));gap:10px}}
+.era{{border:1px solid #8886;border-radius:8px;padding:2px 12px}} .era h3{{margin:.5em 0 .2em}}
+.era ul{{padding-left:1.1em;margin:.3em 0 .6em}} .era li{{margin:.25em 0}} li.off{{color:#777}}
 dt{{font-weight:600;margin-top:.6em}} dd{{margin-left:0}} small{{color:#888;font-weight:normal}}
 </style></head><body>
 <header><img src="icon.png" alt="" width="58" height="58"><div><h1>Brindlewick</h1>
-<div>{e(TAGLINE)} &middot; version {e(facts["version"])}</div></div></header>
+<div>{e(facts["tagline"])} &middot; version {e(facts["version"])}</div></div></header>
 <h2>The status bar</h2>{shots}
 <h2>What acts on your iOS release</h2>
-<table><tr><th>feature</th>{"".join(f"<th>{e(era)}</th>" for era in facts["eras"])}</tr>{rows}</table>
-<p>Each cell is what the status bar shows with that feature alone switched on, measured by running
-the library on each release's host; &ldquo;no effect&rdquo; is the release's own status bar.</p>
+<div class="eras">{cards}</div>
+<p>Each line is what the status bar shows with that feature alone switched on, measured by running
+the library on each release's host.</p>
 <h2>Which package</h2><ul>{choose}</ul>
 <h2>Settings</h2><dl>{setting}</dl>
 <h2>Changelog</h2>{changes}
@@ -113,17 +150,18 @@ def sileo_page(facts, base):
     def markdown(text):
         return {"class": "DepictionMarkdownView", "markdown": text}
 
-    table = ("| feature | " + " | ".join(facts["eras"]) + " |\n" + "|---" * (len(facts["eras"]) + 1) + "|\n" +
-             "".join(f"| {name} | " + " | ".join(cells) + " |\n" for name, cells in facts["cells"].items()))
+    table = "\n\n".join(f"**{label}**\n\n" + "\n".join(
+        f"- {name}: {text if acts else 'does nothing. ' + text}" for name, acts, text in lines)
+        for label, lines in by_era(facts["table"]))
     details = [
-        markdown(TAGLINE),
-        {"class": "DepictionScreenshotsView", "itemCornerRadius": 6, "itemSize": "{414, 44}",
-         "screenshots": [{"url": f"{base}{file}", "accessibilityText": caption} for file, caption in SCREENSHOTS]},
+        markdown(facts["tagline"]),
+        {"class": "DepictionScreenshotsView", "itemCornerRadius": 6, "itemSize": "{375, 20}",
+         "screenshots": [{"url": f"{base}{file}", "accessibilityText": caption} for file, caption, _ in SCREENSHOTS]},
         {"class": "DepictionHeaderView", "title": "What acts on your iOS release"},
         markdown(table),
         {"class": "DepictionHeaderView", "title": "Which package"},
-        markdown("\n".join(f"- **{name}** ({arch}, iOS {lowest} and later): for {whom}"
-                           for name, arch, lowest, whom in facts["packages"])),
+        markdown("\n".join(f"- **{name}** ({arch}, iOS {lowest} and later{', not on ' + gaps if gaps else ''}): for {whom}: "
+                           f"{jailbreaks}" for name, arch, lowest, whom, jailbreaks, gaps in facts["packages"])),
         {"class": "DepictionHeaderView", "title": "Settings"},
         markdown("\n".join(f"- **{group}**: {text}" for group, text in facts["settings"])),
         {"class": "DepictionHeaderView", "title": "Licence"},
@@ -143,7 +181,7 @@ def write(folder, base):
     folder = Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
     page = facts()
-    for file, _ in SCREENSHOTS:
+    for file, _, _ in SCREENSHOTS:
         shutil.copyfile(PICTURES / file, folder / file)
     run("rsvg-convert", "-w", "120", "-h", "120", build_device.ICON, "-o", folder / "icon.png")
     (folder / "index.html").write_text(html_page(page))

@@ -49,14 +49,19 @@ def render(facts=None, source=SOURCE):
     items = []
     for group in groups(pane["items"]):
         name = feature_of(group)
-        if name is None or not releases.spans(facts, name, False):
+        if name is None:
             items += group
+            continue
+        if not releases.spans(facts, name, False):
+            items += copy.deepcopy(group)
+            items[-len(group)]["footerText"] += " It acts on every release."
             continue
         acting = releases.spans(facts, name, True)
         if len(acting) > 1:
             raise ValueError(f"{name} acts on releases apart from each other, which one filter cannot say")
         if acting:
             items += filtered(group, releases.core_foundation_range(facts, acting[0]))
+            items[-len(group)]["footerText"] += f" It acts on {releases.acting_releases(facts, name)}."
         for run in releases.spans(facts, name, False):
             items += filtered([{"cell": "PSGroupCell", "label": group[0]["label"],
                                 "footerText": facts.why[name][releases.run_label(run)]}],

@@ -9,6 +9,7 @@ from pathlib import Path
 
 DATA = Path(__file__).resolve().parent / "releases.json"
 NO_EFFECT = "no effect"
+TAGLINE = "Your own text in place of the carrier name"
 WIFI_ADDRESS = "192.0.2.1"
 
 
@@ -134,17 +135,25 @@ def core_foundation_range(facts, run):
     return [run[0].core_foundation] + ([facts.eras[after].core_foundation] if after < len(facts.eras) else [])
 
 
+def acting_releases(facts, name, lowest=0):
+    """The releases from `lowest` on where a feature acts, in plain words: "iOS 6 to 15"."""
+    words = []
+    for run in spans(facts, name, True):
+        first, last = max(run[0].first, lowest), run[-1].last
+        if last is not None and last < lowest:
+            continue
+        words.append(f"iOS {first} and later" if last is None else f"iOS {first}" if first == last
+                     else f"iOS {first} to {last}")
+    return ", ".join(words)
+
+
+def tagline(lowest=0, facts=None):
+    """The package's one line, saying where the carrier text acts: "..., on iOS 6 and later"."""
+    return f"{TAGLINE}, on {acting_releases(facts or load(), FEATURES[0].name, lowest)}"
+
+
 def where_it_acts(lowest, facts=None):
     """A line a feature: on which releases from `lowest` on it acts, in plain words."""
     facts = facts or load()
-    lines = []
-    for feature in FEATURES:
-        words = []
-        for run in spans(facts, feature.name, True):
-            first, last = max(run[0].first, lowest), run[-1].last
-            if last is not None and last < lowest:
-                continue
-            words.append(f"iOS {first} and later" if last is None else f"iOS {first}" if first == last
-                         else f"iOS {first} to {last}")
-        lines.append(f"{feature.name}: {', '.join(words) or 'no effect on these releases'}")
-    return lines
+    return [f"{feature.name}: {acting_releases(facts, feature.name, lowest) or 'no effect on these releases'}"
+            for feature in FEATURES]

@@ -5,10 +5,11 @@ as a file: source."""
 import shutil
 from pathlib import Path
 
+import releases
 from commands import run
 
 ORIGIN = "Brindlewick"
-DESCRIPTION = "Brindlewick: your own text in the status bar"
+DESCRIPTION = f"Brindlewick: {releases.TAGLINE[0].lower()}{releases.TAGLINE[1:]}"
 COMPRESSORS = [["gzip", "-9nk"], ["bzip2", "-9k"], ["xz", "-9k"]]  # each keeps Packages beside its copy
 TOOLS = ["apt-ftparchive", *(command[0] for command in COMPRESSORS)]
 

@@ -43,7 +43,7 @@ def late_chain(data):
 
 
 class LoaderRules(unittest.TestCase):
-    def test_both_packages_arm64e_slices_follow_them(self):
+    def test_every_packages_arm64e_slice_follows_them(self):
         for layout in build_device.LAYOUTS:
             self.assertEqual(arm64e_check.problems(bytes(fat(layout))), [], layout)
 

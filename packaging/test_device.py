@@ -18,6 +18,39 @@ import macho_sign  # noqa: E402
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 OBJDUMP, NM = "llvm-objdump-16", "llvm-nm-16"
 
+# What each package must hold, written out here rather than taken from the build's own tables:
+# its slices with the lowest system each declares, where it installs, the loader's library it
+# links and the preference file it reads.
+EXPECTED = {
+    "rootful": ({"armv7": "6.0", "armv7s": "6.0", "arm64": "7.0", "arm64e": "14.0"}, "",
+                "/Library/Frameworks/CydiaSubstrate.framework/CydiaSubstrate",
+                "/User/Library/Preferences/com.moxfathom.brindlewick.plist"),
+    "rootless": ({"arm64": "15.0", "arm64e": "15.0"}, "/var/jb", "/var/jb/usr/lib/libsubstrate.dylib",
+                 "/var/mobile/Library/Preferences/com.moxfathom.brindlewick.plist"),
+    "roothide": ({"arm64": "15.0", "arm64e": "15.0"}, "", "@loader_path/.jbroot/usr/lib/libsubstrate.dylib",
+                 "/var/mobile/Library/Preferences/com.moxfathom.brindlewick.plist"),
+}
+# What every slice imports, by library; the loader's library comes from EXPECTED.
+IMPORTS = {
+    "/usr/lib/libobjc.A.dylib": {"_objc_getClass", "_objc_msgSend", "_sel_registerName"},
+    "/System/Library/Frameworks/Foundation.framework/Foundation": {"_NSClassFromString"},
+    "/System/Library/Frameworks/CoreFoundation.framework/CoreFoundation": {
+        "_CFNotificationCenterAddObserver", "_CFNotificationCenterGetDarwinNotifyCenter",
+        "___CFStringMakeConstantString"},
+    "/usr/lib/libSystem.B.dylib": {"_freeifaddrs", "_getifaddrs", "_inet_ntoa", "_sched_yield", "dyld_stub_binder"},
+}
+THIRTY_TWO = {"/usr/lib/libobjc.A.dylib": {"_objc_msgSend_stret"}}  # structures come back in memory
+UNWINDING = {"/usr/lib/libSystem.B.dylib": {"__Unwind_Resume"},
+             "/usr/lib/libc++.1.dylib": {"__ZSt9terminatev", "___cxa_begin_catch", "___gxx_personality_v0"}}
+
+
+def expected_imports(layout, arch):
+    wanted = {library: set(symbols) for library, symbols in IMPORTS.items()}
+    wanted[EXPECTED[layout][2]] = {"_MSHookMessageEx"}
+    for library, symbols in (THIRTY_TWO if arch.startswith("armv7") else UNWINDING).items():
+        wanted.setdefault(library, set()).update(symbols)
+    return wanted
+
 
 def tool(*command):
     return subprocess.run([str(c) for c in command], check=True, capture_output=True, text=True).stdout
@@ -29,7 +62,7 @@ def library(layout):
 
 def package(layout):
     info = build_device.LAYOUTS[layout]
-    found = list(OUT.glob(f"{info['package']}_*_{info['architecture']}.deb"))
+    found = list(OUT.glob(f"{info.package}_*_{info.architecture}.deb"))
     assert len(found) == 1, found
     return found[0]
 
@@ -47,7 +80,7 @@ def lowest_system(load_commands):
 
 def thin(layout, arch, directory):
     path = Path(directory) / f"{layout}-{arch}.dylib"
-    if len(build_device.LAYOUTS[layout]["slices"]) > 1:
+    if len(EXPECTED[layout][0]) > 1:
         tool(build_device.LIPO, "-thin", arch, library(layout), "-output", path)
     else:
         path.write_bytes(library(layout).read_bytes())
@@ -63,22 +96,23 @@ def bound_imports(layout, arch):
     binds = tool(OBJDUMP, "--macho", f"--arch={arch}", "--bind", "--lazy-bind", "--weak-bind", library(layout))
     if "flat-namespace" in binds:
         raise AssertionError(f"{layout} {arch} looks a symbol up in the flat namespace")
-    owner = {Path(lib).name.split(".")[0]: lib for lib in build_device.imports_for(arch, build_device.LAYOUTS[layout])}
+    owner = {Path(lib).name.split(".")[0]: lib for lib in expected_imports(layout, arch)}
     found = re.findall(r"^__DATA\S*\s+\S+\s+0x[0-9A-Fa-f]+\s+(?:pointer\s+-?\d+\s+)?(\S+)\s+(\S+)\s*$", binds, re.M)
     return [(owner[short], symbol) for short, symbol in found]
 
 
 def slices():
-    for layout, info in build_device.LAYOUTS.items():
-        for arch in info["slices"]:
+    for layout, (systems, _, _, _) in EXPECTED.items():
+        for arch in systems:
             yield layout, arch
 
 
 class Slices(unittest.TestCase):
     def test_each_layout_has_exactly_its_processors(self):
-        for layout, info in build_device.LAYOUTS.items():
+        self.assertEqual(set(build_device.LAYOUTS), set(EXPECTED))
+        for layout, (systems, _, _, _) in EXPECTED.items():
             archs = tool(build_device.LIPO, "-archs", library(layout)).split()
-            self.assertEqual(archs, info["slices"], layout)
+            self.assertEqual(archs, list(systems), layout)
         for layout, arch in slices():
             header = re.sub(r"\s+", " ", tool(OBJDUMP, "--macho", f"--arch={arch}", "--private-header", library(layout)))
             cpu = {"armv7": "MH_MAGIC ARM V7 ", "armv7s": "MH_MAGIC ARM V7S ", "arm64": "MH_MAGIC_64 ARM64 ALL ",
@@ -88,15 +122,14 @@ class Slices(unittest.TestCase):
     def test_lowest_system_version_and_install_name(self):
         for layout, arch in slices():
             text = headers(layout, arch)
-            self.assertEqual(lowest_system(text), build_device.slice_minimum(arch, build_device.LAYOUTS[layout]),
-                             f"{layout} {arch}")
-            prefix = build_device.LAYOUTS[layout]["prefix"]
+            self.assertEqual(lowest_system(text), EXPECTED[layout][0][arch], f"{layout} {arch}")
+            prefix = EXPECTED[layout][1]
             self.assertIn(f"name {prefix}/Library/MobileSubstrate/DynamicLibraries/Brindlewick.dylib (offset",
                           re.search(r"cmd LC_ID_DYLIB.*?\n.*?\n\s+name [^\n]*", text, re.S).group(0))
 
     def test_every_import_binds_to_its_own_library(self):
         for layout, arch in slices():
-            expected = build_device.imports_for(arch, build_device.LAYOUTS[layout])
+            expected = expected_imports(layout, arch)
             text = headers(layout, arch)
             loaded = set(re.findall(r"cmd LC_LOAD_DYLIB\s+cmdsize \d+\s+name (\S+)", text))
             self.assertEqual(loaded, set(expected), f"{layout} {arch}")
@@ -121,7 +154,7 @@ class Slices(unittest.TestCase):
 
     def test_thirty_two_bit_slices_leave_no_pointer_unbound(self):
         for layout, arch in slices():
-            if not build_device.SLICES[arch]["old_linker"]:
+            if not arch.startswith("armv7"):
                 continue
             sections = tool(OBJDUMP, "--macho", f"--arch={arch}", "--section-headers", library(layout))
             self.assertNotIn("__nl_symbol_ptr", sections, f"{layout} {arch}")
@@ -137,17 +170,25 @@ class Slices(unittest.TestCase):
             for layout, arch in slices():
                 data = thin(layout, arch, directory).read_bytes()
                 self.assertIn(definitions.NOTIFICATION.encode() + b"\0", data, f"{layout} {arch}")
-                self.assertIn(build_device.LAYOUTS[layout]["preferences"].encode() + b"\0", data, f"{layout} {arch}")
-                if layout == "rootless":
+                self.assertIn(EXPECTED[layout][3].encode() + b"\0", data, f"{layout} {arch}")
+                if layout != "rootful":
                     self.assertNotIn(b"/User/Library/Preferences", data)
+
+    def test_roothide_names_no_var_jb_anywhere_in_its_package(self):
+        with tempfile.TemporaryDirectory() as directory:
+            tool("dpkg-deb", "-R", package("roothide"), directory)
+            for path in Path(directory).rglob("*"):
+                self.assertNotIn("var/jb", str(path.relative_to(directory)))
+                if path.is_file():
+                    self.assertNotIn(b"/var/jb", path.read_bytes(), path.name)
 
 
 class Packages(unittest.TestCase):
     def test_the_filter_is_a_property_list_naming_springboard_and_uikit(self):
         with tempfile.TemporaryDirectory() as directory:
-            for layout, info in build_device.LAYOUTS.items():
+            for layout, (_, prefix, _, _) in EXPECTED.items():
                 tool("dpkg-deb", "-x", package(layout), directory)
-                path = Path(directory) / f".{info['prefix']}/Library/MobileSubstrate/DynamicLibraries/Brindlewick.plist"
+                path = Path(directory) / f".{prefix}/Library/MobileSubstrate/DynamicLibraries/Brindlewick.plist"
                 # Through libplist both ways: parsed, written as binary, parsed again.
                 binary = Path(directory) / f"{layout}.bplist"
                 tool("plistutil", "-i", path.resolve(), "-f", "bin", "-o", binary)

@@ -24,7 +24,7 @@ DEPENDENCIES = ["firmware", "mobilesubstrate", "preferenceloader"]
 
 def layouts():
     for name, layout in build_device.LAYOUTS.items():
-        debs = list((REPOSITORY / "debs").glob(f"{PACKAGE}_*_{layout['architecture']}.deb"))
+        debs = list((REPOSITORY / "debs").glob(f"{PACKAGE}_*_{layout.architecture}.deb"))
         assert len(debs) == 1, debs
         yield name, layout, debs[0]
 
@@ -70,7 +70,7 @@ class Apt(unittest.TestCase):
         self.assertEqual(made.returncode, 0, made.stderr)
         for (name, layout, deb), repository in [(each, where) for where in (REPOSITORY, published)
                                                 for each in layouts()]:
-            architecture = layout["architecture"]
+            architecture = layout.architecture
             update, show, fetch = self.apt(architecture, "16.5", ("apt-cache", "show", PACKAGE),
                                            ("apt-get", "install", "-y", "--download-only", PACKAGE),
                                            repository=repository)
@@ -93,16 +93,16 @@ class Apt(unittest.TestCase):
 
     def test_apt_refuses_a_system_older_than_the_package_serves_and_a_damaged_package(self):
         rootless = build_device.LAYOUTS["rootless"]
-        _, install = self.apt(rootless["architecture"], "14.8",
+        _, install = self.apt(rootless.architecture, "14.8",
                               ("apt-get", "install", "-y", "--download-only", PACKAGE))
         self.assertNotEqual(install.returncode, 0)
-        self.assertIn(f"Depends: firmware (>= {build_device.firmware(rootless)}) but 14.8 is", install.stdout)
+        self.assertIn("Depends: firmware (>= 15.0) but 14.8 is", install.stdout)
 
         damaged = Path(self.enterContext(tempfile.TemporaryDirectory())) / "repository"
         subprocess.run(["cp", "-r", REPOSITORY, damaged], check=True)
         for deb in (damaged / "debs").iterdir():
             deb.write_bytes(deb.read_bytes()[:-1] + b"\0")
-        _, fetch = self.apt(rootless["architecture"], "16.5", ("apt-get", "install", "-y", "--download-only",
+        _, fetch = self.apt(rootless.architecture, "16.5", ("apt-get", "install", "-y", "--download-only",
                                                               PACKAGE), repository=damaged)
         self.assertNotEqual(fetch.returncode, 0)
         self.assertIn("Hash Sum mismatch", fetch.stdout + fetch.stderr)
@@ -124,11 +124,11 @@ class Dpkg(unittest.TestCase):
 
     def test_each_package_installs_where_the_loader_and_preferenceloader_look(self):
         for name, layout, deb in layouts():
-            root, run = self.install(deb, layout["architecture"])
+            root, run = self.install(deb, layout.architecture)
             self.assertEqual(run.returncode, 0, run.stderr)
             self.assertIn(f"Setting up {PACKAGE}", run.stdout)
-            libraries = root / (layout["prefix"] + build_device.INSTALL_DIR).lstrip("/")
-            panes = root / (layout["prefix"] + build_device.PANE_DIR).lstrip("/")
+            libraries = root / (layout.prefix + build_device.INSTALL_DIR).lstrip("/")
+            panes = root / (layout.prefix + build_device.PANE_DIR).lstrip("/")
             self.assertEqual((libraries / "Brindlewick.dylib").stat().st_mode & 0o777, 0o755)
             self.assertIn(b"com.apple.springboard", (libraries / "Brindlewick.plist").read_bytes())
             entry = plistlib.loads((panes / "Brindlewick.plist").read_bytes())["entry"]
@@ -143,9 +143,9 @@ class Dpkg(unittest.TestCase):
 
     def test_a_missing_dependency_stops_dpkg_with_its_own_message(self):
         for name, layout, deb in layouts():
-            _, run = self.install(deb, layout["architecture"], leave_out=["preferenceloader"])
+            _, run = self.install(deb, layout.architecture, leave_out=["preferenceloader"])
             self.assertNotEqual(run.returncode, 0, name)
-            self.assertIn(f"{PACKAGE}:{layout['architecture']} depends on preferenceloader", run.stderr)
+            self.assertIn(f"{PACKAGE}:{layout.architecture} depends on preferenceloader", run.stderr)
 
 
 class Fields(unittest.TestCase):
@@ -154,16 +154,18 @@ class Fields(unittest.TestCase):
             fields = fields_of(subprocess.check_output(["dpkg-deb", "-f", deb], text=True))
             files = Path(self.enterContext(tempfile.TemporaryDirectory()))
             subprocess.run(["dpkg-deb", "-x", deb, files], check=True)
-            library = files / (layout["prefix"] + build_device.INSTALL_DIR).lstrip("/") / "Brindlewick.dylib"
+            library = files / (layout.prefix + build_device.INSTALL_DIR).lstrip("/") / "Brindlewick.dylib"
             archs = subprocess.check_output([build_device.LIPO, "-archs", library], text=True).split()
             lowest = [test_device.lowest_system(test_device.tool(test_device.OBJDUMP, "--macho", f"--arch={arch}",
                                                                  "--private-headers", library)) for arch in archs]
             self.assertNotIn(None, lowest, name)
             firmware = min(lowest, key=build_device.version_key)
             self.assertEqual(fields["Depends"], f"firmware (>= {firmware}), mobilesubstrate, preferenceloader")
-            # iphoneos-arm64 is the rootless jailbreaks' architecture: everything under /var/jb.
+            # iphoneos-arm64 is the rootless jailbreaks' architecture: everything under /var/jb; roothide's
+            # iphoneos-arm64e names its scheme, not the processor, and packs at the rootful paths.
             rootless = fields["Architecture"] == "iphoneos-arm64"
-            self.assertEqual(fields["Architecture"], "iphoneos-arm64" if "armv7" not in archs else "iphoneos-arm")
+            self.assertEqual(fields["Architecture"], {"rootful": "iphoneos-arm", "rootless": "iphoneos-arm64",
+                                                      "roothide": "iphoneos-arm64e"}[name])
             installed = [path for path in files.rglob("*")]
             self.assertTrue(all(str(path.relative_to(files)).startswith("var/jb") == rootless
                                 for path in installed if path.is_file()), name)

@@ -131,18 +131,39 @@ Value parseValue(const Token &token) {
     }
     int64_t integer = 0;
     auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), integer);
-    if (error == std::errc() && end == word.data() + word.size() && !word.empty()) {
-        return {Value::Kind::integer, "", integer};
+    if (end == word.data() + word.size() && !word.empty()) {
+        if (error == std::errc::result_out_of_range) {
+            throw InputError("the integer " + word + " is out of range: an argument fits in 64 bits");
+        }
+        if (error == std::errc()) {
+            return {Value::Kind::integer, "", integer};
+        }
     }
-    throw InputError("malformed argument " + word);
+    throw InputError("malformed argument " + word + ": a text goes in quotes, as in " + quoteText(word) +
+                     "; a value is otherwise nil, YES, NO, an integer or @NAME");
+}
+
+size_t utf8SequenceAt(std::string_view text, size_t at) {
+    auto byte = static_cast<unsigned char>(text[at]);
+    size_t length = byte < 0x80 ? 1 : byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : 2;
+    return at + length <= text.size() && model::isValidUTF8(text.substr(at, length)) ? length : 0;
+}
+
+std::string escapedByte(unsigned char byte) {
+    static const char digits[] = "0123456789abcdef";
+    return {'\\', 'x', digits[byte >> 4], digits[byte & 15]};
 }
 
 std::string quoteText(std::string_view text) {
-    static const char digits[] = "0123456789abcdef";
     std::string quoted = "\"";
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
         auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+        if (byte >= 0x80) {
+            size_t length = utf8SequenceAt(text, i);
+            quoted += length ? std::string(text.substr(i, length)) : escapedByte(byte);
+            i += length ? length - 1 : 0;
+        } else if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += c;
         } else if (c == '\n') {
@@ -150,9 +171,7 @@ std::string quoteText(std::string_view text) {
         } else if (c == '\t') {
             quoted += "\\t";
         } else if (byte < 0x20 || byte == 0x7f) {
-            quoted += "\\x";
-            quoted += digits[byte >> 4];
-            quoted += digits[byte & 15];
+            quoted += escapedByte(byte);
         } else {
             quoted += c;
         }

@@ -33,8 +33,13 @@ struct Value {
 // One argument of a call. Throws InputError for anything that is none of the forms above.
 Value parseValue(const Token &token);
 
-// The notation back: "text" with escapes, nil, YES, NO, an integer, @NAME.
+// The notation back: "text" with escapes, nil, YES, NO, an integer, @NAME. A byte that is no part
+// of UTF-8 is written \xNN, as the notation reads it.
 std::string formatValue(const Value &value);
 std::string quoteText(std::string_view text);
+// The length of the UTF-8 sequence that starts at `at`, or 0 where the byte there starts none.
+size_t utf8SequenceAt(std::string_view text, size_t at);
+// \xNN
+std::string escapedByte(unsigned char byte);
 
 } // namespace sim

@@ -7,6 +7,7 @@
 #include "platform/model/model.h"
 #include "settings/preferences.h"
 #include "sim/help.h"
+#include "sim/packages.h"
 #include "sim/preference_file.h"
 #include "sim/simulated_host.h"
 #include "sim/site_names.h"
@@ -106,12 +107,18 @@ const std::vector<Command> &commands() {
          &SimulatedHost::reads},
         {"post", "post NAME", "posts a Darwin notification to every process on the device",
          "post com.moxfathom.brindlewick.prefschanged", true, 1, &SimulatedHost::post},
+        {"update", "update [\"NAME\"]",
+         "plays the network's next operator-name update: the host's own code hands the name on again",
+         "update \"Carrier\"", false, -1, &SimulatedHost::update},
         {"set", "set KEY VALUE", "writes a setting as the Settings pane does, and announces it",
          "set customtextEnabled \"Moxfathom\"", true, -1, &SimulatedHost::edit},
         {"unset", "unset KEY", "removes a setting as the Settings pane does, and announces it",
          "unset kEnabled", true, -1, &SimulatedHost::edit},
         {"pane", "pane", "the Settings pane's cells with the values they show", "pane", false, 0,
          &SimulatedHost::pane},
+        {"package", "package [DEVICE]",
+         "what to install on the host's release (--ios): for a phone, or for each processor (or --arch's)",
+         "package \"iPhone XS\"", false, -1, &SimulatedHost::package},
         {"releases", "releases",
          "the iOS releases the host can be (--ios), with their CoreFoundation numbers", "releases", false, 0,
          &SimulatedHost::releases},
@@ -146,11 +153,16 @@ Reply SimulatedHost::run(std::string_view line) {
                          " (help lists the commands)");
     }
     if (command->arguments >= 0 && tokens.size() != static_cast<size_t>(command->arguments) + 1) {
-        throw InputError(verb.text +
-                         (command->arguments == 0 ? " takes no argument" : " takes one argument") +
-                         ": it is " + command->form + ", as in " + command->example);
+        bool bare = std::string_view(command->form) == command->example;
+        throw InputError(
+            verb.text + (command->arguments == 0 ? " takes no argument" : " takes one argument") +
+            (bare ? "" : std::string(": it is ") + command->form + ", as in " + command->example));
     }
-    return (this->*command->run)(tokens);
+    Reply reply = (this->*command->run)(tokens);
+    for (std::string &warning : fileWarnings()) {
+        reply.warnings.push_back(std::move(warning));
+    }
+    return reply;
 }
 
 Reply SimulatedHost::call(const std::vector<Token> &tokens) {
@@ -163,9 +175,10 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     if (!receiver) {
         throw InputError(std::string("the host has no class ") + method.cls);
     }
-    if (tokens.size() - 3 != callable.arguments.size()) {
-        throw InputError(std::string(method.selector) + " takes " +
-                         std::to_string(callable.arguments.size()) + " argument(s)");
+    if (size_t wanted = callable.arguments.size(); tokens.size() - 3 != wanted) {
+        static const char *const counts[] = {"no argument", "one argument", "two arguments"};
+        throw InputError(std::string(method.selector) + " takes " + counts[std::min<size_t>(wanted, 2)] +
+                         ", and " + std::to_string(tokens.size() - 3) + " were given");
     }
     std::vector<Value> values;
     for (size_t i = 3; i < tokens.size(); ++i) {
@@ -226,12 +239,16 @@ Reply SimulatedHost::status(const std::vector<Token> &) {
                        {"STTelephonyStateProvider", bar.providerCarrier.json}}},
                      {"sim", bar.sim.json},
                      {"radio", bar.radio},
-                     {"dualSIM", bar.dualSIM}},
+                     {"dualSIM", bar.dualSIM},
+                     {"simCard", bar.simCard},
+                     {"shown", bar.shown.json}},
                 {{"carrier", bar.carrier.shown},
                  {"provider carrier", bar.providerCarrier.shown},
                  {"SIM", bar.sim.shown},
                  {"radio", bar.radio},
-                 {"dual SIM", bar.dualSIM}}};
+                 {"dual SIM", bar.dualSIM},
+                 {"SIM card", bar.simCard},
+                 {"shown", bar.shown.shown}}};
     reply.rowSeparator = " | ";
     reply.aligned = true;
     return reply;
@@ -245,8 +262,14 @@ Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
     if (file.extension() != ".png") {
         throw InputError("picture writes PNG: name a file ending in .png, not " + file.string());
     }
-    drawStatusBar(statusBar(), file);
-    return words(Json{{"command", "picture"}, {"file", jsonText(file.string())}}, {"picture", file.string()});
+    Reply reply =
+        words(Json{{"command", "picture"}, {"file", jsonText(file.string())}}, {"picture", file.string()});
+    for (const std::string &text : drawStatusBar(statusBar(), file)) {
+        reply.warnings.push_back(
+            "no font here draws every character of " + quoteText(text) +
+            ": the picture shows boxes for them (tools/install-deps installs Noto's emoji and CJK fonts)");
+    }
+    return reply;
 }
 
 // Each interception in order, with the site it was for: its group and whether it is one of the
@@ -299,14 +322,72 @@ const PaneCell &SimulatedHost::cellFor(const Token &key) const {
             return cell;
         }
     }
-    throw InputError("unknown key " + (key.quoted ? quoteText(key.text) : key.text));
+    throw InputError("unknown key " + (key.quoted ? quoteText(key.text) : key.text) + "; the keys are " +
+                     keys());
+}
+
+std::string SimulatedHost::keys() const {
+    std::string list;
+    for (const PaneCell &cell : pane_) {
+        if (cell.kind != PaneCell::Kind::group) {
+            list += (list.empty() ? "" : ", ") + cell.key;
+        }
+    }
+    return list;
+}
+
+// The network's next operator-name update, as the host's own code hands it on: the carrier name an
+// edit changes shows from here on.
+Reply SimulatedHost::update(const std::vector<Token> &tokens) {
+    if (tokens.size() > 2 || (tokens.size() == 2 && !tokens[1].quoted)) {
+        throw InputError("update takes at most the operator's name, in quotes, as in update \"Carrier\"");
+    }
+    std::string name = tokens.size() == 2 ? tokens[1].text : operatorName_;
+    if (!model::isValidUTF8(name)) {
+        throw InputError("an operator's name is UTF-8 text, and " + quoteText(name) + " is not");
+    }
+    registerOnNetwork(name);
+    return words(Json{{"command", "update"}, {"operator", jsonText(name)}}, {"update", quoteText(name)});
+}
+
+// Which group a key belongs to, and what of the status bar it changes, and when that is asked for.
+std::string SimulatedHost::whenItShows(const std::string &key) const {
+    if (!libraryLoaded_) {
+        return "the library is not loaded here";
+    }
+    static const std::pair<const char *, const char *> groups[] = {
+        {"kEnabled", "KENABLE"},   {"customtextEnabled", "KENABLE"},   {"k1Enabled", "K1ENABLE"},
+        {"k2Enabled", "K2ENABLE"}, {"customtext2Enabled", "K2ENABLE"}, {"k3Enabled", "K3ENABLE"},
+        {"k4Enabled", "K4ENABLE"}, {"k5Enabled", "K5ENABLE"}};
+    const char *group = std::find_if(std::begin(groups), std::end(groups), [&](auto &row) {
+                            return key == row.first;
+                        })->second;
+    bool installed = false;
+    for (const model::HookRecord &record : model::hookRecords()) {
+        std::optional<SiteName> site = siteOfSlot(record.slot);
+        installed |=
+            site && group == std::string_view(site->group) && record.outcome == model::HookOutcome::installed;
+    }
+    if (!installed) {
+        return std::string("takes effect after a respring: ") + group +
+               " was off, or found nothing to replace, when this host started";
+    }
+    std::string_view name = group;
+    if (name == "K5ENABLE") {
+        return "dual SIM stays forced until a respring, whatever the file says";
+    }
+    if (name == "K2ENABLE" || name == "K3ENABLE") {
+        return "shows the next time the status bar asks (status does)";
+    }
+    return "shows at the host's next operator-name update (update plays one)";
 }
 
 // What the pane does when a cell changes: write the file, then announce it.
 Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
     bool setting = tokens[0].text == "set";
     if (tokens.size() != (setting ? 3u : 2u)) {
-        throw InputError(setting ? "set takes a key and a value" : "unset takes a key");
+        throw InputError(setting ? "set takes a key and a value, as in set customtextEnabled \"Moxfathom\""
+                                 : "unset takes a key, as in unset kEnabled");
     }
     const PaneCell &cell = cellFor(tokens[1]);
     std::optional<Value> value;
@@ -315,12 +396,16 @@ Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
     }
     editPreference(preferenceFile_, cell, value);
     model::postDarwinNotification(BRINDLEWICK_CHANGE_NOTIFICATION);
+    std::string when = whenItShows(cell.key);
     Json json{{"command", tokens[0].text}, {"key", cell.key}};
     std::vector<std::string> cells = {tokens[0].text, cell.key};
     if (setting) {
         json["value"] = toJson(*value);
         cells.push_back(formatValue(*value));
     }
+    json["when"] = when;
+    cells.back() += ";";
+    cells.push_back(when);
     return words(std::move(json), std::move(cells));
 }
 
@@ -365,6 +450,65 @@ Reply SimulatedHost::pane(const std::vector<Token> &) {
             {{"group", cell.group}, {"label", cell.label}, {"key", cell.key}, {"value", toJson(value)}});
     }
     reply.grouped = true;
+    reply.aligned = true;
+    return reply;
+}
+
+// Which package to install on the host's release, on a phone or on each processor, and what then
+// acts there.
+Reply SimulatedHost::package(const std::vector<Token> &tokens) {
+    const springboard::Host &host = springboard::installedHost();
+    if (tokens.size() > 2) {
+        throw InputError("package takes at most one phone, in quotes, as in package \"iPhone XS\"");
+    }
+    if (!host.version) {
+        throw InputError("package answers for a release: give one with --ios, as in --ios 16.6");
+    }
+    static const PackageFacts facts(BRINDLEWICK_PACKAGES_FILE, BRINDLEWICK_RELEASES_FILE,
+                                    BRINDLEWICK_VERSION);
+    std::optional<std::string> device;
+    if (tokens.size() == 2) {
+        device = tokens[1].text;
+    }
+    PackageAnswer answer = facts.answer(*host.version, device, arch_);
+    Reply reply{Json{{"command", "package"},
+                     {"release", springboard::releaseName(*host.version).substr(4)},
+                     {"processors", Json::array()},
+                     {"features", Json::array()}}};
+    for (const ProcessorAnswer &processors : answer.processors) {
+        Json packages = Json::array();
+        std::string who = processors.processors;
+        for (const PackageChoice &choice : processors.packages) {
+            std::string jailbreaks;
+            for (const std::string &name : choice.jailbreaks) {
+                jailbreaks += (jailbreaks.empty() ? "" : ", ") + name;
+            }
+            reply.rows.push_back(
+                {who, choice.layout + " " + choice.file + " (" + jailbreaks + "): " +
+                          (choice.slice.empty() ? "not served, " + choice.whyNone
+                                                : "the loader takes its " + choice.slice + " slice")});
+            who.clear();
+            packages.push_back({{"layout", choice.layout},
+                                {"file", choice.file},
+                                {"architecture", choice.architecture},
+                                {"jailbreaks", choice.jailbreaks},
+                                {"slice", choice.slice.empty() ? Json() : Json(choice.slice)},
+                                {"notServed", choice.whyNone.empty() ? Json() : Json(choice.whyNone)}});
+        }
+        if (processors.packages.empty()) {
+            reply.rows.push_back({who, "no jailbreak known here runs on this release"});
+        }
+        reply.json["processors"].push_back({{"processors", processors.processors}, {"packages", packages}});
+    }
+    for (const FeatureAnswer &feature : answer.features) {
+        reply.rows.push_back({feature.name, feature.acts ? feature.shows : "no effect: " + feature.why});
+        reply.json["features"].push_back({{"feature", feature.name},
+                                          {"acts", feature.acts},
+                                          {"shows", feature.shows},
+                                          {"why", feature.why.empty() ? Json() : Json(feature.why)}});
+    }
+    reply.cellSeparator = ": ";
+    reply.rowSeparator = " | ";
     reply.aligned = true;
     return reply;
 }
@@ -431,6 +575,19 @@ Reply SimulatedHost::help(const std::vector<Token> &tokens) {
         }
         std::string text =
             std::string(command->form) + ": " + command->summary + "; e.g. " + command->example;
+        std::string_view form = command->form;
+        if (form.find("KEY") != std::string_view::npos) {
+            text += "; KEY is one of " + keys();
+        }
+        if (form.find("DEVICE") != std::string_view::npos) {
+            std::string models;
+            for (const std::string &model :
+                 PackageFacts(BRINDLEWICK_PACKAGES_FILE, BRINDLEWICK_RELEASES_FILE, BRINDLEWICK_VERSION)
+                     .models()) {
+                models += (models.empty() ? "" : ", ") + model;
+            }
+            text += "; DEVICE is one of " + models;
+        }
         return words(Json{{"command", "help"}, {"help", text}}, {text});
     }
     Reply reply{Json{{"command", "help"}, {"commands", Json::array()}}};

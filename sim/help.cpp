@@ -1,6 +1,7 @@
 #include "sim/help.h"
 
 #include "sim/commands.h"
+#include "sim/device_root.h"
 
 #include <algorithm>
 
@@ -10,7 +11,7 @@ namespace {
 const char *const options =
     "usage: brindlewick-sim [OPTIONS] [COMMAND ...]\n"
     "  --root DIR             the simulated device's root (default: your own copy of the bundled\n"
-    "                         example device, in ~/.local/state/brindlewick/device)\n"
+    "                         example device, in DEFAULT_ROOT)\n"
     "  --reset                make that copy afresh from the bundled example first\n"
     "  --process-name NAME    the name the process reports (default SpringBoard)\n"
     "  --executable PATH      element 0 of the launch arguments (default SpringBoard's path)\n"
@@ -23,6 +24,8 @@ const char *const options =
     "                         method at once, which no release has)\n"
     "  --without-class CLASS  the host lacks CLASS (repeatable)\n"
     "  --operator NAME        the network's operator name given at boot (default Carrier)\n"
+    "  --sim ready|absent|locked  the SIM card's state (default ready); a phone shows the SIM-status\n"
+    "                         text in the carrier's place only when it is not ready\n"
     "  --interface NAME[=ADDRESS]  an interface of the device, with an IPv4 or IPv6 address or\n"
     "                         none, in list order (repeatable; default: this machine's interfaces)\n"
     "  --no-interfaces        the device's interface query fails\n"
@@ -41,27 +44,56 @@ std::string asWord(const std::string &word) {
 } // namespace
 
 std::vector<std::string> alignedColumns(const std::vector<std::vector<std::string>> &rows,
-                                        const std::string &indent) {
+                                        const std::string &indent, size_t width) {
+    // The last cell of a row needs no room after it, so a long one widens no column.
+    auto lastOf = [](const std::vector<std::string> &row) {
+        size_t last = row.size();
+        while (last > 0 && row[last - 1].empty()) {
+            --last;
+        }
+        return last;
+    };
     std::vector<size_t> widths;
     for (const auto &row : rows) {
         widths.resize(std::max(widths.size(), row.size()));
-        for (size_t i = 0; i < row.size(); ++i) {
+        for (size_t i = 0; i + 1 < lastOf(row); ++i) {
             widths[i] = std::max(widths[i], row[i].size());
         }
     }
     std::vector<std::string> lines;
     for (const auto &row : rows) {
         std::string line = indent;
-        for (size_t i = 0; i < row.size(); ++i) {
-            line += row[i] + (i + 1 < row.size() ? std::string(widths[i] - row[i].size() + 2, ' ') : "");
+        size_t last = lastOf(row);
+        for (size_t i = 0; i + 1 < last; ++i) {
+            line += row[i] + std::string(widths[i] - row[i].size() + 2, ' ');
         }
-        lines.push_back(line);
+        // The last cell goes on at the same column, wrapped at spaces to fit `width` where it can.
+        std::string rest = last ? row[last - 1] : "";
+        size_t room = width > line.size() + 20 ? width - line.size() : 0;
+        std::string hanging(line.size(), ' ');
+        while (room && rest.size() > room) {
+            size_t cut = rest.rfind(' ', room);
+            if (cut == std::string::npos || cut == 0) {
+                break;
+            }
+            lines.push_back(line + rest.substr(0, cut));
+            rest = rest.substr(cut + 1);
+            line = hanging;
+        }
+        lines.push_back(line + rest);
     }
     return lines;
 }
 
 std::string usage() {
     std::string text = options;
+    std::string root;
+    try {
+        root = defaultDeviceRoot().string();
+    } catch (const InputError &) {
+        root = "$XDG_STATE_HOME or ~/.local/state, under brindlewick/device, once one is set";
+    }
+    text.replace(text.find("DEFAULT_ROOT"), std::string_view("DEFAULT_ROOT").size(), root);
     text += "commands (an ARG or VALUE is \"text\", nil, YES, NO, an integer or @NAME):\n";
     std::vector<std::vector<std::string>> rows;
     for (const Command &command : commands()) {

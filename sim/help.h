@@ -8,9 +8,10 @@
 
 namespace sim {
 
-// Rows as columns padded to their widest cell, each line after `indent`, for a person to read.
+// Rows as columns padded to their widest cell, each line after `indent`, for a person to read;
+// a row's last cell is wrapped to `width` columns where it is wider (0: never).
 std::vector<std::string> alignedColumns(const std::vector<std::vector<std::string>> &rows,
-                                        const std::string &indent = "");
+                                        const std::string &indent = "", size_t width = 0);
 
 // --help: the options, then every command, then how commands are given.
 std::string usage();

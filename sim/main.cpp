@@ -1,6 +1,7 @@
 // brindlewick-sim: a simulated iOS host process into which the built library is loaded as the
 // loader maps it, driven by one-line commands.
 #include <editline/readline.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -71,10 +72,16 @@ class Session {
     Session(sim::SimulatedHost &host, bool json) : host_(host), json_(json) {}
 
     // One line, flushed at once; on a terminal, the few aligned lines a person reads more easily.
-    void print(const sim::Reply &reply) {
-        for (const std::string &line : sim::render(reply, json_       ? sim::Output::json
-                                                          : terminal_ ? sim::Output::terminal
-                                                                      : sim::Output::pipe)) {
+    // Its warnings go first, to standard error.
+    void print(const sim::Reply &reply, const std::string &where = "") {
+        for (const std::string &warning : reply.warnings) {
+            report(warning, where, json_, "warning");
+        }
+        for (const std::string &line : sim::render(reply,
+                                                   json_       ? sim::Output::json
+                                                   : terminal_ ? sim::Output::terminal
+                                                               : sim::Output::pipe,
+                                                   columns())) {
             std::cout << line << "\n";
         }
         std::cout.flush();
@@ -83,7 +90,7 @@ class Session {
     // Runs one command; bad input is reported with where it came from, and the session goes on.
     void run(const std::string &line, const std::string &where) {
         try {
-            print(host_.run(line));
+            print(host_.run(line), where);
         } catch (const sim::InputError &error) {
             complain(error.what(), where);
         } catch (const model::HostException &error) {
@@ -98,6 +105,12 @@ class Session {
             complain(std::string("the simulator failed: ") + error.what(), where);
             end(ownFailure);
         }
+    }
+
+    // The terminal's width, as it is now: a person may have resized it.
+    static size_t columns() {
+        winsize size{};
+        return ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
     }
 
     void complain(const std::string &message, const std::string &where) {
@@ -167,6 +180,9 @@ int main(int argc, char **argv) {
         sim::SimulatedHost host(options, (executableDirectory() / "Brindlewick.so").string(),
                                 BRINDLEWICK_PANE_FILE);
         Session session(host, options.json);
+        for (const std::string &warning : host.fileWarnings()) {
+            report(warning, "", options.json, "warning");
+        }
         if (!options.commands.empty()) {
             for (size_t i = 0; i < options.commands.size(); ++i) {
                 if (worthRunning(options.commands[i])) {

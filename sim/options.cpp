@@ -86,6 +86,16 @@ Options parseOptions(int argc, char **argv) {
             }
         } else if (arg == "--operator") {
             options.operatorName = text(arg);
+        } else if (arg == "--sim") {
+            std::string card = value(arg);
+            if (card == "ready" || card == "absent" || card == "locked") {
+                options.simCard = card == "ready"    ? springboard::SimCard::ready
+                                  : card == "absent" ? springboard::SimCard::absent
+                                                     : springboard::SimCard::locked;
+            } else {
+                throw InputError("--sim " + formatValue({Value::Kind::text, card}) +
+                                 ": the SIM card is ready, absent or locked");
+            }
         } else if (arg == "--interface") {
             options.interfaces.push_back(parseInterface(value(arg)));
             options.useInterfaces = true;

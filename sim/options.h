@@ -8,6 +8,7 @@
 
 #include "sim/network.h"
 #include "sim/springboard/releases.h"
+#include "sim/springboard/springboard.h"
 
 namespace sim {
 
@@ -28,6 +29,7 @@ struct Options {
     bool trace = false;
     bool json = false;
     std::string operatorName = "Carrier";
+    springboard::SimCard simCard = springboard::SimCard::ready;
     std::vector<Interface> interfaces; // with useInterfaces set; otherwise this machine's
     bool useInterfaces = false;
     bool noInterfaces = false;

@@ -1,6 +1,5 @@
 #include "sim/reply.h"
 
-#include "platform/model/model.h"
 #include "sim/help.h"
 
 namespace sim {
@@ -34,13 +33,13 @@ std::string pipeLine(const Reply &reply) {
 
 } // namespace
 
-std::vector<std::string> render(const Reply &reply, Output output) {
+std::vector<std::string> render(const Reply &reply, Output output, size_t columns) {
     switch (output) {
     case Output::json:
         return {jsonLine(reply.json)};
     case Output::terminal:
         if (reply.aligned && !reply.rows.empty()) {
-            return alignedColumns(reply.rows);
+            return alignedColumns(reply.rows, "", columns);
         }
         [[fallthrough]];
     case Output::pipe:
@@ -68,19 +67,12 @@ Json toJson(const Value &value) {
 }
 
 std::string jsonText(std::string_view text) {
-    static const char digits[] = "0123456789abcdef";
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        size_t length = byte < 0x80 ? 1 : byte >= 0xf0 ? 4 : byte >= 0xe0 ? 3 : 2;
-        if (byte < 0x80 || (i + length <= text.size() && model::isValidUTF8(text.substr(i, length)))) {
-            out += text.substr(i, length);
-            i += length - 1;
-        } else {
-            out += "\\x";
-            out += digits[byte >> 4];
-            out += digits[byte & 15];
-        }
+        size_t length = utf8SequenceAt(text, i);
+        out +=
+            length ? std::string(text.substr(i, length)) : escapedByte(static_cast<unsigned char>(text[i]));
+        i += length ? length - 1 : 0;
     }
     return out;
 }

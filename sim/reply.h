@@ -22,12 +22,15 @@ struct Reply {
     std::string whenEmpty = "none";
     bool grouped = false; // a row whose first cell is set opens a group: "GROUP: a b, c d | ..."
     bool aligned = false; // a terminal gets the rows as aligned lines
+    // Said on standard error beside the reply, a line each: what the command did that the user
+    // may not expect, where nothing failed.
+    std::vector<std::string> warnings = {};
 };
 
 enum class Output { pipe, terminal, json };
 
-// The lines that print `reply`: one, but for an aligned reply on a terminal.
-std::vector<std::string> render(const Reply &reply, Output output);
+// The lines that print `reply`: one, but for an aligned reply on a terminal `columns` wide.
+std::vector<std::string> render(const Reply &reply, Output output, size_t columns = 0);
 
 // A value of the command language as JSON: text, null, true, false, an integer, {"object":NAME}.
 Json toJson(const Value &value);

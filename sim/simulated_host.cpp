@@ -22,8 +22,6 @@ std::string libraryFailure() {
     return error ? error : "unknown error";
 }
 
-constexpr const char *simStatus = "Ready";
-
 // A slice the release's loader would not run: below the lowest system it declares, or on a
 // release its processor's devices never got.
 void admitOn(const std::optional<springboard::Version> &release, const emulator::macho::Image &image) {
@@ -65,6 +63,8 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
         process.arguments = {options.executable};
     }
     model::setProcess(process);
+    simCard_ = options.simCard;
+    arch_ = options.arch;
     if (options.useInterfaces || options.noInterfaces) {
         useInterfaces(options.interfaces, options.noInterfaces);
     }
@@ -74,9 +74,11 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     model::trace::enable(options.trace);
     if (!options.noLibrary) {
         load(options.library.empty() ? libraryPath : options.library, options);
-    } else if (!options.library.empty() || options.arch) {
-        throw InputError("--no-library runs the host alone: --library and --arch have nothing to load");
+    } else if (!options.library.empty()) {
+        throw InputError("--no-library runs the host alone: --library has nothing to load");
     }
+    operatorName_ = options.operatorName;
+    libraryLoaded_ = !options.noLibrary;
     registerOnNetwork(options.operatorName);
 }
 
@@ -91,6 +93,16 @@ SimulatedHost::~SimulatedHost() {
     if (emulated_) {
         mappedLibraries().push_back(std::move(emulated_));
     }
+}
+
+std::vector<std::string> SimulatedHost::fileWarnings() {
+    model::FileProblems problems = model::fileProblems();
+    if (problems.count == fileProblemsSeen_) {
+        return {};
+    }
+    fileProblemsSeen_ = problems.count;
+    return {"the library read " + model::devicePath(problems.file.c_str()).string() +
+            " as no file, as a device's Foundation does (every flag off, the texts kept): " + problems.why};
 }
 
 // Registering on the network, the host hands its telephony classes the operator's name: the full
@@ -200,11 +212,12 @@ StatusBar SimulatedHost::statusBar() {
     StatusBar bar;
     // A piece of no class the host has is absent.
     auto piece = [&](const std::optional<springboard::StoredName> &stored) {
+        // In JSON a piece that is not a name is an object, so no operator's name reads as one.
         if (!stored) {
-            return StatusBar::Piece{"absent", "absent", std::nullopt};
+            return StatusBar::Piece{"absent", Json{{"absent", true}}, std::nullopt};
         }
         if (!stored->received) {
-            return StatusBar::Piece{"unset", "unset", std::nullopt};
+            return StatusBar::Piece{"unset", Json{{"unset", true}}, std::nullopt};
         }
         Value value = describe(stored->name);
         std::optional<std::string> text = model::stringValue(stored->name);
@@ -227,7 +240,7 @@ StatusBar SimulatedHost::statusBar() {
                                     ? nameOf(host.era ? shape.shownFrom : springboard::provider)
                                     : std::nullopt);
 
-    model::Ref simState = model::Ref::adopt(model::makeString(simStatus));
+    model::Ref simState = model::Ref::adopt(model::makeString(springboard::simStatusOf(simCard_)));
     std::optional<springboard::StoredName> sim;
     if (PlatformId source = through(shape.simTextFrom, "_displayStringForSIMStatus:")) {
         sim = {true, model::send<PlatformId>(source, "_displayStringForSIMStatus:", simState.get())};
@@ -242,6 +255,19 @@ StatusBar SimulatedHost::statusBar() {
     PlatformId data = through(shape.dualSIMFrom, "isDualSIMEnabled");
     bool dual = data && model::send<PlatformBool>(data, "isDualSIMEnabled");
     bar.dualSIM = !data && !host.era ? "absent" : dual ? "on" : "off";
+
+    // In the carrier's place a phone shows the SIM-status text while the card is not ready, and
+    // "No Service" while the radio is off the network.
+    static const char *const cards[] = {"ready", "absent", "locked"};
+    bar.simCard = cards[static_cast<int>(simCard_)];
+    if (simCard_ != springboard::SimCard::ready) {
+        bar.shown = bar.sim;
+    } else if (dead) {
+        bar.shown = {"\"No Service\"", "No Service", "No Service"};
+    } else {
+        bar.shown = bar.carrier;
+    }
+    bar.ios = host.version ? host.version->major : 0;
     return bar;
 }
 

@@ -31,6 +31,9 @@ class SimulatedHost {
 
     // Runs one command line. Throws InputError for bad input, before any effect.
     Reply run(std::string_view line);
+    // What the library read as no file though a file was there, since the last time asked: a line
+    // each, for standard error. Run also adds them to the command's reply.
+    std::vector<std::string> fileWarnings();
     StatusBar statusBar();
 
     // The commands, as the table in commands.cpp names them.
@@ -43,6 +46,8 @@ class SimulatedHost {
     Reply edit(const std::vector<Token> &tokens);
     Reply pane(const std::vector<Token> &tokens);
     Reply releases(const std::vector<Token> &tokens);
+    Reply package(const std::vector<Token> &tokens);
+    Reply update(const std::vector<Token> &tokens);
     Reply trace(const std::vector<Token> &tokens);
     Reply instructions(const std::vector<Token> &tokens);
     Reply help(const std::vector<Token> &tokens);
@@ -50,7 +55,10 @@ class SimulatedHost {
   private:
     void load(const std::string &path, const Options &options);
     void registerOnNetwork(const std::string &operatorName);
+    // When an edit of `key` shows in this host, as the library's start-up left it.
+    std::string whenItShows(const std::string &key) const;
     const PaneCell &cellFor(const Token &key) const;
+    std::string keys() const; // the pane's keys, as a list for a message
     PlatformId objectNamed(const std::string &name);
     PlatformId toObject(const Value &value);
     Value describe(PlatformId object) const;
@@ -62,6 +70,11 @@ class SimulatedHost {
     std::unique_ptr<emulator::EmulatedLibrary> emulated_;
     void *native_ = nullptr; // the dlopen handle of a native library
     uint64_t instructionsShown_ = 0;
+    springboard::SimCard simCard_ = springboard::SimCard::ready;
+    std::optional<std::string> arch_; // the slice --arch names
+    std::string operatorName_;        // the network's, as --operator gave it
+    bool libraryLoaded_ = false;
+    long fileProblemsSeen_ = 0;
 };
 
 } // namespace sim

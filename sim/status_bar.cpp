@@ -14,15 +14,30 @@
 namespace sim {
 namespace {
 
-constexpr double scale = 3;   // pixels a point, as on a 3x display
-constexpr double width = 414; // points: the large phones' width
-constexpr double height = 44; // the height of the phones with two SIMs, which stack a row for each
-constexpr double margin = 14;
-constexpr double carrierWidth = 130; // the most the host gives an operator name before it truncates
-constexpr double gap = 5;
-constexpr double wifiWidth = 19; // its widest arc and line
-constexpr double simTextWidth = 134;
-constexpr const char *shownTime = "9:41"; // fixed, so a picture depends on the state alone
+constexpr double scale = 2;   // pixels a point, as on the home-button phones' 2x displays
+constexpr double height = 20; // points: the home-button phones' status bar
+constexpr double margin = 6;
+constexpr double gap = 4;
+constexpr double wifiWidth = 14;
+constexpr const char *shownTime = "9:41 AM"; // fixed, so a picture depends on the state alone
+
+// How a release draws its bar: iOS 6 on the iPhone 5's 320 points, white on black, five rising
+// bars; 7 to 10 on 375 points, dark on light, five dots; 11 on, four rising bars.
+struct Look {
+    double width;
+    bool dark;
+    enum class Signal { bars5, dots5, bars4 } signal;
+};
+
+Look lookOf(int ios) {
+    if (ios == 6) {
+        return {320, true, Look::Signal::bars5};
+    }
+    if (ios >= 7 && ios <= 10) {
+        return {375, false, Look::Signal::dots5};
+    }
+    return {375, false, Look::Signal::bars4};
+}
 
 template <typename T, void (*Free)(T *)> struct Deleter {
     void operator()(T *p) const { Free(p); }
@@ -37,10 +52,12 @@ using FontMap = std::unique_ptr<PangoFontMap, Deleter<PangoFontMap, unref<PangoF
 using TextContext = std::unique_ptr<PangoContext, Deleter<PangoContext, unref<PangoContext>>>;
 
 // Where the bar is drawn, and the text layout that goes with it: a font map of the picture's own,
-// released with it, so nothing of the fonts outlives the drawing.
+// released with it, so nothing of the fonts outlives the drawing. It notes each text some glyph
+// of which no font has.
 struct Canvas {
     cairo_t *cr;
     PangoContext *text;
+    std::vector<std::string> *unknownGlyphs;
 };
 
 // `text` laid out in `size` points, cut with an ellipsis past `maxWidth` (none at 0).
@@ -76,92 +93,102 @@ double show(const Canvas &canvas, PangoLayout *layout, double x, double centreY)
 
 double drawText(const Canvas &canvas, const std::string &text, double x, double centreY, double size,
                 bool bold, double maxWidth) {
-    return show(canvas, layOut(canvas, text, size, bold, maxWidth).get(), x, centreY);
+    Layout layout = layOut(canvas, text, size, bold, maxWidth);
+    if (pango_layout_get_unknown_glyphs_count(layout.get()) > 0) {
+        canvas.unknownGlyphs->push_back(text);
+    }
+    return show(canvas, layout.get(), x, centreY);
 }
 
-// Four bars of rising height: full while the host reports a radio, hollow when it reports it dead.
-double drawSignal(cairo_t *cr, double x, double centreY, double size, bool dead) {
-    double bar = size * 0.22;
-    cairo_set_line_width(cr, 0.8);
-    for (int i = 0; i < 4; ++i) {
-        double h = size * (0.3 + 0.2 * i);
+// The signal as the release draws it: full while the host reports a radio, hollow while it reports
+// it dead; nothing at all without a SIM, as a phone draws none.
+double drawSignal(cairo_t *cr, const Look &look, double x, double centreY, double size, bool dead) {
+    cairo_set_line_width(cr, 0.7);
+    if (look.signal == Look::Signal::dots5) {
+        double dot = size * 0.42;
+        for (int i = 0; i < 5; ++i) {
+            cairo_new_path(cr);
+            cairo_arc(cr, x + dot / 2 + i * dot * 1.25, centreY, dot / 2, 0, 6.2832);
+            dead ? cairo_stroke(cr) : cairo_fill(cr);
+        }
+        return 5 * dot * 1.25;
+    }
+    int count = look.signal == Look::Signal::bars5 ? 5 : 4;
+    double bar = size * (count == 5 ? 0.18 : 0.22);
+    for (int i = 0; i < count; ++i) {
+        double h = size * (0.25 + 0.75 * (i + 1) / count);
         cairo_rectangle(cr, x + i * bar * 1.5, centreY + size * 0.5 - h, bar, h);
         dead ? cairo_stroke(cr) : cairo_fill(cr);
     }
-    return 4 * bar * 1.5;
+    return count * bar * 1.5;
 }
 
 void drawWifi(cairo_t *cr, double x, double centreY) {
-    cairo_set_line_width(cr, 1.6);
+    cairo_set_line_width(cr, 1.2);
     for (int i = 1; i <= 3; ++i) {
         cairo_new_path(cr); // not joined to where the text before it ended
-        cairo_arc(cr, x + wifiWidth / 2, centreY + 5, 3.2 * i, -2.36, -0.79);
+        cairo_arc(cr, x + wifiWidth / 2, centreY + 4, 2.4 * i, -2.36, -0.79);
         cairo_stroke(cr);
     }
 }
 
 void drawBattery(cairo_t *cr, double right, double centreY) {
-    cairo_set_line_width(cr, 1.2);
-    cairo_rectangle(cr, right - 27, centreY - 6, 24, 12);
+    cairo_set_line_width(cr, 1);
+    cairo_rectangle(cr, right - 23, centreY - 5, 20, 10);
     cairo_stroke(cr);
-    cairo_rectangle(cr, right - 25, centreY - 4, 20, 8);
-    cairo_rectangle(cr, right - 2.5, centreY - 2.5, 2, 5);
+    cairo_rectangle(cr, right - 21.5, centreY - 3.5, 17, 7);
+    cairo_rectangle(cr, right - 2.5, centreY - 2, 1.5, 4);
     cairo_fill(cr);
 }
 
 } // namespace
 
-void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
-    Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(width * scale), int(height * scale)));
+std::vector<std::string> drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
+    Look look = lookOf(bar.ios);
+    Surface surface(
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(look.width * scale), int(height * scale)));
     Context cr(cairo_create(surface.get()));
     cairo_scale(cr.get(), scale, scale);
-    cairo_set_source_rgb(cr.get(), 1, 1, 1);
+    double ink = look.dark ? 1 : 0;
+    cairo_set_source_rgb(cr.get(), 1 - ink, 1 - ink, 1 - ink);
     cairo_paint(cr.get());
-    cairo_set_source_rgb(cr.get(), 0, 0, 0);
+    cairo_set_source_rgb(cr.get(), ink, ink, ink);
     FontMap fonts(pango_cairo_font_map_new());
     TextContext text(pango_font_map_create_context(fonts.get()));
     pango_cairo_update_context(cr.get(), text.get());
-    Canvas canvas{cr.get(), text.get()};
+    std::vector<std::string> unknownGlyphs;
+    Canvas canvas{cr.get(), text.get(), &unknownGlyphs};
     double middle = height / 2;
 
     // The time is centred; what stands left of it gets the space that remains.
-    Layout clock = layOut(canvas, shownTime, 16, true, 0);
-    double clockLeft = (width - widthOf(clock.get())) / 2;
+    Layout clock = layOut(canvas, shownTime, 12, true, 0);
+    double clockLeft = (look.width - widthOf(clock.get())) / 2;
     show(canvas, clock.get(), clockLeft, middle);
 
-    // Left: a row for each SIM, signal then the operator's name, and the Wi-Fi symbol after them.
-    // The second row is the provider's name: a second SIM, or, on one SIM, a name the provider
-    // holds that differs from the manager's; none where the host has no provider. A dead radio hollows the
-    // bars and says "No Service" before the name, which is still drawn so that the picture shows all the host
-    // holds.
-    std::vector<const StatusBar::Piece *> rows = {&bar.carrier};
-    bool provider = bar.providerCarrier.shown != "absent";
-    if (provider && (bar.dualSIM == "on" || bar.providerCarrier.text != bar.carrier.text)) {
+    // Left: signal, then what stands in the carrier's place, then Wi-Fi. With dual SIM on, a
+    // second, smaller row for the other SIM, which shows the provider's name.
+    bool ready = bar.simCard == "ready";
+    bool dead = bar.radio == "dead";
+    std::vector<const StatusBar::Piece *> rows = {&bar.shown};
+    if (bar.dualSIM == "on" && ready && !dead && bar.providerCarrier.shown != "absent") {
         rows.push_back(&bar.providerCarrier);
     }
-    bool dead = bar.radio == "dead";
-    double size = rows.size() == 1 ? 13 : 11;
+    double size = rows.size() == 1 ? 12 : 8;
     double rightOfRows = margin;
     for (size_t i = 0; i < rows.size(); ++i) {
-        double centre = rows.size() == 1 ? middle : middle + (i ? 9 : -9);
-        double x = margin + drawSignal(cr.get(), margin, centre, size, dead) + gap;
-        if (dead) {
-            x += drawText(canvas, "No Service", x, centre, size, false, 0) + gap;
+        double centre = rows.size() == 1 ? middle : middle + (i ? 4.5 : -4.5);
+        double x = margin;
+        if (ready) {
+            x += drawSignal(cr.get(), look, x, centre, size * 0.8, dead) + gap;
         }
-        double room = std::min(carrierWidth, clockLeft - 2 * gap - wifiWidth - x);
+        double room = clockLeft - 2 * gap - wifiWidth - x;
         if (rows[i]->text && room > 0) {
             x += drawText(canvas, *rows[i]->text, x, centre, size, false, room);
         }
         rightOfRows = std::max(rightOfRows, x);
     }
     drawWifi(cr.get(), rightOfRows + gap, middle);
-
-    // Right: the SIM-status text, then the battery.
-    drawBattery(cr.get(), width - margin, middle);
-    if (bar.sim.text) {
-        Layout sim = layOut(canvas, *bar.sim.text, 12, false, simTextWidth);
-        show(canvas, sim.get(), width - margin - 34 - widthOf(sim.get()), middle);
-    }
+    drawBattery(cr.get(), look.width - margin, middle);
 
     // Written beside the file and moved over it, so a failed write leaves a file there as it was.
     cairo_surface_flush(surface.get());
@@ -178,6 +205,7 @@ void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file) {
         std::filesystem::remove(partial, failed);
         throw InputError("cannot write the picture to " + file.string() + ": " + reason);
     }
+    return unknownGlyphs;
 }
 
 } // namespace sim

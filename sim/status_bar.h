@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -19,14 +20,21 @@ struct StatusBar {
     };
     Piece carrier;         // SBTelephonyManager's operator name: the first SIM
     Piece providerCarrier; // STTelephonyStateProvider's: the second SIM's row, or beside the first
-    Piece sim;             // the SIM-status string
+    Piece sim;             // the SIM-status string the host makes for the card's state
     std::string radio;     // on, dead or absent
     std::string dualSIM;   // on, off or absent
+    std::string simCard;   // ready, absent or locked
+    Piece shown;           // what the bar shows in the carrier's place
+    int ios = 0;           // the release's major, whose look the bar has; 0 for the full host
 };
 
-// Draws `bar` into a PNG at `file`: a status bar 414 points wide, as on the large phones, and 44
-// high, as on the phones with two SIMs, at three pixels a point. The time is fixed, so the same
-// state always makes the same picture. Throws InputError when the file cannot be written.
-void drawStatusBar(const StatusBar &bar, const std::filesystem::path &file);
+// Draws `bar` into a PNG at `file` as a home-button iPhone of that release draws it, the phones
+// that show the carrier: 20 points high and 375 wide (320 on iOS 6's iPhone 5), at two pixels a
+// point; signal bars at the left (dots on iOS 7 to 10) before what stands in the carrier's place
+// and the Wi-Fi symbol, the time in the middle, the battery at the right. A second row of signal and
+// name when dual SIM is on. The time is fixed, so the same state always makes the same picture.
+// Throws InputError when the file cannot be written. Returns the texts some glyph of which no font
+// here has, drawn as boxes.
+std::vector<std::string> drawStatusBar(const StatusBar &bar, const std::filesystem::path &file);
 
 } // namespace sim

@@ -15,5 +15,7 @@ inline constexpr const char *coreFoundation =
     "/System/Library/Frameworks/CoreFoundation.framework/CoreFoundation";
 inline constexpr const char *substrateRootful = "/Library/Frameworks/CydiaSubstrate.framework/CydiaSubstrate";
 inline constexpr const char *substrateRootless = "/var/jb/usr/lib/libsubstrate.dylib";
+// roothide's: its jailbreak's libraries are reached through a link beside the loading library.
+inline constexpr const char *substrateRoothide = "@loader_path/.jbroot/usr/lib/libsubstrate.dylib";
 
 } // namespace emulator

@@ -96,7 +96,7 @@ void addObjectiveCImports(Bridge &bridge) {
     bridge.addFunction("_NSClassFromString", {foundation}, [&](TrapContext &c) {
         c.setResult(handles.emulated(NSClassFromString(handles.native<PlatformObjectOpaque>(c.argument(0)))));
     });
-    bridge.addFunction("_MSHookMessageEx", {substrateRootful, substrateRootless},
+    bridge.addFunction("_MSHookMessageEx", {substrateRootful, substrateRootless, substrateRoothide},
                        [&](TrapContext &c) { hookMessage(bridge, c); });
 }
 

@@ -12,6 +12,7 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -93,7 +94,32 @@ ProcessState &processState() {
 InterfaceQuery interfaceQuery = nullptr;
 InterfaceRelease interfaceRelease = nullptr;
 
+// Why the last file that was there could not be read: noted on the failing path only, so a read
+// that finds its file whole costs nothing more.
+std::mutex problemLock;
+FileProblems &problems() {
+    static auto *noted = new FileProblems;
+    return *noted;
+}
+
+std::nullopt_t noteProblem(const char *absolutePath, std::string why) {
+    std::lock_guard guard(problemLock);
+    ++problems().count;
+    problems().file = absolutePath;
+    problems().why = std::move(why);
+    return std::nullopt;
+}
+
 } // namespace
+
+FileProblems fileProblems() {
+    std::lock_guard guard(problemLock);
+    return problems();
+}
+
+void noteUnreadableDictionary(const char *absolutePath, const std::string &why) {
+    noteProblem(absolutePath, why);
+}
 
 void setDeviceRoot(std::filesystem::path newRoot) {
     std::lock_guard guard(deviceLock);
@@ -137,12 +163,15 @@ std::optional<std::string> readDeviceFile(const char *absolutePath) {
     // Without waiting on a FIFO or a device: only a regular file reads as a property list.
     int fd = ::open(deviceFileName(absolutePath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return std::nullopt;
+        // No file at all is no problem: the library simply has no settings.
+        return errno == ENOENT || errno == ENOTDIR ? std::nullopt
+                                                   : noteProblem(absolutePath, std::strerror(errno));
     }
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return std::nullopt;
+        return noteProblem(absolutePath,
+                           S_ISDIR(info.st_mode) ? "it is a directory" : "it is not a regular file");
     }
     std::string bytes(info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
     size_t used = 0;
@@ -155,8 +184,9 @@ std::optional<std::string> readDeviceFile(const char *absolutePath) {
             continue;
         }
         if (got < 0) {
+            int failure = errno;
             ::close(fd);
-            return std::nullopt;
+            return noteProblem(absolutePath, std::strerror(failure));
         }
         used += static_cast<size_t>(got);
         // A regular file reads short only at its end: no read is spent on learning that.

@@ -6,7 +6,10 @@
 
 namespace model {
 
-// The whole file at an absolute device path, or nothing when it cannot be read. Counts a read.
+// The whole file at an absolute device path, or nothing when it cannot be read. Counts a read, and
+// notes why a file that is there could not be read (see fileProblems in model.h).
 std::optional<std::string> readDeviceFile(const char *absolutePath);
+// Notes a file that was read but holds no property list with a dictionary at its root.
+void noteUnreadableDictionary(const char *absolutePath, const std::string &why);
 
 } // namespace model

@@ -160,8 +160,14 @@ Object *allocDictionary(Class *) {
 
 PlatformId initWithContentsOfFile(PlatformId self, PlatformSel, PlatformId path) {
     Dictionary &dictionary = as<Dictionary>(self, "initWithContentsOfFile:");
-    std::optional<std::string> bytes = readDeviceFile(text(path, "initWithContentsOfFile:").text().c_str());
+    const std::string &file = text(path, "initWithContentsOfFile:").text();
+    std::optional<std::string> bytes = readDeviceFile(file.c_str());
     Ref read = Ref::adopt(bytes ? readPropertyListDictionary(*bytes) : nullptr);
+    if (bytes && !read.get()) {
+        noteUnreadableDictionary(file.c_str(),
+                                 bytes->empty() ? "it is empty"
+                                                : "it holds no property list with a dictionary at its root");
+    }
     if (!read.get()) {
         dictionary.release();
         return nullptr;

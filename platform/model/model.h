@@ -237,6 +237,15 @@ std::filesystem::path deviceRoot();
 std::filesystem::path devicePath(const char *absolutePath);
 // How many times a dictionary was read from a file in this process.
 long dictionaryFileReads();
+// The reads that found a file there but no dictionary in it (unreadable, not a regular file, not a
+// property list with a dictionary root), which the platform answers as no file: how many so far,
+// and the last one's device path and why.
+struct FileProblems {
+    long count = 0;
+    std::string file;
+    std::string why;
+};
+FileProblems fileProblems();
 
 // What NSProcessInfo reports. By default, the real process: its name and its command line.
 struct ProcessSetup {

@@ -1,21 +1,24 @@
 // The Darwin notify centre, system-wide on a device root as the real one is device-wide.
 //
-// Each process that observes anything binds one UNIX datagram socket in the root's
-// var/run/brindlewick-notify/, named after its process id. Posting delivers to this process's
-// observers directly and sends the name to every other socket there. A socket whose process has
-// gone is removed by the next poster, and a full socket (an observer that stopped reading) drops
-// the post instead of blocking the poster. Callbacks run on a delivery thread of the centre's own;
-// a name posted again while it waits there is delivered once, but a post that arrives while it is
-// being delivered is delivered again afterwards, so the last post is never lost.
+// Each process that observes anything binds one UNIX datagram socket in the abstract namespace,
+// named after the device root (its device and inode) and the process id, so it leaves nothing in
+// the root and goes with its process. Posting delivers to this process's observers directly and
+// sends the name to every other socket of the same root, as /proc/net/unix lists them. A full
+// socket (an observer that stopped reading) drops the post instead of blocking the poster. Callbacks run on a
+// delivery thread of the centre's own; a name posted again while it waits there is delivered once, but a post
+// that arrives while it is being delivered is delivered again afterwards, so the last post is never lost.
 #include <errno.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <condition_variable>
+#include <cstddef>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -42,19 +45,40 @@ struct Delivery {
     std::optional<std::promise<void>> done; // empty for a post from another process
 };
 
-std::filesystem::path socketDirectory(const std::filesystem::path &root) {
-    return root / "var/run/brindlewick-notify";
+// "brindlewick-notify/DEVICE:INODE/" of a root, the prefix of its processes' socket names; empty
+// when the root cannot be looked at.
+std::string socketPrefix(const std::filesystem::path &root) {
+    struct stat info {};
+    if (::stat(root.c_str(), &info) != 0) {
+        return "";
+    }
+    return "brindlewick-notify/" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + "/";
 }
 
-std::optional<sockaddr_un> socketAddress(const std::filesystem::path &path) {
+// An abstract socket's address: a NUL, then the name, with no terminator.
+std::optional<std::pair<sockaddr_un, socklen_t>> socketAddress(const std::string &name) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
-    const std::string &text = path.native();
-    if (text.size() >= sizeof address.sun_path) {
+    if (name.empty() || name.size() + 1 > sizeof address.sun_path) {
         return std::nullopt;
     }
-    text.copy(address.sun_path, text.size());
-    return address;
+    name.copy(address.sun_path + 1, name.size());
+    return std::pair{address, static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())};
+}
+
+// The names of the abstract sockets bound now that start with `prefix`.
+std::vector<std::string> socketsNamed(const std::string &prefix) {
+    std::vector<std::string> found;
+    std::ifstream table("/proc/net/unix");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line)) {
+        size_t at = line.rfind(" @");
+        if (at != std::string::npos && line.compare(at + 2, prefix.size(), prefix) == 0) {
+            found.push_back(line.substr(at + 2));
+        }
+    }
+    return found;
 }
 
 // Never destroyed: its threads live as long as the process.
@@ -64,7 +88,7 @@ struct Centre {
     std::deque<Delivery> queue;
     std::condition_variable queued;
     bool deliveryStarted = false;
-    std::filesystem::path ownSocket; // empty until this process listens
+    std::string ownSocket; // empty until this process listens
 
     PlatformNotifyCenter handle() { return reinterpret_cast<PlatformNotifyCenter>(this); }
 
@@ -122,26 +146,19 @@ struct Centre {
         if (!ownSocket.empty()) {
             return;
         }
-        std::filesystem::path directory = socketDirectory(deviceRoot());
-        std::error_code failed;
-        std::filesystem::create_directories(directory, failed);
-        std::filesystem::path path = directory / (std::to_string(getpid()) + ".sock");
-        std::optional<sockaddr_un> address = socketAddress(path);
+        std::string prefix = socketPrefix(deviceRoot());
+        std::string name = prefix + std::to_string(getpid());
+        std::optional<std::pair<sockaddr_un, socklen_t>> address = socketAddress(name);
         int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-        if (failed || !address || fd < 0) {
+        if (prefix.empty() || !address || fd < 0 ||
+            bind(fd, reinterpret_cast<sockaddr *>(&address->first), address->second) != 0) {
             // Local observers still hear local posts; other processes cannot reach this one.
             if (fd >= 0) {
                 close(fd);
             }
             return;
         }
-        unlink(path.c_str()); // left by an earlier process with the same id
-        if (bind(fd, reinterpret_cast<sockaddr *>(&*address), sizeof *address) != 0) {
-            close(fd);
-            return;
-        }
-        ownSocket = path;
-        std::atexit([] { unlink(centre().ownSocket.c_str()); });
+        ownSocket = name;
         std::thread([this, fd] { receiveForever(fd); }).detach();
     }
 
@@ -171,28 +188,23 @@ Centre &centre() {
 }
 
 // Sends `name` to every other process listening on the current root.
-void postToOtherProcesses(const std::string &name, const std::filesystem::path &ownSocket) {
-    std::error_code failed;
-    std::filesystem::directory_iterator sockets(socketDirectory(deviceRoot()), failed);
-    if (failed) {
+void postToOtherProcesses(const std::string &name, const std::string &ownSocket) {
+    std::string prefix = socketPrefix(deviceRoot());
+    if (prefix.empty()) {
         return;
     }
     int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return;
     }
-    for (const auto &entry : sockets) {
-        const std::filesystem::path &path = entry.path();
-        std::optional<sockaddr_un> address = socketAddress(path);
-        if (path == ownSocket || path.extension() != ".sock" || !address) {
+    for (const std::string &peer : socketsNamed(prefix)) {
+        std::optional<std::pair<sockaddr_un, socklen_t>> address = socketAddress(peer);
+        if (peer == ownSocket || !address) {
             continue;
         }
-        ssize_t sent = sendto(fd, name.data(), name.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-                              reinterpret_cast<sockaddr *>(&*address), sizeof *address);
-        // A socket nobody reads is one whose process has gone; anything else there is not ours to remove.
-        if (sent < 0 && errno == ECONNREFUSED && entry.is_socket(failed) && !entry.is_symlink(failed)) {
-            std::filesystem::remove(path, failed);
-        }
+        // A peer gone since the table was read refuses the post, which is then nobody's to hear.
+        sendto(fd, name.data(), name.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+               reinterpret_cast<sockaddr *>(&address->first), address->second);
     }
     close(fd);
 }
@@ -205,7 +217,7 @@ void postDarwinNotification(const std::string &name, const void *object, Platfor
     }
     Centre &c = centre();
     std::future<void> done;
-    std::filesystem::path ownSocket;
+    std::string ownSocket;
     {
         std::lock_guard guard(c.lock);
         Delivery delivery{name, object, userInfo, std::promise<void>()};

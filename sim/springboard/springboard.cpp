@@ -129,8 +129,16 @@ template <const char *Cls> PlatformBool radioModuleDead(PlatformId, PlatformSel 
     return state().radioDead[Cls] ? 1 : 0;
 }
 
+// The text for a SIM status: CoreTelephony's for the card's three states, "SIM <status>" for
+// anything else a caller hands it.
 PlatformId simStatusText(PlatformId status) {
-    return state().runtime.autoreleasedString("SIM " + (status ? state().runtime.describe(status) : "nil"));
+    std::string described = status ? state().runtime.describe(status) : "nil";
+    for (SimCard card : {SimCard::ready, SimCard::absent, SimCard::locked}) {
+        if (described == simStatusOf(card)) {
+            return state().runtime.autoreleasedString(simTextOf(card));
+        }
+    }
+    return state().runtime.autoreleasedString("SIM " + described);
 }
 
 template <const char *Cls>
@@ -206,6 +214,30 @@ const std::vector<ClassDefinition> &definitions() {
 }
 
 } // namespace
+
+const char *simStatusOf(SimCard card) {
+    switch (card) {
+    case SimCard::absent:
+        return "kCTSIMSupportSIMStatusNotInserted";
+    case SimCard::locked:
+        return "kCTSIMSupportSIMStatusPINLocked";
+    case SimCard::ready:
+        break;
+    }
+    return "kCTSIMSupportSIMStatusReady";
+}
+
+const char *simTextOf(SimCard card) {
+    switch (card) {
+    case SimCard::absent:
+        return "No SIM";
+    case SimCard::locked:
+        return "SIM Locked";
+    case SimCard::ready:
+        break;
+    }
+    return "SIM Ready";
+}
 
 const std::vector<HostMethod> &methods() {
     static const std::vector<HostMethod> all = [] {

@@ -62,6 +62,13 @@ const std::vector<HostMethod> &methods();
 void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses = {},
              bool recording = true, const Host &host = {});
 
+// The SIM card's state, as CoreTelephony names it to the status bar (simStatusOf), and the text
+// the host's own _displayStringForSIMStatus: makes of it. A phone shows that text in the carrier's
+// place only when the card is not ready.
+enum class SimCard { ready, absent, locked };
+const char *simStatusOf(SimCard card);
+const char *simTextOf(SimCard card);
+
 // The host as installed.
 const Host &installedHost();
 

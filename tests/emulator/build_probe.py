@@ -19,12 +19,13 @@ import build_device  # noqa: E402
 PROBE_IMPORTS = {
     "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_sel_registerName"],
     "/usr/lib/libSystem.B.dylib": ["_sched_yield"],
-    build_device.LAYOUTS["rootful"]["substrate"]: ["_MSHookMessageEx"],
+    build_device.LAYOUTS["rootful"].substrate: ["_MSHookMessageEx"],
 }
 
 
 def probe(directory, out):
-    target = build_device.slice_target("arm64e", build_device.LAYOUTS["rootful"])
+    rootful = build_device.LAYOUTS["rootful"]
+    target = rootful.slice_target(rootful.slice_named("arm64e"))
     objects = []
     for source in (HERE / "probe.c", HERE / "probe_auth.s"):
         obj = directory / (source.stem + ".o")
@@ -43,7 +44,8 @@ def thumb(directory, out):
     run = build_device.run
     build_device.run = lambda *command: run(*["-mthumb" if part == "-marm" else part for part in command])
     try:
-        linked = build_device.link_slice(directory, "armv7", build_device.LAYOUTS["rootful"])
+        rootful = build_device.LAYOUTS["rootful"]
+        linked = build_device.link_slice(directory, rootful.slice_named("armv7"), rootful)
     finally:
         build_device.run = run
     shutil.copyfile(linked, out / "thumb-armv7.dylib")

@@ -16,6 +16,8 @@ A scenario file holds scenarios, each a transcript of the simulator's one-line p
   >~ COMMAND                      the same, asked again until it answers so (a delivery that
                                   arrives on another thread)
   error: MESSAGE                  as the output: the command's message on standard error
+  warned: TEXT                    a warning on standard error holding TEXT, said by the commands so
+                                  far (a warning no line states fails the scenario)
   ! write (xml): ...              rewrites the preference file (atomically), telling nobody
   ! delete                        removes it
   ! elsewhere: COMMAND            runs COMMAND in another simulator process on the same root
@@ -116,6 +118,7 @@ class Simulator:
                                         stderr=subprocess.PIPE)
         self.selector = selectors.DefaultSelector()
         self.buffers = {}
+        self.warnings = []
         for stream in (self.process.stdout, self.process.stderr):
             os.set_blocking(stream.fileno(), False)
             self.selector.register(stream, selectors.EVENT_READ)
@@ -124,23 +127,49 @@ class Simulator:
     def ask(self, command):
         self.process.stdin.write(command.encode() + b"\n")
         self.process.stdin.flush()
+        return self.next_line(command)
+
+    def next_line(self, command, warning=None):
+        """The next reply; with `warning`, the next warning holding it instead. Warnings that come
+        meanwhile are kept for the `warned:` lines that state them."""
         deadline = time.monotonic() + REPLY_SECONDS
         while time.monotonic() < deadline:
-            for stream in (self.process.stdout, self.process.stderr):
-                if b"\n" in self.buffers[stream]:
-                    line, _, self.buffers[stream] = self.buffers[stream].partition(b"\n")
-                    text = line.decode(errors="replace")
-                    if stream is self.process.stderr:
-                        return "error: " + re.sub(r"^brindlewick-sim: (line \d+: )?", "", text)
-                    return text
-            for key, _ in self.selector.select(timeout=0.5):
-                chunk = key.fileobj.read()
-                if chunk:
-                    self.buffers[key.fileobj] += chunk
-                elif self.process.poll() is not None:
-                    raise ScenarioError(f"the simulator ended (status {self.process.returncode}) at: {command}"
-                                        f"\n{self.buffers[self.process.stderr].decode(errors='replace')}")
+            found = next((kept for kept in self.warnings if warning is not None and warning in kept), None)
+            if found is not None:
+                self.warnings.remove(found)
+                return found
+            line = self.complete_line(self.process.stderr if warning is not None else None)
+            if line is None:
+                self.read_more(command)
+                continue
+            stream, text = line
+            if stream is self.process.stdout:
+                return text
+            text = re.sub(r"^brindlewick-sim: (line \d+: )?", "", text)
+            if text.startswith(("warning: ", '{"warning"')):
+                self.warnings.append(text)
+            elif warning is not None:
+                raise ScenarioError(f"an error where a warning holding {warning!r} was expected: {text}")
+            else:
+                return "error: " + text
         raise ScenarioError(f"no answer within {REPLY_SECONDS} s to: {command}")
+
+    def complete_line(self, only=None):
+        """(stream, line) of the first complete line buffered, standard output first."""
+        for stream in (only,) if only else (self.process.stdout, self.process.stderr):
+            if b"\n" in self.buffers[stream]:
+                line, _, self.buffers[stream] = self.buffers[stream].partition(b"\n")
+                return stream, line.decode(errors="replace")
+        return None
+
+    def read_more(self, command):
+        for key, _ in self.selector.select(timeout=0.5):
+            chunk = key.fileobj.read()
+            if chunk:
+                self.buffers[key.fileobj] += chunk
+            elif self.process.poll() is not None:
+                raise ScenarioError(f"the simulator ended (status {self.process.returncode}) at: {command}"
+                                    f"\n{self.buffers[self.process.stderr].decode(errors='replace')}")
 
     def finish(self):
         """The exit status, once the input is closed and every output read to its end; output no
@@ -161,7 +190,7 @@ class Simulator:
         except subprocess.TimeoutExpired:
             self.process.kill()
             raise ScenarioError("the simulator did not end when its input did")
-        left = b"".join(self.buffers.values()).decode(errors="replace")
+        left = b"".join(self.buffers.values()).decode(errors="replace") + "".join(w + "\n" for w in self.warnings)
         if left:
             raise ScenarioError(f"the simulator wrote more than its commands asked for:\n{left[:2000]}")
         return self.process.returncode
@@ -206,7 +235,8 @@ def serves(arch, layout):
     than its processor's devices go; the native library on every release."""
     if not arch:
         return lambda major: True
-    lowest, newest = build_device.majors_served(arch, build_device.LAYOUTS[layout])
+    chosen = build_device.LAYOUTS[layout]
+    lowest, newest = chosen.majors_served(chosen.slice_named(arch))
     return lambda major: lowest <= major <= newest
 
 
@@ -274,6 +304,8 @@ def run_case(lines, base_command, preference_path):
                         raise ScenarioError(f"line {number}: {command}\n  expected: {expected}\n  got:      {got}")
                 elif (found := directive(line, "! write")):
                     device.write(*found)
+                elif line.startswith("warned:"):
+                    simulator.next_line(line, warning=line.partition(":")[2].strip())
                 elif line == "! delete":
                     device.delete()
                 elif line.startswith("! elsewhere:"):
@@ -295,7 +327,7 @@ def main():
     parser.add_argument("--simulator", required=True)
     parser.add_argument("--library")
     parser.add_argument("--arch")
-    parser.add_argument("--layout", choices=definitions.PREFERENCES, default="rootful",
+    parser.add_argument("--layout", choices=build_device.LAYOUTS, default="rootful",
                         help="the file-system layout the library was built for")
     parser.add_argument("files", nargs="+")
     arguments = parser.parse_args()
@@ -312,7 +344,7 @@ def main():
         for title, number, lines in read_scenarios(path):
             count += 1
             try:
-                skipped += run_scenario(lines, command, definitions.PREFERENCES[arguments.layout], served)
+                skipped += run_scenario(lines, command, build_device.LAYOUTS[arguments.layout].preferences, served)
             except (ScenarioError, subprocess.SubprocessError) as error:
                 failures += 1
                 print(f"FAIL {Path(path).name}:{number} {title}\n{error}\n", file=sys.stderr)

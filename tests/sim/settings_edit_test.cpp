@@ -26,9 +26,14 @@ TEST(SettingsEdits, SetWritesAWholeBinaryFileKeepingTheOtherKeys) {
         runProgram(simulator, on(device, {"set kEnabled YES", "set customtextEnabled \"Caf\\xc3\\xa9\"",
                                           "set k4Enabled 2", "unset k3Enabled", "unset k1Enabled"}));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out,
-              "set kEnabled YES\nset customtextEnabled \"Caf\u00e9\"\nset k4Enabled 2\nunset k3Enabled\n"
-              "unset k1Enabled\n");
+    // Each says when it shows: the radio's group is the only one this host started with.
+    const std::string respring = "; takes effect after a respring: ";
+    const std::string asleep = " was off, or found nothing to replace, when this host started\n";
+    EXPECT_EQ(run.out, "set kEnabled YES" + respring + "KENABLE" + asleep + "set customtextEnabled \"Caf\u00e9\"" +
+                           respring + "KENABLE" + asleep + "set k4Enabled 2" + respring + "K4ENABLE" + asleep +
+                           "unset k3Enabled; shows the next time the status bar asks (status does)\n"
+                           "unset k1Enabled" +
+                           respring + "K1ENABLE" + asleep);
     std::string bytes = fileBytes(device);
     EXPECT_EQ(bytes.substr(0, 8), "bplist00");
     PlatformStrongRef prefs = PlatformStrongRef::adopt(model::readPropertyListDictionary(bytes));

@@ -113,6 +113,38 @@ class Help(Case):
         self.assertEqual(preferences.read_bytes(), before)
 
 
+class Package(Case):
+    def answer(self, release, *command):
+        run = simulate("--no-library", "--json", "--ios", release, *command, home=self.home)
+        return run.returncode, (json.loads(run.stdout) if run.stdout else run.stderr)
+
+    def test_what_to_install_for_a_release_and_a_phone(self):
+        status, answer = self.answer("12.5.7", 'package "iPhone 6"')
+        self.assertEqual(status, 0)
+        [(processors, packages)] = [(p["processors"], p["packages"]) for p in answer["processors"]]
+        self.assertEqual(processors, "iPhone 6 (A8)")
+        self.assertEqual([(p["layout"], p["jailbreaks"], p["slice"]) for p in packages],
+                         [("rootful", ["checkra1n"], "arm64")])
+        self.assertTrue(all(feature["acts"] for feature in answer["features"]))
+
+        status, answer = self.answer("16.6", 'package "iPhone XS"')
+        packages = answer["processors"][0]["packages"]
+        self.assertEqual([(p["layout"], p["architecture"], p["slice"]) for p in packages],
+                         [("rootless", "iphoneos-arm64", "arm64e"), ("roothide", "iphoneos-arm64e", "arm64e")])
+        self.assertEqual([f["feature"] for f in answer["features"] if not f["acts"]], ["Custom SIM text"])
+        self.assertIn("direct method", answer["features"][3]["why"])
+
+        # A12 and later on 13: a rootful jailbreak runs there, but no slice of the package does.
+        status, answer = self.answer("13.3", "package")
+        served = {p["processors"]: [(x["slice"], x["notServed"]) for x in p["packages"]] for p in answer["processors"]}
+        self.assertEqual(served["A12 and later"], [(None, "its arm64e slice runs from iOS 14.0")])
+        self.assertEqual(served["A7 to A11"], [("arm64", None)])
+
+        status, refused = self.answer("18.1", 'package "iPhone 8"')
+        self.assertEqual(status, BAD_INPUT)
+        self.assertIn("iPhone 8 runs iOS 11.0 to 16.7.16, not 18.1", refused)
+
+
 class Terminal(Case):
     def on_terminal(self, *arguments):
         leader, follower = pty.openpty()
@@ -159,45 +191,54 @@ class Picture(Case):
         text = subprocess.run(["tesseract", str(path), "-"], capture_output=True, text=True, check=True).stdout
         return "".join(text.split())
 
-    def test_ocr_reads_the_carrier_and_sim_texts_and_a_long_name_comes_back_cut(self):
+    def test_ocr_reads_what_stands_in_the_carriers_place_and_a_long_name_comes_back_cut(self):
         root = self.scratch / "root"
         texts = {"kEnabled": True, "customtextEnabled": "Moxfathom", "k2Enabled": True,
                  "customtext2Enabled": "Roaming abroad"}
         device_with(root, texts)
         shown = self.read(self.draw(root))
-        for text in ["Moxfathom", "Roamingabroad", "9:41"]:
-            self.assertIn(text, shown)
+        self.assertIn("Moxfathom", shown)
+        self.assertIn("9:41", shown)
+        self.assertNotIn("Roaming", shown)  # a phone shows the SIM text only with no usable SIM
+        self.assertIn("Roamingabroad", self.read(self.draw(root, "--sim", "absent")))
+        self.assertIn("SIMLocked", self.read(self.draw(root, "--sim", "locked", "--no-library")))
 
         device_with(root, dict(texts, customtextEnabled="Moxfathom Mobile Telecommunications International"))
         shown = self.read(self.draw(root))
         self.assertIn("MoxfathomMo", shown)
         self.assertNotIn("Telecommunications", shown)
-        self.assertIn("Roamingabroad", shown)
 
         device_with(root, {"k3Enabled": True}, binary=False)
         self.assertIn("NoService", self.read(self.draw(root)))
         self.assertNotIn("NoService", self.read(self.draw(root, "--no-library")))
 
+    def test_every_glyph_of_a_name_has_a_font(self):
+        root = self.scratch / "root"
+        device_with(root, {"kEnabled": True, "customtextEnabled": "\U0001F4F6 \u65e5\u672c\u8a9e"})
+        run = simulate("--root", str(root), f"picture {self.scratch / 'glyphs.png'}", home=self.home)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertNotIn("no font here draws", run.stderr)
+
     def test_the_library_changes_the_picture_where_and_only_where_the_settings_say(self):
-        # In points: the carrier rows and Wi-Fi left of the centred time, the SIM text right of it.
-        regions = {"left": (0, 183), "time": (183, 232), "right": (232, 414)}
+        # In points: the carrier's place and Wi-Fi left of the centred time, the battery right of it.
+        regions = {"left": (0, 160), "time": (160, 215), "right": (215, 375)}
         carrier = {"kEnabled": True, "customtextEnabled": "Moxfathom"}
         sim_text = {"k2Enabled": True, "customtext2Enabled": "Roaming"}
-        cases = [({"kEnabled": False, "k2Enabled": False, "customtextEnabled": "unused"}, set()),
-                 (carrier, {"left"}), ({"k1Enabled": True}, {"left"}), ({"k4Enabled": True}, {"left"}),
-                 (sim_text, {"right"}), ({"k3Enabled": True}, {"left"}), ({"k5Enabled": True}, {"left"}),
-                 (dict(carrier, **sim_text), {"left", "right"})]
-        for number, (settings, where) in enumerate(cases):
+        cases = [({"kEnabled": False, "k2Enabled": False, "customtextEnabled": "unused"}, [], set()),
+                 (carrier, [], {"left"}), ({"k1Enabled": True}, [], {"left"}), ({"k4Enabled": True}, [], {"left"}),
+                 (sim_text, [], set()), (sim_text, ["--sim", "absent"], {"left"}), ({"k3Enabled": True}, [], {"left"}),
+                 ({"k5Enabled": True}, [], {"left"}), (dict(carrier, **sim_text), ["--sim", "locked"], {"left"})]
+        for number, (settings, options, where) in enumerate(cases):
             root = self.scratch / f"root-{number}"
             device_with(root, settings, binary=number % 2 == 0)
-            with_library, without = self.draw(root), self.draw(root, "--no-library")
-            self.assertEqual(with_library.size, (414 * 3, 44 * 3))
+            with_library, without = self.draw(root, *options), self.draw(root, "--no-library", *options)
+            self.assertEqual(with_library.size, (375 * 2, 20 * 2))
             changed = set()
             for name, (left, right) in regions.items():
-                box = (left * 3, 0, right * 3, 44 * 3)
+                box = (left * 2, 0, right * 2, 20 * 2)
                 if ImageChops.difference(with_library.crop(box), without.crop(box)).getbbox():
                     changed.add(name)
-            self.assertEqual(changed, where, settings)
+            self.assertEqual(changed, where, (settings, options))
 
     def test_a_picture_that_cannot_be_written_is_reported_and_leaves_what_was_there(self):
         taken = self.scratch / "taken.png"

@@ -19,7 +19,6 @@ import definitions  # noqa: E402
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 PREFERENCES = definitions.PREFERENCES["rootless"].lstrip("/")
-NOTIFY = "var/run/brindlewick-notify"
 
 
 def binary(entries):
@@ -50,8 +49,6 @@ class Device:
         """Every entry under the root, what it is, and its bytes where it has them."""
         seen = {}
         for path in sorted(self.root.rglob("*")):
-            if path.is_relative_to(self.root / "var/run"):
-                continue  # where the notify centre keeps its sockets, gone with their process
             info = path.lstat()
             content = path.read_bytes() if stat.S_ISREG(info.st_mode) else os.readlink(path) if path.is_symlink() else None
             seen[str(path.relative_to(self.root))] = (stat.S_IFMT(info.st_mode), stat.S_IMODE(info.st_mode), content)
@@ -100,7 +97,10 @@ class HostileInput(unittest.TestCase):
             ("a folder for the file: set", directory, ["set kEnabled YES"], 2, "it is a directory"),
             ("a folder for the file: unset", directory, ["unset kEnabled"], 2, "it is a directory"),
             ("a FIFO for the file: pane", fifo, ["pane"], 2, "not a regular file"),
-            ("a FIFO for the file: the library's reading", fifo, ["status"], 0, ""),
+            ("a FIFO for the file: the library's reading", fifo, ["status"], 0, "it is not a regular file"),
+            ("an empty file: the library's reading", lambda d: d.file.write_bytes(b""), ["status"], 0, "it is empty"),
+            ("bytes that are no property list", lambda d: d.file.write_bytes(bytes(range(256))), ["status"], 0,
+             "it holds no property list with a dictionary at its root"),
             ("a text that is not UTF-8: --operator", plain, ["--operator", b"\xff", "status"], 2, "UTF-8"),
             ("a text that is not UTF-8: --process-name", plain, ["--process-name", b"\xff", "status"], 2, "UTF-8"),
             ("a text that is not UTF-8: --executable", plain, ["--executable", b"a\xff", "status"], 2, "UTF-8"),
@@ -119,6 +119,8 @@ class HostileInput(unittest.TestCase):
         ]
         if os.geteuid() == 0 and shutil.which("setpriv"):
             cases.append(("a file nobody may read", mode_000, ["set kEnabled NO"], 2, "Permission denied"))
+            cases.append(("a file nobody may read: the library's reading", mode_000, ["status"], 0,
+                          "as no file, as a device's Foundation does (every flag off, the texts kept): Permission denied"))
         for what, prepare, arguments, status, message in cases:
             with self.subTest(what):
                 device = self.device()
@@ -157,15 +159,15 @@ class HostileInput(unittest.TestCase):
         self.assertEqual(run(["set kEnabled YES"], fresh, umask=0o077).returncode, 0)
         self.assertEqual(stat.S_IMODE(fresh.file.stat().st_mode), 0o600)
 
-    def test_a_post_leaves_what_is_not_a_gone_processs_socket_in_the_notify_folder(self):
+    def test_nothing_in_the_root_changes_unless_a_command_that_writes_ran(self):
         device = self.device()
-        folder = device.root / NOTIFY
-        folder.mkdir(parents=True)
-        (folder / "123.sock").write_text("a file of somebody's")
-        (folder / "456.sock").mkdir()
-        self.assertEqual(run([f"post {definitions.NOTIFICATION}"], device).returncode, 0)
-        self.assertEqual((folder / "123.sock").read_text(), "a file of somebody's")
-        self.assertTrue((folder / "456.sock").is_dir())
+        device.file.write_bytes(binary({"kEnabled": True, "k5Enabled": True}))
+        before = device.snapshot(), sorted(path.name for path in device.root.rglob("*"))
+        for commands in (["set bogus YES"], ["help"], ["call Foo bar"], ["frob"], ["status", "hooks", "pane"],
+                         [f"post {definitions.NOTIFICATION}", "update"]):
+            run(commands, device)
+            self.assertEqual((device.snapshot(), sorted(path.name for path in device.root.rglob("*"))), before,
+                             commands)
 
     def test_with_json_every_line_on_either_stream_is_one_json_object(self):
         device = self.device()
