@@ -128,8 +128,10 @@ PackageAnswer PackageFacts::answer(const Version &release, const std::optional<s
     }
 
     PackageAnswer answer;
-    for (const auto &[who, chips] : asked) {
-        ProcessorAnswer processors{who, {}};
+    for (const auto &one : asked) {
+        const std::pair<int, int> chips =
+            one.second; // named: a lambda cannot take a structured binding on clang 14
+        ProcessorAnswer processors{one.first, {}};
         for (const Json &layout : facts["layouts"]) {
             PackageChoice choice{layout["name"],
                                  std::string(BRINDLEWICK_IDENTIFIER) + "_" + data_->version + "_" +
