@@ -1,4 +1,4 @@
-// The hook groups and their sites, in install order, as the site table (hook_sites.h) lists them.
+// The hook groups and their sites, in install order, as the site table (overrides/hook_sites.h) lists them.
 #pragma once
 
 #include "platform/objects.h"
@@ -22,7 +22,7 @@ enum { hookGroupCount = 6, hookSiteCount = 19, releaseSiteCount = 8 };
 
 extern const HookGroup hookGroups[hookGroupCount];
 extern const HookSite hookSites[hookSiteCount];
-// Installed only for a group none of whose sites above found its method (see hook_sites.h).
+// Installed only for a group none of whose sites above found its method (see overrides/hook_sites.h).
 extern const HookSite releaseSites[releaseSiteCount];
 
 // The replacement of site `index`, counted through both tables (the release sites from

@@ -15,28 +15,14 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "emulator/abi.h"
+#include "emulator/failures.h"
 #include "emulator/macho/image.h"
 
 namespace emulator {
-
-// The emulated code crashed, as it would have crashed its process on a device, or ran on past
-// any call's budget, as a hung process a device's watchdog ends.
-class Fault : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// What the library asked is sound, but this emulator cannot do it: a kind of value the bridge
-// cannot pass, an exception to unwind through emulated frames, an engine it cannot open.
-class Limit : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // The instructions one entry into emulated code may run before it counts as running without end:
 // thousands of times what any of the library's calls takes.

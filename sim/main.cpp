@@ -9,7 +9,7 @@
 #include <iostream>
 #include <string>
 
-#include "emulator/processor.h"
+#include "emulator/failures.h"
 #include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/device_root.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "activation/hook_sites.h"
+#include "overrides/hook_sites.h"
 #include "sim/springboard/classes.h"
 
 namespace springboard {

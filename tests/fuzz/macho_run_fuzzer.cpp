@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "emulator/macho/image.h"
-#include "emulator/processor.h"
+#include "emulator/failures.h"
 #include "platform/model/model.h"
 #include "sim/simulated_host.h"
 #include "sim/statuses.h"
