@@ -20,8 +20,8 @@ built from one translation unit (no reference crosses a file, so none needs such
 the image info placed under another name and renamed after the link; and without C++ exceptions,
 since the unwinder's personality routine would be such a pointer.
 
-The arm64e slice is compiled with pointer authentication by clang-22 (clang-16 accepts the target
-but emits none), linked by ld64.lld as arm64 with chained fixups, and finished by arm64e.py. No
+The arm64e slice is compiled with pointer authentication by the newer clang of toolchain.env (the
+older accepts the target but emits none), linked by ld64.lld as arm64 with chained fixups, and finished by arm64e.py. No
 object may hold an authenticated relocation, which the linker cannot write: the build names any.
 """
 import argparse
@@ -38,7 +38,7 @@ import definitions
 import macho_sign
 import pane as pane_cells
 import releases
-from packages import INSTALL_DIR, LAYOUTS, PANE_DIR, SLICES, version_key  # noqa: F401 (for the build's users)
+from packages import INSTALL_DIR, LAYOUTS, PANE_DIR, SLICES, TOOLCHAIN, version_key  # noqa: F401 (its users')
 import repository
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -65,12 +65,12 @@ IMPORTS_UNWINDING = {
     "/usr/lib/libc++.1.dylib": ["__ZSt9terminatev", "___cxa_begin_catch", "___gxx_personality_v0"],
 }
 
-CLANG = "clang++-16"
-CLANG_AUTHENTICATING = "clang++-22"  # the first Debian clang that emits arm64e's pointer authentication
-LINKER = "ld64.lld-16"
-OLD_LINKER = "ld64.lld.darwinold-13"
-LIPO = "llvm-lipo-16"
-OBJCOPY = "llvm-objcopy-16"
+CLANG = f"clang++-{TOOLCHAIN['CLANG']}"
+CLANG_AUTHENTICATING = f"clang++-{TOOLCHAIN['CLANG_ARM64E']}"  # the one that emits pointer authentication
+LINKER = f"ld64.lld-{TOOLCHAIN['LLD']}"
+OLD_LINKER = f"ld64.lld.darwinold-{TOOLCHAIN['LLD_OLD']}"
+LIPO = f"llvm-lipo-{TOOLCHAIN['LLVM']}"
+OBJCOPY = f"llvm-objcopy-{TOOLCHAIN['LLVM']}"
 
 ICON = ROOT / "packaging" / "pane" / "icon.svg"
 ICON_NAME, ICON_POINTS = "Brindlewick", 29  # the pane's entry names Brindlewick.png

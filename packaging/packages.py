@@ -3,12 +3,15 @@
 file-system schemes, the jailbreaks of each scheme, and the iPhones with their processors and
 releases."""
 import json
+import re
 from dataclasses import dataclass
 from pathlib import Path
 
 import definitions
 
 DATA = Path(__file__).resolve().parent / "packages.json"
+# The toolchain's Debian versions, as toolchain.env names them once for the whole build.
+TOOLCHAIN = dict(re.findall(r"^(\w+)=(\d+)", (DATA.parent.parent / "toolchain.env").read_text(), re.M))
 INSTALL_DIR = "/Library/MobileSubstrate/DynamicLibraries"
 PANE_DIR = "/Library/PreferenceLoader/Preferences"
 

@@ -16,7 +16,7 @@ import definitions  # noqa: E402
 import macho_sign  # noqa: E402
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
-OBJDUMP, NM = "llvm-objdump-16", "llvm-nm-16"
+OBJDUMP, NM = (f"llvm-{tool}-{build_device.TOOLCHAIN['LLVM']}" for tool in ("objdump", "nm"))
 
 # What each package must hold, written out here rather than taken from the build's own tables:
 # its slices with the lowest system each declares, where it installs, the loader's library it

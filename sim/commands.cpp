@@ -106,7 +106,7 @@ const std::vector<Command> &commands() {
         {"reads", "reads", "how often this process has read the preference file", "reads", false, 0,
          &SimulatedHost::reads},
         {"post", "post NAME", "posts a Darwin notification to every process on the device",
-         "post com.moxfathom.brindlewick.prefschanged", true, 1, &SimulatedHost::post},
+         "post " BRINDLEWICK_CHANGE_NOTIFICATION, true, 1, &SimulatedHost::post},
         {"update", "update [\"NAME\"]",
          "plays the network's next operator-name update: the host's own code hands the name on again",
          "update \"Carrier\"", false, -1, &SimulatedHost::update},

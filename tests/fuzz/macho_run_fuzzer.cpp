@@ -14,9 +14,10 @@
 #include <optional>
 #include <thread>
 
-#include "emulator/macho/image.h"
 #include "emulator/failures.h"
+#include "emulator/macho/image.h"
 #include "platform/model/model.h"
+#include "settings/preferences.h"
 #include "sim/simulated_host.h"
 #include "sim/statuses.h"
 
@@ -28,7 +29,7 @@ const char *const commands[] = {"status",
                                 "call STTelephonyStatusDomainData _otherSIMInfoIfSIMPresent: @x",
                                 "call SBStatusBarStateAggregator _displayStringForSIMStatus: @ready",
                                 "call STMutableTelephonyStatusDomainData setDualSIMEnabled: NO",
-                                "post com.moxfathom.brindlewick.prefschanged",
+                                ("post " BRINDLEWICK_CHANGE_NOTIFICATION),
                                 "status"};
 
 [[noreturn]] void runInChild(const std::string &library, const char *arch) {
