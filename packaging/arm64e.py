@@ -22,8 +22,7 @@ import struct
 import sys
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import macho_sign  # noqa: E402
+from . import macho_sign
 
 CPU_TYPE_ARM64 = 0x0100000C
 CPU_SUBTYPE_ARM64E_VERSIONED = 0x80000002

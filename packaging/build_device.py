@@ -32,14 +32,14 @@ import sys
 import tempfile
 from pathlib import Path
 
-import arm64e
-from commands import BuildError, run
-import definitions
-import macho_sign
-import pane as pane_cells
-import releases
-from packages import INSTALL_DIR, LAYOUTS, PANE_DIR, SLICES, TOOLCHAIN, version_key  # noqa: F401 (its users')
-import repository
+from . import arm64e
+from .commands import BuildError, run
+from . import definitions
+from . import macho_sign
+from . import pane as pane_cells
+from . import releases
+from .packages import INSTALL_DIR, LAYOUTS, PANE_DIR, TOOLCHAIN, version_key
+from . import repository
 
 ROOT = Path(__file__).resolve().parent.parent
 IDENTIFIER = definitions.IDENTIFIER

@@ -9,11 +9,11 @@ import re
 import shutil
 from pathlib import Path
 
-import build_device
-import packages as packages_facts
-import pane as pane_cells
-import releases
-from commands import run
+from . import build_device
+from . import packages
+from . import pane as pane_cells
+from . import releases
+from .commands import run
 
 ROOT = Path(__file__).resolve().parent.parent
 CHANGELOG = ROOT / "CHANGELOG.md"
@@ -65,22 +65,22 @@ def settings():
     return list(seen.items())
 
 
-def packages():
+def package_choices():
     """[(which, architecture, lowest iOS, for whom, which jailbreaks, which phones it cannot serve)]
     from the packages' layouts."""
     found = []
-    for name, layout in build_device.LAYOUTS.items():
+    for name, layout in packages.LAYOUTS.items():
         gaps = ", ".join(f"A{slice_.chips[0]} and later devices before iOS {served}"
-                         for slice_, _, served in packages_facts.not_served(layout))
+                         for slice_, _, served in packages.not_served(layout))
         found.append((name, layout.architecture, layout.firmware, layout.why,
-                      ", ".join(packages_facts.jailbreaks_of(layout)), gaps))
+                      ", ".join(packages.jailbreaks_of(layout)), gaps))
     return found
 
 
 def facts():
     table = releases.load()
     return {"version": changelog()[0][0], "tagline": releases.tagline(facts=table), "table": table,
-            "settings": settings(), "packages": packages(), "changelog": changelog(),
+            "settings": settings(), "packages": package_choices(), "changelog": changelog(),
             "license": LICENSE.read_text().splitlines()[0]}
 
 

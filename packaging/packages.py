@@ -7,7 +7,7 @@ import re
 from dataclasses import dataclass
 from pathlib import Path
 
-import definitions
+from . import definitions
 
 DATA = Path(__file__).resolve().parent / "packages.json"
 # The toolchain's Debian versions, as toolchain.env names them once for the whole build.

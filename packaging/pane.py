@@ -12,7 +12,7 @@ import plistlib
 import sys
 from pathlib import Path
 
-import releases
+from . import releases
 
 SOURCE = Path(__file__).resolve().parent / "pane" / "Brindlewick.plist"
 

@@ -5,8 +5,8 @@ as a file: source."""
 import shutil
 from pathlib import Path
 
-import releases
-from commands import run
+from . import releases
+from .commands import run
 
 ORIGIN = "Brindlewick"
 DESCRIPTION = f"Brindlewick: {releases.TAGLINE[0].lower()}{releases.TAGLINE[1:]}"

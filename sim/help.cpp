@@ -2,39 +2,13 @@
 
 #include "sim/commands.h"
 #include "sim/device_root.h"
+#include "sim/options.h"
+#include "sim/springboard/releases.h"
 
 #include <algorithm>
 
 namespace sim {
 namespace {
-
-const char *const options =
-    "usage: brindlewick-sim [OPTIONS] [COMMAND ...]\n"
-    "  --root DIR             the simulated device's root (default: your own copy of the bundled\n"
-    "                         example device, in DEFAULT_ROOT)\n"
-    "  --reset                make that copy afresh from the bundled example first\n"
-    "  --process-name NAME    the name the process reports (default SpringBoard)\n"
-    "  --executable PATH      element 0 of the launch arguments (default SpringBoard's path)\n"
-    "  --no-arguments         an empty argument list\n"
-    "  --no-process-info      no process-information object\n"
-    "  --no-process-name      the process reports no name\n"
-    "  --no-process-info-class  NSClassFromString finds no NSProcessInfo\n"
-    "  --ios VERSION          the host as that iOS release has it (6.0 to 18.x, 26.x): only its\n"
-    "                         classes and runtime methods (default: the full host, every class and\n"
-    "                         method at once, which no release has)\n"
-    "  --without-class CLASS  the host lacks CLASS (repeatable)\n"
-    "  --operator NAME        the network's operator name given at boot (default Carrier)\n"
-    "  --sim ready|absent|locked  the SIM card's state (default ready); a phone shows the SIM-status\n"
-    "                         text in the carrier's place only when it is not ready\n"
-    "  --interface NAME[=ADDRESS]  an interface of the device, with an IPv4 or IPv6 address or\n"
-    "                         none, in list order (repeatable; default: this machine's interfaces)\n"
-    "  --no-interfaces        the device's interface query fails\n"
-    "  --no-library           run the host without loading the library\n"
-    "  --library PATH         load PATH: a native shared library (dlopen), or a Mach-O device library,\n"
-    "                         thin or fat, whose machine code then runs under CPU emulation\n"
-    "  --arch ARCH            the slice of a device library to run: armv7, armv7s, arm64 or arm64e\n"
-    "  --trace                record the platform calls the library makes, for the trace command\n"
-    "  --json                 one JSON object per printed line\n";
 
 // Shell words as the simulator's notation writes them back: text with a space in quotes.
 std::string asWord(const std::string &word) {
@@ -85,21 +59,42 @@ std::vector<std::string> alignedColumns(const std::vector<std::vector<std::strin
     return lines;
 }
 
-std::string usage() {
-    std::string text = options;
-    std::string root;
+std::string optionHelp(const OptionRow &row, bool here) {
+    std::string text = row.help;
+    auto fill = [&](std::string_view mark, const std::string &with) {
+        if (size_t at = text.find(mark); at != std::string::npos) {
+            text.replace(at, mark.size(), with);
+        }
+    };
+    fill("{releases}", springboard::releasesCovered());
+    std::string anywhere = "$XDG_STATE_HOME/brindlewick/device (or ~/.local/state/brindlewick/device)";
     try {
-        root = defaultDeviceRoot().string();
+        fill("{root}", here ? defaultDeviceRoot().string() : anywhere);
     } catch (const InputError &) {
-        root = "$XDG_STATE_HOME or ~/.local/state, under brindlewick/device, once one is set";
+        fill("{root}", anywhere);
     }
-    text.replace(text.find("DEFAULT_ROOT"), std::string_view("DEFAULT_ROOT").size(), root);
-    text += "commands (an ARG or VALUE is \"text\", nil, YES, NO, an integer or @NAME):\n";
+    return text;
+}
+
+std::string optionForm(const OptionRow &row) {
+    return std::string(row.name) + (row.value ? std::string(" ") + row.value : "");
+}
+
+std::string usage() {
+    std::string text = "usage: brindlewick-sim [OPTIONS] [COMMAND ...]\n";
     std::vector<std::vector<std::string>> rows;
+    for (const OptionRow &row : optionRows()) {
+        rows.push_back({optionForm(row), optionHelp(row, true)});
+    }
+    for (const std::string &line : alignedColumns(rows, "  ", 100)) {
+        text += line + "\n";
+    }
+    text += "commands (an ARG or VALUE is \"text\", nil, YES, NO, an integer or @NAME):\n";
+    rows.clear();
     for (const Command &command : commands()) {
         rows.push_back({command.form, command.summary});
     }
-    for (const std::string &line : alignedColumns(rows, "  ")) {
+    for (const std::string &line : alignedColumns(rows, "  ", 100)) {
         text += line + "\n";
     }
     text +=

@@ -16,6 +16,12 @@ std::vector<std::string> alignedColumns(const std::vector<std::vector<std::strin
 // --help: the options, then every command, then how commands are given.
 std::string usage();
 
+struct OptionRow;
+// An option as --help and the README show it: "--root DIR", and what it does, with the default
+// root this machine has (`here`) or as any machine has it.
+std::string optionForm(const OptionRow &row);
+std::string optionHelp(const OptionRow &row, bool here);
+
 // Where a command that needs arguments came as its own shell argument followed by its arguments
 // as separate ones, the message that shows the quoted form; empty when there is none.
 std::string splitCommandMessage(const std::vector<std::string> &commands);

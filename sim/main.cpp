@@ -162,7 +162,11 @@ int main(int argc, char **argv) {
     }
     if (options.help) {
         if (json) {
-            std::cout << sim::jsonLine({{"usage", sim::usage()}}) << std::endl;
+            sim::Json rows = sim::Json::array();
+            for (const sim::OptionRow &row : sim::optionRows()) {
+                rows.push_back({{"option", sim::optionForm(row)}, {"does", sim::optionHelp(row, false)}});
+            }
+            std::cout << sim::jsonLine({{"usage", sim::usage()}, {"options", rows}}) << std::endl;
         } else {
             std::cout << sim::usage();
         }

@@ -41,6 +41,17 @@ struct Options {
 // Whether the host is SpringBoard, as the process name says, or an ordinary app.
 bool hostIsSpringBoard(const Options &options);
 
+class Given;
+
+// One option: its name, the value it takes (null for a flag), what it does, and how it is read.
+struct OptionRow {
+    const char *name;
+    const char *value;
+    const char *help;
+    void (*read)(Options &options, Given &given);
+};
+const std::vector<OptionRow> &optionRows();
+
 // Throws InputError for an unknown option or a missing value, and for commands given as several
 // shell arguments where each must be one.
 Options parseOptions(int argc, char **argv);

@@ -8,17 +8,15 @@ import os
 import re
 import socket
 import subprocess
-import sys
 import tempfile
 import threading
 import unittest
 from pathlib import Path
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPOSITORY / "packaging"))
-import definitions  # noqa: E402
-import depiction  # noqa: E402
-import releases  # noqa: E402
+from packaging import definitions
+from packaging import depiction
+from packaging import releases
 
 DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]
 CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",

@@ -12,19 +12,18 @@ import tempfile
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-sys.path.insert(0, str(HERE.parent.parent / "packaging"))
-import arm64e  # noqa: E402
-import build_device  # noqa: E402
+from packaging import arm64e
+from packaging import build_device, packages
 
 PROBE_IMPORTS = {
     "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_sel_registerName"],
     "/usr/lib/libSystem.B.dylib": ["_sched_yield"],
-    build_device.LAYOUTS["rootful"].substrate: ["_MSHookMessageEx"],
+    packages.LAYOUTS["rootful"].substrate: ["_MSHookMessageEx"],
 }
 
 
 def probe(directory, out):
-    rootful = build_device.LAYOUTS["rootful"]
+    rootful = packages.LAYOUTS["rootful"]
     target = rootful.slice_target(rootful.slice_named("arm64e"))
     objects = []
     for source in (HERE / "probe.c", HERE / "probe_auth.s"):
@@ -44,7 +43,7 @@ def thumb(directory, out):
     run = build_device.run
     build_device.run = lambda *command: run(*["-mthumb" if part == "-marm" else part for part in command])
     try:
-        rootful = build_device.LAYOUTS["rootful"]
+        rootful = packages.LAYOUTS["rootful"]
         linked = build_device.link_slice(directory, rootful.slice_named("armv7"), rootful)
     finally:
         build_device.run = run

@@ -5,14 +5,12 @@ real en0 read through every build of the library."""
 import os
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "packaging"))
-import arm64e_check  # noqa: E402
-import definitions  # noqa: E402
+from packaging import arm64e_check
+from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 PROBES = Path(os.environ["BRINDLEWICK_PROBES"])
@@ -24,9 +22,7 @@ BAD_INPUT, CRASHED = 2, 3
 def simulate(library, *commands, arch=None, release=None):
     """The simulator on a device whose preference file turns the radio group on."""
     with tempfile.TemporaryDirectory() as root:
-        preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
-        preferences.parent.mkdir(parents=True)
-        preferences.write_text("<plist><dict><key>k3Enabled</key><true/></dict></plist>")
+        phone.with_preferences(root, {"k3Enabled": True}, binary=False)
         arguments = [SIMULATOR, "--root", root, "--library", str(library), "--trace"]
         arguments += ["--arch", arch] if arch else []
         arguments += ["--ios", release] if release else []
@@ -161,9 +157,7 @@ class RealInterfaces(unittest.TestCase):
         builds = [(NATIVE, None)] + [(DEVICE / "rootful" / "Brindlewick.dylib", arch)
                                      for arch in ("armv7", "armv7s", "arm64", "arm64e")]
         with tempfile.TemporaryDirectory() as root:
-            preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
-            preferences.parent.mkdir(parents=True)
-            preferences.write_text("<plist><dict><key>k4Enabled</key><true/></dict></plist>")
+            phone.with_preferences(root, {"k4Enabled": True}, binary=False)
             for library, arch in builds:
                 simulator = [SIMULATOR, "--root", root, "--library", str(library)] + (["--arch", arch] if arch else [])
                 simulator.append('call SBTelephonyManager _reallySetOperatorName:inSubscriptionContext: "X" @c')

@@ -8,7 +8,6 @@ a fault of its own (1) or a run without end.
 """
 import collections
 import os
-import plistlib
 import random
 import struct
 import subprocess
@@ -18,8 +17,8 @@ import unittest
 from pathlib import Path
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPOSITORY / "packaging"))
-import definitions  # noqa: E402
+from packaging import definitions
+from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 DEVICE_OUT = Path(os.environ["BRINDLEWICK_DEVICE_OUT"])
@@ -82,13 +81,10 @@ class MutatedSlices(unittest.TestCase):
         outcomes = collections.Counter()
         with tempfile.TemporaryDirectory(prefix="brindlewick-mutated-") as directory:
             root = Path(directory)
-            preferences = root / definitions.PREFERENCES["rootless"].lstrip("/")
-            preferences.parent.mkdir(parents=True)
-            (root / "User").symlink_to("var/mobile")
-            preferences.write_bytes(plistlib.dumps({key: True for key in definitions.FLAG_KEYS} | {
-                key: "T" for key in definitions.TEXT_KEYS}, fmt=plistlib.FMT_BINARY))
+            phone.with_preferences(root, {key: True for key in definitions.FLAG_KEYS} | {
+                key: "T" for key in definitions.TEXT_KEYS})
             library = root / "mutated.dylib"
-            for layout in ("rootful", "rootless"):
+            for layout in ("rootful", "rootless", "roothide"):
                 for start, image in slices((DEVICE_OUT / layout / "Brindlewick.dylib").read_bytes()):
                     places = [(what, first + random_bytes.randrange(size))
                               for what, first, size in regions(image) if first + size <= len(image)]

@@ -45,9 +45,8 @@ import tempfile
 import time
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "packaging"))
-import build_device  # noqa: E402
-import definitions  # noqa: E402
+from packaging import packages
+from tools import phone
 
 REPLY_SECONDS = 30
 EVENTUALLY_SECONDS = 10
@@ -89,8 +88,7 @@ class Device:
 
     def __init__(self, directory, preference_path):
         self.root = Path(directory)
-        (self.root / "var/mobile/Library/Preferences").mkdir(parents=True)
-        (self.root / "User").symlink_to("var/mobile")
+        phone.lay_out(self.root)
         self.file = self.root / preference_path.lstrip("/")
 
     def write(self, encoding, text):
@@ -235,7 +233,7 @@ def serves(arch, layout):
     than its processor's devices go; the native library on every release."""
     if not arch:
         return lambda major: True
-    chosen = build_device.LAYOUTS[layout]
+    chosen = packages.LAYOUTS[layout]
     lowest, newest = chosen.majors_served(chosen.slice_named(arch))
     return lambda major: lowest <= major <= newest
 
@@ -327,7 +325,7 @@ def main():
     parser.add_argument("--simulator", required=True)
     parser.add_argument("--library")
     parser.add_argument("--arch")
-    parser.add_argument("--layout", choices=build_device.LAYOUTS, default="rootful",
+    parser.add_argument("--layout", choices=packages.LAYOUTS, default="rootful",
                         help="the file-system layout the library was built for")
     parser.add_argument("files", nargs="+")
     arguments = parser.parse_args()
@@ -344,7 +342,7 @@ def main():
         for title, number, lines in read_scenarios(path):
             count += 1
             try:
-                skipped += run_scenario(lines, command, build_device.LAYOUTS[arguments.layout].preferences, served)
+                skipped += run_scenario(lines, command, packages.LAYOUTS[arguments.layout].preferences, served)
             except (ScenarioError, subprocess.SubprocessError) as error:
                 failures += 1
                 print(f"FAIL {Path(path).name}:{number} {title}\n{error}\n", file=sys.stderr)

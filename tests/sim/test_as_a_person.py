@@ -8,7 +8,6 @@ import plistlib
 import pty
 import re
 import subprocess
-import sys
 import tempfile
 import unittest
 from pathlib import Path
@@ -16,8 +15,8 @@ from pathlib import Path
 from PIL import Image, ImageChops
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPOSITORY / "packaging"))
-import definitions  # noqa: E402
+from packaging import definitions
+from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 EXAMPLE = REPOSITORY / "examples" / "device"
@@ -37,11 +36,14 @@ def files_under(folder):
 
 
 def device_with(root, settings, binary=True):
-    """A device whose preference file holds `settings`, in either encoding."""
-    preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
-    preferences.parent.mkdir(parents=True, exist_ok=True)
-    preferences.write_bytes(plistlib.dumps(settings, fmt=plistlib.FMT_BINARY if binary else plistlib.FMT_XML))
-    return preferences
+    """A phone whose preference file holds `settings`, in either encoding, written anew."""
+    root = Path(root)
+    if not (root / "User").is_symlink():
+        root.mkdir(exist_ok=True)
+        phone.lay_out(root)
+    path = root / phone.PREFERENCES
+    path.write_bytes(plistlib.dumps(settings, fmt=plistlib.FMT_BINARY if binary else plistlib.FMT_XML))
+    return path
 
 
 class Case(unittest.TestCase):
@@ -87,7 +89,8 @@ class Help(Case):
     def test_help_lists_every_command_the_usage_names_with_its_form(self):
         listed = self.run_ok("help").strip().split(" | ")  # one line through a pipe
         usage = self.run_ok("--help")
-        commands = usage[usage.index("commands"):usage.index("Each COMMAND")].splitlines()[1:]
+        commands = [line for line in usage[usage.index("\ncommands ("):usage.index("Each COMMAND")].splitlines()[2:]
+                    if not line.startswith("   ")]  # a wrapped line goes on after the name's column
         self.assertEqual([line.split()[0].rstrip(":") for line in listed], [line.split()[0] for line in commands])
         self.assertGreater(len(listed), 10)
         for line in listed:

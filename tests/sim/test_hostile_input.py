@@ -8,17 +8,15 @@ import plistlib
 import shutil
 import stat
 import subprocess
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-sys.path.insert(0, str(REPOSITORY / "packaging"))
-import definitions  # noqa: E402
+from packaging import definitions
+from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
-PREFERENCES = definitions.PREFERENCES["rootless"].lstrip("/")
 
 
 def binary(entries):
@@ -41,9 +39,7 @@ def nul_plist():
 class Device:
     def __init__(self, root):
         self.root = root
-        (root / "var/mobile/Library/Preferences").mkdir(parents=True)
-        (root / "User").symlink_to("var/mobile")
-        self.file = root / PREFERENCES
+        self.file = phone.lay_out(root)
 
     def snapshot(self):
         """Every entry under the root, what it is, and its bytes where it has them."""

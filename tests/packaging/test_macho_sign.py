@@ -2,13 +2,11 @@
 """The signer, checked by an oracle of its own: arm64e_check's reading of a signature, written apart
 from the signer, recomputes every hash."""
 import struct
-import sys
 import unittest
-from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import arm64e_check  # noqa: E402
-import macho_sign  # noqa: E402
+from packaging import arm64e_check
+from packaging import macho_sign
+
 
 def unsigned_macho(is64=True, padding=64, body=10000):
     """A small Mach-O: __TEXT with one section right after the load commands and `padding`

@@ -4,19 +4,17 @@ known about them without a device."""
 import os
 import re
 import subprocess
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import arm64e_check  # noqa: E402
-import build_device  # noqa: E402
-import definitions  # noqa: E402
-import macho_sign  # noqa: E402
+from packaging import arm64e_check
+from packaging import build_device, packages
+from packaging import definitions
+from packaging import macho_sign
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
-OBJDUMP, NM = (f"llvm-{tool}-{build_device.TOOLCHAIN['LLVM']}" for tool in ("objdump", "nm"))
+OBJDUMP, NM = (f"llvm-{tool}-{packages.TOOLCHAIN['LLVM']}" for tool in ("objdump", "nm"))
 
 # What each package must hold, written out here rather than taken from the build's own tables:
 # its slices with the lowest system each declares, where it installs, the loader's library it
@@ -61,7 +59,7 @@ def library(layout):
 
 
 def package(layout):
-    info = build_device.LAYOUTS[layout]
+    info = packages.LAYOUTS[layout]
     found = list(OUT.glob(f"{info.package}_*_{info.architecture}.deb"))
     assert len(found) == 1, found
     return found[0]
@@ -109,7 +107,7 @@ def slices():
 
 class Slices(unittest.TestCase):
     def test_each_layout_has_exactly_its_processors(self):
-        self.assertEqual(set(build_device.LAYOUTS), set(EXPECTED))
+        self.assertEqual(set(packages.LAYOUTS), set(EXPECTED))
         for layout, (systems, _, _, _) in EXPECTED.items():
             archs = tool(build_device.LIPO, "-archs", library(layout)).split()
             self.assertEqual(archs, list(systems), layout)
@@ -200,7 +198,7 @@ class Packages(unittest.TestCase):
 def pane_cells():
     """The cells of the pane the rootful package installs, through libplist: the XML converted to
     binary and back."""
-    installed = OUT / "package-rootful" / build_device.PANE_DIR.lstrip("/") / "Brindlewick.plist"
+    installed = OUT / "package-rootful" / packages.PANE_DIR.lstrip("/") / "Brindlewick.plist"
     with tempfile.TemporaryDirectory() as directory:
         binary = Path(directory) / "pane.bplist"
         tool("plistutil", "-i", installed, "-f", "bin", "-o", binary)

@@ -3,15 +3,13 @@
 import os
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import arm64e  # noqa: E402
-import arm64e_check  # noqa: E402
-import build_device  # noqa: E402
+from packaging import arm64e
+from packaging import arm64e_check
+from packaging import build_device, packages
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 
@@ -44,7 +42,7 @@ def late_chain(data):
 
 class LoaderRules(unittest.TestCase):
     def test_every_packages_arm64e_slice_follows_them(self):
-        for layout in build_device.LAYOUTS:
+        for layout in packages.LAYOUTS:
             self.assertEqual(arm64e_check.problems(bytes(fat(layout))), [], layout)
 
     def test_each_broken_copy_is_caught(self):

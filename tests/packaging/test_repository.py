@@ -7,14 +7,12 @@ import plistlib
 import re
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 from pathlib import Path
 
-sys.path.insert(0, str(Path(__file__).resolve().parent))
-import build_device  # noqa: E402
-import test_device  # noqa: E402
+from packaging import build_device, packages
+from tests.packaging import test_device
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 REPOSITORY = OUT / "repository"
@@ -23,7 +21,7 @@ DEPENDENCIES = ["firmware", "mobilesubstrate", "preferenceloader"]
 
 
 def layouts():
-    for name, layout in build_device.LAYOUTS.items():
+    for name, layout in packages.LAYOUTS.items():
         debs = list((REPOSITORY / "debs").glob(f"{PACKAGE}_*_{layout.architecture}.deb"))
         assert len(debs) == 1, debs
         yield name, layout, debs[0]
@@ -64,7 +62,7 @@ class Apt(unittest.TestCase):
     def test_apt_reads_the_repository_and_fetches_the_package_for_each_architecture(self):
         # The build's own repository, and the one tools/repository makes to publish, with its pages.
         published = Path(self.enterContext(tempfile.TemporaryDirectory())) / "published"
-        made = subprocess.run([Path(__file__).resolve().parent.parent / "tools" / "repository", "--base-url",
+        made = subprocess.run([Path(__file__).resolve().parents[2] / "tools" / "repository", "--base-url",
                                "https://example.invalid/repo", published, "--device-out", OUT],
                               capture_output=True, text=True)
         self.assertEqual(made.returncode, 0, made.stderr)
@@ -92,7 +90,7 @@ class Apt(unittest.TestCase):
                 self.assertNotIn("Depiction", shown)
 
     def test_apt_refuses_a_system_older_than_the_package_serves_and_a_damaged_package(self):
-        rootless = build_device.LAYOUTS["rootless"]
+        rootless = packages.LAYOUTS["rootless"]
         _, install = self.apt(rootless.architecture, "14.8",
                               ("apt-get", "install", "-y", "--download-only", PACKAGE))
         self.assertNotEqual(install.returncode, 0)
@@ -127,8 +125,8 @@ class Dpkg(unittest.TestCase):
             root, run = self.install(deb, layout.architecture)
             self.assertEqual(run.returncode, 0, run.stderr)
             self.assertIn(f"Setting up {PACKAGE}", run.stdout)
-            libraries = root / (layout.prefix + build_device.INSTALL_DIR).lstrip("/")
-            panes = root / (layout.prefix + build_device.PANE_DIR).lstrip("/")
+            libraries = root / (layout.prefix + packages.INSTALL_DIR).lstrip("/")
+            panes = root / (layout.prefix + packages.PANE_DIR).lstrip("/")
             self.assertEqual((libraries / "Brindlewick.dylib").stat().st_mode & 0o777, 0o755)
             self.assertIn(b"com.apple.springboard", (libraries / "Brindlewick.plist").read_bytes())
             entry = plistlib.loads((panes / "Brindlewick.plist").read_bytes())["entry"]
@@ -154,12 +152,12 @@ class Fields(unittest.TestCase):
             fields = fields_of(subprocess.check_output(["dpkg-deb", "-f", deb], text=True))
             files = Path(self.enterContext(tempfile.TemporaryDirectory()))
             subprocess.run(["dpkg-deb", "-x", deb, files], check=True)
-            library = files / (layout.prefix + build_device.INSTALL_DIR).lstrip("/") / "Brindlewick.dylib"
+            library = files / (layout.prefix + packages.INSTALL_DIR).lstrip("/") / "Brindlewick.dylib"
             archs = subprocess.check_output([build_device.LIPO, "-archs", library], text=True).split()
             lowest = [test_device.lowest_system(test_device.tool(test_device.OBJDUMP, "--macho", f"--arch={arch}",
                                                                  "--private-headers", library)) for arch in archs]
             self.assertNotIn(None, lowest, name)
-            firmware = min(lowest, key=build_device.version_key)
+            firmware = min(lowest, key=packages.version_key)
             self.assertEqual(fields["Depends"], f"firmware (>= {firmware}), mobilesubstrate, preferenceloader")
             # iphoneos-arm64 is the rootless jailbreaks' architecture: everything under /var/jb; roothide's
             # iphoneos-arm64e names its scheme, not the processor, and packs at the rootful paths.

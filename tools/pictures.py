@@ -1,0 +1,38 @@
+"""Draws the status bars the README and the package's page show (packaging/depiction.py lists them),
+each on the bundled example device, into DIR (default build/default/pictures).
+
+  tools/pictures [DIR]     tools/pictures docs draws the README's own again
+"""
+import os
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+from packaging import depiction
+
+
+def main():
+    out = Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build/default/pictures").resolve()
+    simulator = os.environ.get("BRINDLEWICK_SIMULATOR", str(ROOT / "build/default/brindlewick-sim"))
+    if not os.access(simulator, os.X_OK):
+        print(f"pictures: {simulator} is not built; run tools/run-example, or "
+              "cmake --preset default && cmake --build --preset default", file=sys.stderr)
+        return 1
+    out.mkdir(parents=True, exist_ok=True)
+    # A state directory of its own: the pictures show the example as bundled, whatever the user's own
+    # copy of it now holds.
+    with tempfile.TemporaryDirectory() as state:
+        for file, _, options in depiction.SCREENSHOTS:
+            run = subprocess.run([simulator, *options, f"picture {out / file}"], capture_output=True, text=True,
+                                 env=dict(os.environ, XDG_STATE_HOME=state))
+            if run.returncode != 0:
+                print(f"pictures: {file}: {run.stderr.strip()}", file=sys.stderr)
+                return 1
+            print(run.stdout.strip())
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
