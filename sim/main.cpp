@@ -9,12 +9,12 @@
 #include <iostream>
 #include <string>
 
-#include "emulator/failures.h"
 #include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/device_root.h"
 #include "sim/help.h"
 #include "sim/options.h"
+#include "sim/outcome.h"
 #include "sim/reply.h"
 #include "sim/simulated_host.h"
 #include "sim/statuses.h"
@@ -22,9 +22,6 @@
 namespace {
 
 using sim::badInput;
-using sim::crashed;
-using sim::emulatorLimit;
-using sim::ownFailure;
 
 // Every message on standard error: plain, or with --json one JSON object a line, its kind the key.
 void report(const std::string &message, const std::string &where, bool json, const char *kind = "error") {
@@ -61,6 +58,16 @@ bool wantsJson(int argc, char **argv) {
     std::_Exit(status);
 }
 
+bool jsonMessages = false; // --json, for a failure on another thread
+
+// The library crashed on the notify centre's thread, delivering another process's post, which
+// nobody waits for: the run ends as it would have on the command's own thread.
+void deliveryFailed(std::exception_ptr failure) {
+    sim::Outcome outcome = sim::outcomeOf(failure, false);
+    report(outcome.message, "a notification", jsonMessages);
+    end(outcome.ends ? outcome.status : sim::crashed);
+}
+
 std::filesystem::path executableDirectory() {
     std::error_code failed;
     std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", failed);
@@ -91,19 +98,12 @@ class Session {
     void run(const std::string &line, const std::string &where) {
         try {
             print(host_.run(line), where);
-        } catch (const sim::InputError &error) {
-            complain(error.what(), where);
-        } catch (const model::HostException &error) {
-            complain(std::string("the host raised: ") + error.what(), where);
-        } catch (const emulator::Limit &error) {
-            complain(std::string("the emulator cannot run this: ") + error.what(), where);
-            end(emulatorLimit);
-        } catch (const emulator::Fault &error) {
-            complain(std::string("the library crashed: ") + error.what(), where);
-            end(crashed);
-        } catch (const std::exception &error) {
-            complain(std::string("the simulator failed: ") + error.what(), where);
-            end(ownFailure);
+        } catch (...) {
+            sim::Outcome outcome = sim::outcomeOf(std::current_exception(), false);
+            complain(outcome.message, where);
+            if (outcome.ends) {
+                end(outcome.status);
+            }
         }
     }
 
@@ -181,6 +181,8 @@ int main(int argc, char **argv) {
             options.root = sim::defaultDeviceRoot();
             sim::prepareDevice(options.root, BRINDLEWICK_EXAMPLE_ROOT, options.reset);
         }
+        jsonMessages = options.json;
+        model::setDeliveryFailureHandler(&deliveryFailed);
         sim::SimulatedHost host(options, (executableDirectory() / "Brindlewick.so").string(),
                                 BRINDLEWICK_PANE_FILE);
         Session session(host, options.json);
@@ -204,17 +206,13 @@ int main(int argc, char **argv) {
             }
         }
         return session.failed() ? badInput : sim::everyCommandRan;
-    } catch (const sim::InputError &error) {
-        report(error.what(), "", options.json);
-        return badInput;
-    } catch (const model::HostException &error) {
-        report(std::string("the host raised while the library loaded: ") + error.what(), "", options.json);
-        end(crashed);
-    } catch (const emulator::Limit &error) {
-        report(std::string("the emulator cannot run this library: ") + error.what(), "", options.json);
-        end(emulatorLimit);
-    } catch (const emulator::Fault &error) {
-        report(std::string("the library crashed while loading: ") + error.what(), "", options.json);
-        end(crashed);
+    } catch (...) {
+        // Setting up: the device root, the library's loading and the host's boot.
+        sim::Outcome outcome = sim::outcomeOf(std::current_exception(), true);
+        report(outcome.message, "", options.json);
+        if (outcome.ends) {
+            end(outcome.status);
+        }
+        return outcome.status;
     }
 }

@@ -1,5 +1,6 @@
 #include "emulator/bridge/bridge.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -208,6 +209,7 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
     uint64_t result[2] = {0, 0};
     ffi_call(const_cast<ffi_cif *>(&signature.cif), reinterpret_cast<void (*)()>(imp), result,
              pointers.data());
+    model::rethrowDeferredFailure(); // an emulated function behind `imp` that failed
     switch (signature.result) {
     case 'v':
         return;
@@ -281,7 +283,18 @@ std::vector<std::string> Bridge::describeArguments(TrapContext &context, const S
     return described;
 }
 
-void Bridge::runClosure(ffi_cif *, void *result, void **arguments, void *data) {
+// libffi's frames are C: nothing may unwind through them. A failure is deferred, the native caller
+// gets a zero result, and the failure is raised again where that call returns (model.h).
+void Bridge::runClosure(ffi_cif *cif, void *result, void **arguments, void *data) {
+    try {
+        enterClosure(result, arguments, data);
+    } catch (...) {
+        std::memset(result, 0, std::max<size_t>(cif->rtype->size, sizeof(ffi_arg)));
+        model::deferFailure(std::current_exception());
+    }
+}
+
+void Bridge::enterClosure(void *result, void **arguments, void *data) {
     auto *closure = static_cast<Closure *>(data);
     Bridge &bridge = *closure->bridge;
     std::lock_guard guard(bridge.processor_.lock());

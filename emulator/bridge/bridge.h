@@ -70,6 +70,7 @@ class Bridge {
     };
 
     static void runClosure(ffi_cif *cif, void *result, void **arguments, void *closure);
+    static void enterClosure(void *result, void **arguments, void *closure);
     uint64_t toEmulated(char kind, const void *value);
 
     Processor &processor_;

@@ -19,7 +19,8 @@ struct Signature {
     ffi_cif cif;
     std::vector<ffi_type *> types;
 
-    // Fails (as a Fault) on a kind the bridge cannot pass.
+    // Fails as a Limit (the emulator cannot do it) on a kind the bridge cannot pass, and as a Fault
+    // (the library's own) on an encoding that ends early.
     explicit Signature(const std::string &encoding);
     Signature(const Signature &) = delete;
     Signature &operator=(const Signature &) = delete;

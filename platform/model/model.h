@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -160,6 +162,12 @@ const char *selectorTypes(PlatformSel selector);
 // its class does not implement. Every message send of the model and its bridges dispatches here.
 Method methodFor(PlatformId receiver, PlatformSel sel);
 
+// A failure that must not unwind through a C frame (libffi's, calling emulated code on native
+// code's behalf) is deferred on its thread, and raised again where the call that reached that
+// frame returns: after each message send, each notification callback, and each bridge call.
+void deferFailure(std::exception_ptr failure);
+void rethrowDeferredFailure();
+
 // A message send. A null receiver answers zero without effect; a selector the receiver's class
 // does not implement raises, as the platform does.
 template <typename R = void, typename... A> R send(PlatformId receiver, PlatformSel sel, A... args) {
@@ -170,7 +178,15 @@ template <typename R = void, typename... A> R send(PlatformId receiver, Platform
     if (!imp) {
         raiseUnrecognized(receiver, sel);
     }
-    return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp)(receiver, sel, args...);
+    auto typed = reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp);
+    if constexpr (std::is_void_v<R>) {
+        typed(receiver, sel, args...);
+        rethrowDeferredFailure();
+    } else {
+        R result = typed(receiver, sel, args...);
+        rethrowDeferredFailure();
+        return result;
+    }
 }
 template <typename R = void, typename... A> R send(PlatformId receiver, const char *name, A... args) {
     return send<R>(receiver, selector(name), args...);
@@ -275,6 +291,10 @@ void yieldThread();
 constexpr size_t maximumNotificationName = 1024;
 void postDarwinNotification(const std::string &name, const void *object = nullptr,
                             PlatformId userInfo = nullptr);
+// What happens when an observer raises on a post from another process, which nobody waits for:
+// the process ends, as a device's would, through `handler` (which must not return); without one,
+// by std::terminate.
+void setDeliveryFailureHandler(void (*handler)(std::exception_ptr failure));
 
 // The platform calls the library makes, as text, in the order made: C calls as `name(args)`,
 // messages as `-[Kind selector:argument]`. Off until enabled; kept until taken.

@@ -14,6 +14,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdlib>
@@ -81,6 +82,8 @@ std::vector<std::string> socketsNamed(const std::string &prefix) {
     return found;
 }
 
+std::atomic<void (*)(std::exception_ptr)> failureHandler{nullptr};
+
 // Never destroyed: its threads live as long as the process.
 struct Centre {
     std::mutex lock;
@@ -128,13 +131,18 @@ struct Centre {
                     AutoreleasePool pool;
                     registration.callback(handle(), const_cast<void *>(registration.observer), name,
                                           delivery.object, delivery.userInfo);
+                    rethrowDeferredFailure();
                 }
                 if (delivery.done) {
                     delivery.done->set_value();
                 }
             } catch (...) {
                 if (!delivery.done) {
-                    throw; // an observer that raises takes its process down, as on a device
+                    // An observer that raises takes its process down, as on a device.
+                    if (void (*handler)(std::exception_ptr) = failureHandler.load()) {
+                        handler(std::current_exception());
+                    }
+                    throw;
                 }
                 delivery.done->set_exception(std::current_exception());
             }
@@ -210,6 +218,10 @@ void postToOtherProcesses(const std::string &name, const std::string &ownSocket)
 }
 
 } // namespace
+
+void setDeliveryFailureHandler(void (*handler)(std::exception_ptr failure)) {
+    failureHandler.store(handler);
+}
 
 void postDarwinNotification(const std::string &name, const void *object, PlatformId userInfo) {
     if (name.size() > maximumNotificationName) {

@@ -291,6 +291,22 @@ void raiseUnrecognized(PlatformId receiver, PlatformSel sel) {
                         (isa->isMetaclass() ? "class" : "instance"));
 }
 
+namespace {
+thread_local std::exception_ptr deferred;
+}
+
+void deferFailure(std::exception_ptr failure) {
+    if (!deferred) {
+        deferred = std::move(failure); // the first: what came after it followed from it
+    }
+}
+
+void rethrowDeferredFailure() {
+    if (deferred) {
+        std::rethrow_exception(std::exchange(deferred, nullptr));
+    }
+}
+
 std::vector<HookRecord> hookRecords() {
     Runtime &rt = runtime();
     std::lock_guard guard(rt.recordLock);

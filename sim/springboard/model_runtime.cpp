@@ -39,6 +39,7 @@ void installOnModel(const std::vector<std::string> &withoutClasses, bool recordi
     runtime.selector = &model::selector;
     runtime.lookUp = &lookUp;
     runtime.raise = &raise;
+    runtime.rethrowDeferred = &model::rethrowDeferredFailure;
     install(runtime, withoutClasses, recording, host);
 }
 

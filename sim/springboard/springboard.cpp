@@ -4,6 +4,7 @@
 #include <mutex>
 #include <set>
 #include <string_view>
+#include <type_traits>
 
 namespace springboard {
 
@@ -98,10 +99,27 @@ PlatformImp passedTo(const char *className, PlatformId self, PlatformSel cmd, Pl
 }
 
 // A message the host's own code sends, through the runtime, as compiled code sends it.
+template <typename R, typename... A>
+R call(PlatformImp imp, PlatformId receiver, PlatformSel selector, A... arguments) {
+    auto typed = reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp);
+    void (*rethrow)() = state().runtime.rethrowDeferred;
+    if constexpr (std::is_void_v<R>) {
+        typed(receiver, selector, arguments...);
+        if (rethrow) {
+            rethrow();
+        }
+    } else {
+        R result = typed(receiver, selector, arguments...);
+        if (rethrow) {
+            rethrow();
+        }
+        return result;
+    }
+}
+
 template <typename R, typename... A> R message(PlatformId receiver, const char *name, A... arguments) {
     PlatformSel selector = state().runtime.selector(name);
-    return reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(state().runtime.lookUp(receiver, selector))(
-        receiver, selector, arguments...);
+    return call<R>(state().runtime.lookUp(receiver, selector), receiver, selector, arguments...);
 }
 
 template <const char *Cls> void nameSetter(PlatformId self, PlatformSel cmd, PlatformId name) {
@@ -109,7 +127,7 @@ template <const char *Cls> void nameSetter(PlatformId self, PlatformSel cmd, Pla
     storeOperatorName(Cls, name);
     PlatformSel inner = nullptr;
     if (PlatformImp imp = passedTo(Cls, self, cmd, inner)) {
-        reinterpret_cast<void (*)(PlatformId, PlatformSel, PlatformId)>(imp)(self, inner, name);
+        call<void>(imp, self, inner, name);
     }
 }
 template <const char *Cls>
@@ -118,8 +136,7 @@ void nameInContextSetter(PlatformId self, PlatformSel cmd, PlatformId name, Plat
     storeOperatorName(Cls, name);
     PlatformSel inner = nullptr;
     if (PlatformImp imp = passedTo(Cls, self, cmd, inner)) {
-        reinterpret_cast<void (*)(PlatformId, PlatformSel, PlatformId, PlatformId)>(imp)(self, inner, name,
-                                                                                         context);
+        call<void>(imp, self, inner, name, context);
     }
 }
 

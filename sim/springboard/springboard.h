@@ -44,6 +44,9 @@ struct Runtime {
     PlatformSel (*selector)(const char *name);
     PlatformImp (*lookUp)(PlatformId receiver, PlatformSel selector);
     void (*raise)(const std::string &message); // never returns
+    // After the host's own code calls an implementation directly: raises a failure the runtime
+    // deferred on the way (see model::deferFailure); null where none is ever deferred.
+    void (*rethrowDeferred)();
 };
 
 // A method the host's classes answer: the class it is sent to, its selector and types, and the

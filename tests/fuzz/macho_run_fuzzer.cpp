@@ -14,10 +14,10 @@
 #include <optional>
 #include <thread>
 
-#include "emulator/failures.h"
 #include "emulator/macho/image.h"
 #include "platform/model/model.h"
 #include "settings/preferences.h"
+#include "sim/outcome.h"
 #include "sim/simulated_host.h"
 #include "sim/statuses.h"
 
@@ -52,20 +52,16 @@ const char *const commands[] = {"status",
         for (const char *command : commands) {
             try {
                 host.run(command);
-            } catch (const sim::InputError &) {
-                status = sim::badInput;
-            } catch (const model::HostException &) {
-                status = sim::badInput;
+            } catch (...) {
+                sim::Outcome outcome = sim::outcomeOf(std::current_exception(), false);
+                if (outcome.ends) {
+                    std::_Exit(outcome.status);
+                }
+                status = outcome.status;
             }
         }
-    } catch (const sim::InputError &) {
-        status = sim::badInput;
-    } catch (const model::HostException &) {
-        status = sim::crashed;
-    } catch (const emulator::Fault &) {
-        status = sim::crashed;
-    } catch (const emulator::Limit &) {
-        status = sim::emulatorLimit;
+    } catch (...) {
+        status = sim::outcomeOf(std::current_exception(), true).status;
     }
     std::_Exit(status);
 }
