@@ -4,6 +4,7 @@
 // size themselves.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "emulator/macho/image.h"
@@ -25,6 +26,23 @@ struct Abi {
     // A structure (NSRange) comes back through a hidden first argument, and objc_msgSend_stret
     // sends such messages, on 32-bit ARM; in registers on arm64.
     bool structuresInMemory;
+
+    // The emulator's own code at the start of its runtime page, as words of machine code, and
+    // where each piece of it lies there (the offsets follow from the layouts in abi.cpp).
+    const uint32_t *runtimeCode;
+    size_t runtimeCodeWords;
+    uint32_t returnInstruction; // what every trap address holds: the handler runs, then this returns
+    struct Stubs {
+        uint64_t plainEntry;   // calls the call target, then the stop address
+        uint64_t signedEntry;  // the same through an authenticated branch (arm64)
+        uint64_t sign;         // pac{ia,ib,da,db} x0, x1; ret, 8 bytes each (arm64)
+        uint64_t authenticate; // aut{ia,ib,da,db} x0, x1; ret
+        uint64_t strip;        // xpaci x0; ret
+        uint64_t boot;         // switches the instruction and data keys on
+    } stubs;
+    // Sets an engine's system registers up as the processor needs them: on arm64 pointer
+    // authentication allowed at every level, with the run's keys; on ARM the floating point on.
+    void (*prepareEngine)(void *engine, const uint64_t *keys);
 
     // A register's or a word's value as the slice holds it: 32 bits on ARM.
     uint64_t word(uint64_t value) const;

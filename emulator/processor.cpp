@@ -20,54 +20,6 @@ constexpr uint64_t stackSize = 0x100000;
 // Below the caller's stack pointer, what a nested call leaves untouched (the arm64 red zone is 128).
 constexpr uint64_t nestedCallGap = 512;
 
-// Runtime code, at fixed offsets in the runtime page.
-constexpr uint64_t plainEntry = 0x00;  // blr x16 / blx r12, then the stop address
-constexpr uint64_t signedEntry = 0x08; // blraaz x16, then the stop address
-constexpr uint64_t signStubs = 0x40;   // pacia, pacib, pacda, pacdb x0, x1; ret
-constexpr uint64_t authStubs = 0x60;   // autia, autib, autda, autdb x0, x1; ret
-constexpr uint64_t stripStub = 0x80;   // xpaci x0; ret
-constexpr uint64_t bootStub = 0x90;    // switches the instruction and data keys on
-
-const uint32_t arm64Runtime[] = {
-    0xd63f0200, 0xd503201f, // 0x00 blr x16; nop (stop)
-    0xd63f0a1f, 0xd503201f, // 0x08 blraaz x16; nop (stop)
-};
-const uint32_t arm64Stubs[] = {
-    0xdac10020,
-    0xd65f03c0,
-    0xdac10420,
-    0xd65f03c0,
-    0xdac10820,
-    0xd65f03c0,
-    0xdac10c20,
-    0xd65f03c0, // pac*
-    0xdac11020,
-    0xd65f03c0,
-    0xdac11420,
-    0xd65f03c0,
-    0xdac11820,
-    0xd65f03c0,
-    0xdac11c20,
-    0xd65f03c0, // aut*
-    0xdac143e0,
-    0xd65f03c0,
-    0,
-    0, // xpaci
-    // mrs x0, sctlr_el1; orr EnIA, EnIB, EnDA, EnDB; msr sctlr_el1, x0; isb; ret
-    0xd5381000,
-    0xb2610000,
-    0xb2620000,
-    0xb2650000,
-    0xb2730000,
-    0xd5181000,
-    0xd5033fdf,
-    0xd65f03c0,
-};
-const uint32_t armRuntime[] = {0xe12fff3c, 0xe320f000}; // blx r12; nop (stop)
-
-constexpr uint32_t arm64Return = 0xd65f03c0; // ret
-constexpr uint32_t armReturn = 0xe12fff1e;   // bx lr
-
 // A register as the slice holds it; written narrowed to the slice's word.
 uint64_t readRegister(uc_engine *uc, const Abi &abi, int reg) {
     uint64_t value = 0;
@@ -76,12 +28,9 @@ uint64_t readRegister(uc_engine *uc, const Abi &abi, int reg) {
 }
 
 void writeRegister(uc_engine *uc, const Abi &abi, int reg, uint64_t value) {
-    if (abi.pointerSize == 8) {
-        uc_reg_write(uc, reg, &value);
-    } else {
-        auto narrow = static_cast<uint32_t>(value);
-        uc_reg_write(uc, reg, &narrow);
-    }
+    // Unicorn reads a register's own width from the value's start: the low word, little-endian.
+    uint64_t narrow = abi.word(value);
+    uc_reg_write(uc, reg, &narrow);
 }
 
 void check(uc_err error, const char *what) {
@@ -104,12 +53,6 @@ int uniformMask(unsigned protection) {
     return mask;
 }
 
-void writeSystemRegister(uc_engine *uc, uint32_t op0, uint32_t op1, uint32_t crn, uint32_t crm, uint32_t op2,
-                         uint64_t value) {
-    uc_arm64_cp_reg reg{crn, crm, op0, op1, op2, value};
-    check(uc_reg_write(uc, UC_ARM64_REG_CP_REG, &reg), "setting a system register");
-}
-
 } // namespace
 
 struct Processor::Engine {
@@ -128,17 +71,9 @@ Processor::Processor(macho::Arch arch) : arch_(arch), abi_(abiOf(arch)) {
         key = uint64_t(random()) << 32 | random();
     }
     runtimeCode_ = map(runtimeBase, runtimeSize, protectionRead | protectionExecute);
-    if (abi_.pointerSize == 8) {
-        std::memcpy(runtimeCode_ + plainEntry, arm64Runtime, sizeof arm64Runtime);
-        std::memcpy(runtimeCode_ + signStubs, arm64Stubs, sizeof arm64Stubs);
-        for (uint64_t at = trapsOffset; at < runtimeSize; at += 4) {
-            std::memcpy(runtimeCode_ + at, &arm64Return, 4);
-        }
-    } else {
-        std::memcpy(runtimeCode_ + plainEntry, armRuntime, sizeof armRuntime);
-        for (uint64_t at = trapsOffset; at < runtimeSize; at += 4) {
-            std::memcpy(runtimeCode_ + at, &armReturn, 4);
-        }
+    std::memcpy(runtimeCode_, abi_.runtimeCode, abi_.runtimeCodeWords * 4);
+    for (uint64_t at = trapsOffset; at < runtimeSize; at += 4) {
+        std::memcpy(runtimeCode_ + at, &abi_.returnInstruction, 4);
     }
     map(stackBase, stackSize, protectionRead | protectionWrite);
     stackTop_ = stackBase + stackSize;
@@ -261,27 +196,13 @@ Processor::Engine &Processor::engine(size_t depth) {
                               countBegin_, countEnd_ - 1),
                   "adding the instruction counter");
         }
-        if (abi_.pointerSize == 8) {
-            // Pointer authentication is implemented but trapped until the higher levels allow it.
-            writeSystemRegister(made->uc, 3, 6, 1, 1, 0,
-                                (1ull << 17) | (1ull << 16) | (1ull << 10) | 1);       // SCR_EL3
-            writeSystemRegister(made->uc, 3, 4, 1, 1, 0, (1ull << 41) | (1ull << 40)); // HCR_EL2
-            for (uint32_t op2 = 0; op2 < 4; ++op2) {
-                writeSystemRegister(made->uc, 3, 0, 2, 1, op2, keys_[op2]);     // APIA, APIB keys
-                writeSystemRegister(made->uc, 3, 0, 2, 2, op2, keys_[4 + op2]); // APDA, APDB keys
-            }
-        } else {
-            uint32_t enableFloatingPoint = 0x40000000;
-            uint32_t fullAccess = 0xf00000;
-            check(uc_reg_write(made->uc, UC_ARM_REG_FPEXC, &enableFloatingPoint), "enabling VFP");
-            check(uc_reg_write(made->uc, UC_ARM_REG_C1_C0_2, &fullAccess), "enabling VFP");
-        }
+        abi_.prepareEngine(made->uc, keys_);
         if (authenticates()) {
             // The enable bits must be set by executed code: a register write leaves the
             // translator's cached state behind and the PAC instructions would do nothing.
-            uint64_t stop = runtimeBase + plainEntry + 4;
+            uint64_t stop = runtimeBase + abi_.stubs.plainEntry + 4;
             writeRegister(made->uc, abi_, abi_.linkRegister, stop);
-            check(uc_emu_start(made->uc, runtimeBase + bootStub, stop, 0, 0),
+            check(uc_emu_start(made->uc, runtimeBase + abi_.stubs.boot, stop, 0, 0),
                   "switching pointer authentication on");
         }
         engines_.push_back(std::move(made));
@@ -323,7 +244,7 @@ uint64_t Processor::call(uint64_t function, const std::vector<uint64_t> &argumen
         writePointer(sp + i * pointerSize(), arguments[inRegisters + i]);
     }
 
-    uint64_t entry = runtimeBase + (signedTarget ? signedEntry : plainEntry);
+    uint64_t entry = runtimeBase + (signedTarget ? abi_.stubs.signedEntry : abi_.stubs.plainEntry);
     for (size_t i = 0; i < arguments.size() && i < inRegisters; ++i) {
         writeRegister(uc, abi_, abi_.firstArgument + static_cast<int>(i), arguments[i]);
     }
@@ -370,15 +291,16 @@ uint64_t Processor::runStub(uint64_t stub, uint64_t x0, uint64_t x1) {
 }
 
 uint64_t Processor::sign(uint64_t pointer, Key key, uint64_t discriminator) {
-    return runStub(signStubs + 8 * static_cast<uint64_t>(key), pointer, discriminator);
+    return runStub(abi_.stubs.sign + 8 * static_cast<uint64_t>(key), pointer, discriminator);
 }
 
 bool Processor::checkSignature(uint64_t pointer, Key key, uint64_t discriminator) {
-    return runStub(authStubs + 8 * static_cast<uint64_t>(key), pointer, discriminator) == strip(pointer);
+    return runStub(abi_.stubs.authenticate + 8 * static_cast<uint64_t>(key), pointer, discriminator) ==
+           strip(pointer);
 }
 
 uint64_t Processor::strip(uint64_t pointer) {
-    return runStub(stripStub, pointer, 0);
+    return runStub(abi_.stubs.strip, pointer, 0);
 }
 
 uint64_t TrapContext::argument(unsigned index) const {
