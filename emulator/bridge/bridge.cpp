@@ -12,17 +12,6 @@ namespace {
 constexpr uint64_t heapBase = 0x04000000;
 constexpr uint64_t heapSize = 0x100000;
 
-// One argument as libffi passes it natively.
-union NativeValue {
-    void *pointer;
-    signed char character;
-    uint8_t boolean;
-    int32_t int32;
-    uint32_t uint32;
-    int64_t int64;
-    uint64_t uint64;
-};
-
 } // namespace
 
 struct Bridge::Closure {
@@ -159,61 +148,25 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
     std::vector<NativeValue> values(signature.arguments.size());
     std::vector<std::string> texts(signature.arguments.size());
     std::vector<void *> pointers;
-    const Abi &abi = processor_.abi();
     for (size_t i = 0; i < signature.arguments.size(); ++i) {
-        uint64_t raw = context.argument(first + static_cast<unsigned>(i));
-        NativeValue &value = values[i];
-        switch (signature.arguments[i]) {
-        case '@':
-            value.pointer = handles_.native(raw);
-            break;
-        case '#':
-            value.pointer = handles_.nativeClass(raw);
-            break;
-        case ':':
-            value.pointer = handles_.native(raw, Handles::Kind::selector);
-            break;
-        case '*':
-            if (raw) {
-                texts[i] = processor_.readCString(raw);
-                value.pointer = texts[i].data();
-            } else {
-                value.pointer = nullptr;
-            }
-            break;
-        case '^':
+        const Kind &kind = *kindOf(signature.arguments[i]);
+        if (!kind.toNative) {
             // An emulated address means nothing to native code, which would write where it points.
-            throw Limit("the bridge passes no pointer to emulated memory into the platform: " +
-                        signature.encoding);
-        case 'c':
-            value.character = static_cast<signed char>(raw & 0xff);
-            break;
-        case 'B':
-            value.boolean = (raw & 0xff) != 0;
-            break;
-        case 'i':
-        case 'I':
-            value.uint32 = static_cast<uint32_t>(raw);
-            break;
-        case 'q':
-            value.int64 = abi.signedInteger(raw);
-            break;
-        case 'Q':
-            value.uint64 = raw;
-            break;
-        default:
-            throw Limit("the bridge cannot pass an argument of " + signature.encoding);
+            throw Limit("the bridge passes no such argument (" + std::string(1, kind.code) +
+                        ") into the platform: " + signature.encoding);
         }
-        pointers.push_back(&value);
+        kind.toNative(*this, context.argument(first + static_cast<unsigned>(i)), values[i], texts[i]);
+        pointers.push_back(&values[i]);
     }
     uint64_t result[2] = {0, 0};
     ffi_call(const_cast<ffi_cif *>(&signature.cif), reinterpret_cast<void (*)()>(imp), result,
              pointers.data());
     model::rethrowDeferredFailure(); // an emulated function behind `imp` that failed
-    switch (signature.result) {
-    case 'v':
+    const Abi &abi = processor_.abi();
+    if (signature.result == 'v') {
         return;
-    case 'R':
+    }
+    if (signature.result == 'R') {
         if (abi.structuresInMemory) {
             // Through the hidden first argument, a word a field.
             processor_.writePointer(context.argument(0), abi.fromNativeInteger(result[0]));
@@ -222,63 +175,24 @@ void Bridge::callNative(TrapContext &context, PlatformImp imp, const Signature &
             context.setResults(result[0], result[1]);
         }
         return;
-    default:
-        context.setResult(toEmulated(signature.result, result));
     }
+    context.setResult(toEmulated(signature.result, result));
 }
 
-uint64_t Bridge::toEmulated(char kind, const void *value) {
-    switch (kind) {
-    case '@':
-    case '#':
-        return handles_.emulated(*static_cast<void *const *>(value));
-    case ':':
-        return handles_.emulated(*static_cast<void *const *>(value), Handles::Kind::selector);
-    case '^':
-        // The library's own opaque values (a notification's observer and object) come back as it gave them.
-        return reinterpret_cast<uint64_t>(*static_cast<void *const *>(value));
-    case 'c':
-        return static_cast<uint64_t>(static_cast<int64_t>(*static_cast<const signed char *>(value)));
-    case 'B':
-        return *static_cast<const uint8_t *>(value) ? 1 : 0;
-    case 'i':
-        return static_cast<uint64_t>(static_cast<int64_t>(*static_cast<const int32_t *>(value)));
-    case 'I':
-        return *static_cast<const uint32_t *>(value);
-    case 'q':
-    case 'Q':
-        return processor_.abi().fromNativeInteger(*static_cast<const uint64_t *>(value));
+uint64_t Bridge::toEmulated(char code, const void *value) {
+    const Kind *kind = kindOf(code);
+    if (!kind || !kind->toEmulated) {
+        throw Limit(std::string("the bridge cannot return a value of kind '") + code + "'");
     }
-    throw Limit(std::string("the bridge cannot return a value of kind '") + kind + "'");
+    return kind->toEmulated(*this, value);
 }
 
 std::vector<std::string> Bridge::describeArguments(TrapContext &context, const Signature &signature,
                                                    unsigned first, unsigned skip) {
     std::vector<std::string> described;
     for (size_t i = skip; i < signature.arguments.size(); ++i) {
-        uint64_t raw = context.argument(first + static_cast<unsigned>(i));
-        switch (signature.arguments[i]) {
-        case '@':
-            described.push_back(model::trace::object(handles_.native<PlatformObjectOpaque>(raw)));
-            break;
-        case '#':
-            described.push_back(
-                raw ? model::object(static_cast<PlatformId>(handles_.nativeClass(raw)))->describe() : "nil");
-            break;
-        case ':':
-            described.push_back(model::trace::selector(
-                handles_.native<const PlatformSelectorOpaque>(raw, Handles::Kind::selector)));
-            break;
-        case '*':
-            described.push_back(raw ? model::trace::quoted(processor_.readCString(raw)) : "NULL");
-            break;
-        case '^':
-            described.push_back(raw ? "pointer" : "nil");
-            break;
-        default:
-            described.push_back(std::to_string(
-                signature.arguments[i] == 'c' ? int64_t(int8_t(raw)) : int64_t(processor_.abi().word(raw))));
-        }
+        described.push_back(kindOf(signature.arguments[i])
+                                ->describe(*this, context.argument(first + static_cast<unsigned>(i))));
     }
     return described;
 }
@@ -304,26 +218,14 @@ void Bridge::enterClosure(void *result, void **arguments, void *data) {
         values.push_back(bridge.toEmulated(signature.arguments[i], arguments[i]));
     }
     uint64_t returned = bridge.processor_.call(closure->address, values, bridge.processor_.authenticates());
-    switch (signature.result) {
-    case 'v':
-        return;
-    case '@':
-        *static_cast<void **>(result) = bridge.handles_.native(returned);
-        return;
-    case '#':
-        *static_cast<void **>(result) = bridge.handles_.nativeClass(returned);
-        return;
-    case ':':
-        *static_cast<void **>(result) = bridge.handles_.native(returned, Handles::Kind::selector);
-        return;
-    case 'c':
-        *static_cast<ffi_sarg *>(result) = static_cast<signed char>(returned & 0xff);
-        return;
-    case 'B':
-        *static_cast<ffi_arg *>(result) = (returned & 0xff) != 0;
+    if (signature.result == 'v') {
         return;
     }
-    throw Limit("an emulated function returns a kind the bridge cannot hand back: " + signature.encoding);
+    const Kind *kind = kindOf(signature.result);
+    if (!kind->toNativeResult) {
+        throw Limit("an emulated function returns a kind the bridge cannot hand back: " + signature.encoding);
+    }
+    kind->toNativeResult(bridge, returned, result);
 }
 
 } // namespace emulator

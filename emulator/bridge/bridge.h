@@ -12,6 +12,7 @@
 
 #include "emulator/bridge/handles.h"
 #include "emulator/bridge/heap.h"
+#include "emulator/bridge/kinds.h"
 #include "emulator/bridge/signature.h"
 #include "emulator/macho/image.h"
 #include "emulator/processor.h"

@@ -9,9 +9,8 @@
 
 namespace emulator {
 
-// One value's kind, in the platform's encoding, reduced to what the bridge converts:
-// '@' object, '#' class, ':' selector, '*' C string, '^' opaque pointer, 'c' signed char,
-// 'B' bool, 'i'/'I' 32-bit integers, 'q'/'Q' native integers (long), 'R' NSRange, 'v' nothing.
+// Each value's kind, in the platform's encoding reduced to the letters of the kinds table
+// (kinds.h), the one the bridge converts by.
 struct Signature {
     char result;
     std::vector<char> arguments;
