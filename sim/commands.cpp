@@ -198,16 +198,22 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     model::AutoreleasePool pool;
     long entered = springboard::timesEntered(method.implementer, method.selector);
     Value returned{Value::Kind::nil, ""};
-    if (callable.result == '@') {
-        returned = describe(model::send<PlatformId>(receiver, method.selector, objects[0]));
-    } else if (callable.result == 'c') {
+    // Each shape the host's methods have: the result's kind, then each argument's.
+    std::string shape = callable.result + callable.arguments;
+    if (shape == "@") {
+        returned = describe(model::send<PlatformId>(receiver, method.selector));
+    } else if (shape == "@@") {
+        returned = describe(model::send<PlatformId>(receiver, method.selector, objects.at(0)));
+    } else if (shape == "c") {
         returned = truthValue(model::send<PlatformBool>(receiver, method.selector));
-    } else if (!truths.empty()) {
-        model::send(receiver, method.selector, truths[0]);
-    } else if (objects.size() == 1) {
-        model::send(receiver, method.selector, objects[0]);
+    } else if (shape == "vc") {
+        model::send(receiver, method.selector, truths.at(0));
+    } else if (shape == "v@") {
+        model::send(receiver, method.selector, objects.at(0));
+    } else if (shape == "v@@") {
+        model::send(receiver, method.selector, objects.at(0), objects.at(1));
     } else {
-        model::send(receiver, method.selector, objects[0], objects[1]);
+        throw std::logic_error("the host has a method of a shape call cannot send: " + shape);
     }
     Json json{{"command", "call"}, {"class", method.cls}, {"selector", method.selector}};
     if (callable.result != 'v') {
