@@ -45,8 +45,8 @@ ROOT = Path(__file__).resolve().parent.parent
 IDENTIFIER = definitions.IDENTIFIER
 
 SUBSTRATE = "substrate"  # its install name differs between the layouts
-# What the library imports, by library. The C++ runtime is needed only where exceptions unwind.
-# What each slice imports, by library: the stubs are generated from this. The emulator's table
+# What each slice imports, by library: the stubs are generated from this; the C++ runtime is needed
+# only where exceptions unwind. The emulator's table
 # (emulator/bridge/libraries.h) is kept apart on purpose, so that a wrong entry on either side
 # fails a bind in the tests instead of agreeing with itself.
 IMPORTS = {

@@ -5,6 +5,8 @@
 
 namespace {
 
+// Every flag starts true, and no reference is held. No reader sees these: start-up loads the file
+// before anything reads a flag, and every load writes all six.
 Settings record = {1, 1, 1, 1, 1, 1, nullptr, nullptr, nullptr};
 
 // Guards the swaps of the three references and every reader's retain of a text, so that no
@@ -86,8 +88,4 @@ PlatformId copySettingsText(PlatformId Settings::*text) {
         return nullptr;
     }
     return copy;
-}
-
-const Settings &settingsRecord() {
-    return record;
 }

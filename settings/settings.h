@@ -41,5 +41,3 @@ PlatformBool settingsFlag(PlatformBool Settings::*flag);
 // null when there is none or when it is not a string: the host would send it string messages.
 PlatformId copySettingsText(PlatformId Settings::*text);
 
-// The record itself, for inspection where no load can run at the same time.
-const Settings &settingsRecord();

@@ -50,7 +50,7 @@ CallableMethod findMethod(const std::string &cls, const std::string &selector) {
     throw InputError("unknown selector " + selector + " for " + cls);
 }
 
-PlatformBool truthOf(const Value &value) {
+PlatformBool truthArgument(const Value &value) {
     switch (value.kind) {
     case Value::Kind::yes:
         return 1;
@@ -79,7 +79,7 @@ PlatformId lookUp(PlatformId dictionary, const std::string &key) {
     return model::send<PlatformId>(dictionary, "objectForKey:", name.get());
 }
 
-bool truthOf(PlatformId value) {
+bool paneShowsOn(PlatformId value) {
     return model::respondsTo(value, model::selector("boolValue")) &&
            model::send<PlatformBool>(value, "boolValue");
 }
@@ -189,7 +189,7 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     std::vector<PlatformBool> truths;
     for (size_t i = 0; i < values.size(); ++i) {
         if (callable.arguments[i] == 'c') {
-            truths.push_back(truthOf(values[i]));
+            truths.push_back(truthArgument(values[i]));
         } else {
             objects.push_back(toObject(values[i]));
         }
@@ -446,7 +446,7 @@ Reply SimulatedHost::pane(const std::vector<Token> &) {
             continue;
         }
         PlatformId stored = lookUp(prefs.get(), cell.key);
-        bool on = truthOf(stored);
+        bool on = paneShowsOn(stored);
         Value value = cell.kind == PaneCell::Kind::truth
                           ? Value{on ? Value::Kind::yes : Value::Kind::no, ""}
                           : Value{Value::Kind::text, model::stringValue(stored).value_or("")};
