@@ -126,8 +126,9 @@ int main(int argc, char **argv) {
         ->Threads(2)
         ->UseRealTime();
     for (const springboard::HostMethod &method : springboard::methods()) {
-        if (std::string(method.cls) != method.implementer) {
-            continue; // an inherited method is measured where it is defined
+        if (std::string(method.cls) != method.implementer ||
+            !springboard::installedHost().hasMethod(method.cls, method.selector)) {
+            continue; // an inherited method is measured where it is defined; the full host's only
         }
         std::string label =
             std::string(method.cls) + " " + method.selector + "/layers:" + std::to_string(layers);

@@ -33,9 +33,14 @@ std::string describe(PlatformUInteger value) {
     return std::to_string(value);
 }
 
-// A message the library sends: recorded, then dispatched as objc_msgSend would.
-template <typename R, typename... A> R librarySend(PlatformId receiver, const char *name, A... arguments) {
-    PlatformSel sel = selector(name);
+// A message the library sends: recorded, then dispatched as objc_msgSend would. Each call site
+// names its selector once (SELECTOR), as compiled code refers to a selector reference.
+#define SELECTOR(name)                                                                                       \
+    ([] {                                                                                                    \
+        static const PlatformSel named = selector(name);                                                     \
+        return named;                                                                                        \
+    }())
+template <typename R, typename... A> R librarySend(PlatformId receiver, PlatformSel sel, A... arguments) {
     if (trace::enabled()) {
         trace::record(trace::message(receiver, sel, {describe(arguments)...}));
     }
@@ -71,7 +76,18 @@ extern "C" PlatformId __CFStringMakeConstantString(const char *utf8) {
 }
 
 // The platform makes each constant once, but asking it costs a call: each text is asked for once.
+// As on the device, a literal is found by its address in a direct-mapped table that a hit reads
+// without a lock; a miss finds the text by content under the lock.
 extern "C" PlatformId platformConstantString(const char *utf8) {
+    struct Constant {
+        std::atomic<const char *> text; // stored last: a slot, once filled, is never refilled
+        PlatformId string;
+    };
+    static Constant byAddress[64];
+    Constant &slot = byAddress[(reinterpret_cast<uintptr_t>(utf8) >> 3) % std::size(byAddress)];
+    if (slot.text.load(std::memory_order_acquire) == utf8) {
+        return slot.string;
+    }
     static std::mutex lock;
     static auto *made = new std::map<std::string, PlatformId, std::less<>>;
     std::lock_guard guard(lock);
@@ -79,31 +95,36 @@ extern "C" PlatformId platformConstantString(const char *utf8) {
     if (found == made->end()) {
         found = made->emplace(utf8, __CFStringMakeConstantString(utf8)).first;
     }
+    if (!slot.text.load(std::memory_order_relaxed)) {
+        slot.string = found->second;
+        slot.text.store(utf8, std::memory_order_release);
+    }
     return found->second;
 }
 
 extern "C" PlatformId platformRetain(PlatformId object) {
-    return object ? librarySend<PlatformId>(object, "retain") : nullptr;
+    return object ? librarySend<PlatformId>(object, SELECTOR("retain")) : nullptr;
 }
 
 extern "C" void platformRelease(PlatformId object) {
     if (object) {
-        librarySend<void>(object, "release");
+        librarySend<void>(object, SELECTOR("release"));
     }
 }
 
 extern "C" PlatformId platformAutorelease(PlatformId object) {
-    return object ? librarySend<PlatformId>(object, "autorelease") : nullptr;
+    return object ? librarySend<PlatformId>(object, SELECTOR("autorelease")) : nullptr;
 }
 
 extern "C" void *platformAutoreleasePoolPush(void) {
     static std::atomic<PlatformClass> poolClass;
-    PlatformId pool = librarySend<PlatformId>(foundationClass("NSAutoreleasePool", poolClass), "alloc");
-    return librarySend<PlatformId>(pool, "init");
+    PlatformId pool =
+        librarySend<PlatformId>(foundationClass("NSAutoreleasePool", poolClass), SELECTOR("alloc"));
+    return librarySend<PlatformId>(pool, SELECTOR("init"));
 }
 
 extern "C" void platformAutoreleasePoolPop(void *pool) {
-    librarySend<void>(static_cast<PlatformId>(pool), "release");
+    librarySend<void>(static_cast<PlatformId>(pool), SELECTOR("release"));
 }
 
 extern "C" void platformYieldThread(void) {
@@ -111,20 +132,22 @@ extern "C" void platformYieldThread(void) {
 }
 
 extern "C" PlatformId platformStringWithUTF8String(const char *utf8) {
-    return utf8 ? librarySend<PlatformId>(stringClass(), "stringWithUTF8String:", utf8) : nullptr;
+    return utf8 ? librarySend<PlatformId>(stringClass(), SELECTOR("stringWithUTF8String:"), utf8) : nullptr;
 }
 
 extern "C" PlatformBool platformIsString(PlatformId object) {
-    PlatformClass string = librarySend<PlatformClass>(stringClass(), "class");
-    return librarySend<PlatformBool>(object, "isKindOfClass:", string) ? 1 : 0;
+    PlatformClass string = librarySend<PlatformClass>(stringClass(), SELECTOR("class"));
+    return librarySend<PlatformBool>(object, SELECTOR("isKindOfClass:"), string) ? 1 : 0;
 }
 
 extern "C" PlatformBool platformStringEquals(PlatformId text, const char *literal) {
-    return librarySend<PlatformBool>(text, "isEqualToString:", platformConstantString(literal)) ? 1 : 0;
+    return librarySend<PlatformBool>(text, SELECTOR("isEqualToString:"), platformConstantString(literal)) ? 1
+                                                                                                          : 0;
 }
 
 extern "C" PlatformBool platformLiteralEquals(const char *literal, PlatformId text) {
-    return librarySend<PlatformBool>(platformConstantString(literal), "isEqualToString:", text) ? 1 : 0;
+    return librarySend<PlatformBool>(platformConstantString(literal), SELECTOR("isEqualToString:"), text) ? 1
+                                                                                                          : 0;
 }
 
 extern "C" PlatformRange platformRangeOfString(PlatformId text, const char *literal) {
@@ -132,46 +155,48 @@ extern "C" PlatformRange platformRangeOfString(PlatformId text, const char *lite
     if (!text) {
         return PlatformRange{0, 0};
     }
-    return librarySend<PlatformRange>(text, "rangeOfString:", platformConstantString(literal));
+    return librarySend<PlatformRange>(text, SELECTOR("rangeOfString:"), platformConstantString(literal));
 }
 
 extern "C" PlatformId platformLastPathComponent(PlatformId text) {
-    return librarySend<PlatformId>(text, "lastPathComponent");
+    return librarySend<PlatformId>(text, SELECTOR("lastPathComponent"));
 }
 
 extern "C" PlatformId platformLowercaseString(PlatformId text) {
-    return librarySend<PlatformId>(text, "lowercaseString");
+    return librarySend<PlatformId>(text, SELECTOR("lowercaseString"));
 }
 
 extern "C" PlatformId platformDictionaryWithContentsOfFile(const char *path) {
     static std::atomic<PlatformClass> dictionaryClass;
     PlatformId dictionary =
-        librarySend<PlatformId>(foundationClass("NSDictionary", dictionaryClass), "alloc");
-    return librarySend<PlatformId>(dictionary, "initWithContentsOfFile:", platformConstantString(path));
+        librarySend<PlatformId>(foundationClass("NSDictionary", dictionaryClass), SELECTOR("alloc"));
+    return librarySend<PlatformId>(dictionary, SELECTOR("initWithContentsOfFile:"),
+                                   platformConstantString(path));
 }
 
 extern "C" PlatformId platformObjectForKeyedSubscript(PlatformId dictionary, const char *key) {
-    return librarySend<PlatformId>(dictionary, "objectForKeyedSubscript:", platformConstantString(key));
+    return librarySend<PlatformId>(dictionary, SELECTOR("objectForKeyedSubscript:"),
+                                   platformConstantString(key));
 }
 
 extern "C" PlatformId platformObjectForKey(PlatformId dictionary, const char *key) {
-    return librarySend<PlatformId>(dictionary, "objectForKey:", platformConstantString(key));
+    return librarySend<PlatformId>(dictionary, SELECTOR("objectForKey:"), platformConstantString(key));
 }
 
 extern "C" PlatformBool platformBoolValue(PlatformId object) {
     // A date, data, an array or a dictionary would raise on boolValue and take the host down.
-    if (!librarySend<PlatformBool>(object, "respondsToSelector:", selector("boolValue"))) {
+    if (!librarySend<PlatformBool>(object, SELECTOR("respondsToSelector:"), SELECTOR("boolValue"))) {
         return 0;
     }
-    return librarySend<PlatformBool>(object, "boolValue") ? 1 : 0;
+    return librarySend<PlatformBool>(object, SELECTOR("boolValue")) ? 1 : 0;
 }
 
 extern "C" PlatformUInteger platformCount(PlatformId array) {
-    return librarySend<PlatformUInteger>(array, "count");
+    return librarySend<PlatformUInteger>(array, SELECTOR("count"));
 }
 
 extern "C" PlatformId platformObjectAtIndexedSubscript(PlatformId array, PlatformUInteger index) {
-    return librarySend<PlatformId>(array, "objectAtIndexedSubscript:", index);
+    return librarySend<PlatformId>(array, SELECTOR("objectAtIndexedSubscript:"), index);
 }
 
 extern "C" PlatformClass platformClassFromString(const char *name) {
@@ -180,19 +205,20 @@ extern "C" PlatformClass platformClassFromString(const char *name) {
 
 extern "C" PlatformId platformProcessInfo(void) {
     static std::atomic<PlatformClass> processInfoClass;
-    return librarySend<PlatformId>(foundationClass("NSProcessInfo", processInfoClass), "processInfo");
+    return librarySend<PlatformId>(foundationClass("NSProcessInfo", processInfoClass),
+                                   SELECTOR("processInfo"));
 }
 
 extern "C" PlatformId platformProcessInfoOfClass(PlatformClass cls) {
-    return librarySend<PlatformId>(reinterpret_cast<PlatformId>(cls), "processInfo");
+    return librarySend<PlatformId>(reinterpret_cast<PlatformId>(cls), SELECTOR("processInfo"));
 }
 
 extern "C" PlatformId platformProcessName(PlatformId info) {
-    return librarySend<PlatformId>(info, "processName");
+    return librarySend<PlatformId>(info, SELECTOR("processName"));
 }
 
 extern "C" PlatformId platformProcessArguments(PlatformId info) {
-    return librarySend<PlatformId>(info, "arguments");
+    return librarySend<PlatformId>(info, SELECTOR("arguments"));
 }
 
 extern "C" int platformGetInterfaces(PlatformInterface *list) {

@@ -12,9 +12,11 @@
 #include <ifaddrs.h>
 #include <netinet/in.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 
 #include "platform/model/foundation_kinds.h"
@@ -156,47 +158,47 @@ long dictionaryFileReads() {
     return fileReads.total();
 }
 
-std::optional<std::string> readDeviceFile(const char *absolutePath) {
+std::optional<std::string_view> readDeviceFile(const char *absolutePath, std::string &room) {
     fileReads.add(1);
-    // Every replaced call reads the file, so this path stays lean: one read into a buffer one
-    // byte larger than fstat's size, and more only if the file grew meanwhile.
     // Without waiting on a FIFO or a device: only a regular file reads as a property list.
     int fd = ::open(deviceFileName(absolutePath).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         // No file at all is no problem: the library simply has no settings.
-        return errno == ENOENT || errno == ENOTDIR ? std::nullopt
-                                                   : noteProblem(absolutePath, std::strerror(errno));
+        if (errno == ENOENT || errno == ENOTDIR) {
+            return std::nullopt;
+        }
+        return noteProblem(absolutePath, std::strerror(errno));
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return noteProblem(absolutePath,
-                           S_ISDIR(info.st_mode) ? "it is a directory" : "it is not a regular file");
-    }
-    std::string bytes(info.st_size > 0 ? static_cast<size_t>(info.st_size) + 1 : 4096, '\0');
+    std::unique_ptr<int, void (*)(int *)> closing(&fd, [](int *open) { ::close(*open); });
+    // Every replaced call reads the file, so this path stays lean: one pread into the room the
+    // last read left, which a regular file that fits fills short of the end. Only another answer
+    // asks fstat: pread fails on a FIFO, a socket or a terminal, a directory refuses to be read,
+    // a device fills the room or gives nothing, and a file that outgrew the room needs its size.
+    room.resize(std::max(room.size(), size_t{4096}));
     size_t used = 0;
     for (;;) {
-        if (used == bytes.size()) {
-            bytes.resize(bytes.size() * 2);
-        }
-        ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        ssize_t got = ::pread(fd, room.data() + used, room.size() - used, static_cast<off_t>(used));
         if (got < 0 && errno == EINTR) {
             continue;
         }
+        if (got > 0 && used + static_cast<size_t>(got) < room.size()) {
+            return std::string_view(room.data(), used + static_cast<size_t>(got));
+        }
+        int failure = errno;
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            return noteProblem(absolutePath,
+                               S_ISDIR(info.st_mode) ? "it is a directory" : "it is not a regular file");
+        }
         if (got < 0) {
-            int failure = errno;
-            ::close(fd);
             return noteProblem(absolutePath, std::strerror(failure));
         }
-        used += static_cast<size_t>(got);
-        // A regular file reads short only at its end: no read is spent on learning that.
-        if (got == 0 || used < bytes.size()) {
-            break;
+        if (got == 0) {
+            return std::string_view(room.data(), used);
         }
+        used += static_cast<size_t>(got);
+        room.resize(std::max(room.size() * 2, static_cast<size_t>(info.st_size) + 1));
     }
-    ::close(fd);
-    bytes.resize(used);
-    return bytes;
 }
 
 void setProcess(const ProcessSetup &setup) {

@@ -49,6 +49,16 @@ String *String::constant(std::string_view utf8) {
 Number::Number(Kind kind, int64_t integer, double real)
     : Object(foundation().number), kind_(kind), integer_(integer), real_(real) {}
 
+Number *Number::boolean(bool value) {
+    auto make = [](int64_t truth) {
+        auto *made = new Number(Kind::boolean, truth, 0);
+        made->makeImmortal();
+        return made;
+    };
+    static Number *const made[2] = {make(0), make(1)};
+    return made[value ? 1 : 0];
+}
+
 bool Number::truth() const {
     switch (kind_) {
     case Kind::boolean:
@@ -123,6 +133,10 @@ void Dictionary::adopt(std::string key, Object *value) {
 }
 
 void Dictionary::takeEntries(Dictionary &other) {
+    if (entries_.empty()) {
+        entries_.swap(other.entries_); // a fresh dictionary, as initWithContentsOfFile: fills one
+        return;
+    }
     for (auto &[key, value] : other.entries_) {
         adopt(key, value);
     }
@@ -189,7 +203,7 @@ PlatformId makeReal(double value) {
     return (new Number(Number::Kind::real, 0, value))->id();
 }
 PlatformId makeBoolean(bool value) {
-    return (new Number(Number::Kind::boolean, value ? 1 : 0, 0))->id();
+    return Number::boolean(value)->id();
 }
 PlatformId makeDate(double seconds) {
     return (new Date(seconds))->id();

@@ -36,6 +36,8 @@ class Number : public Object {
   public:
     enum class Kind { boolean, integer, real };
     Number(Kind kind, int64_t integer, double real);
+    // kCFBooleanTrue and kCFBooleanFalse: the platform has one of each, never freed.
+    static Number *boolean(bool value);
     Kind kind() const { return kind_; }
     bool truth() const;
     std::string describe() const override;

@@ -161,7 +161,10 @@ Object *allocDictionary(Class *) {
 PlatformId initWithContentsOfFile(PlatformId self, PlatformSel, PlatformId path) {
     Dictionary &dictionary = as<Dictionary>(self, "initWithContentsOfFile:");
     const std::string &file = text(path, "initWithContentsOfFile:").text();
-    std::optional<std::string> bytes = readDeviceFile(file.c_str());
+    // Each thread reads into room of its own, kept from one load to the next as a reader of one
+    // file many times over keeps it.
+    thread_local std::string room;
+    std::optional<std::string_view> bytes = readDeviceFile(file.c_str(), room);
     Ref read = Ref::adopt(bytes ? readPropertyListDictionary(*bytes) : nullptr);
     if (bytes && !read.get()) {
         noteUnreadableDictionary(file.c_str(),

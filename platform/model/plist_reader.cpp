@@ -1,9 +1,10 @@
-// Property lists, XML or binary, into the model's Foundation objects, through libplist.
+// Property lists into the model's Foundation objects: XML through libplist, binary by its own reader.
 #include <plist/plist.h>
 
 #include <limits>
 #include <memory>
 
+#include "platform/model/binary_plist.h"
 #include "platform/model/foundation_kinds.h"
 
 namespace model {
@@ -133,137 +134,15 @@ Ref convert(plist_t node, int depth) {
     return Ref(nullptr);
 }
 
-uint64_t bigEndian(std::string_view bytes, uint64_t at, unsigned width) {
-    uint64_t value = 0;
-    for (unsigned i = 0; i < width; ++i) {
-        value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
-    }
-    return value;
-}
-
-// The element count of the object at `at` and where its contents start, or false when the
-// count runs past `limit`.
-bool objectCount(std::string_view bytes, uint64_t at, uint64_t limit, uint64_t &count, uint64_t &contents) {
-    count = static_cast<unsigned char>(bytes[at]) & 0xF;
-    contents = at + 1;
-    if (count != 0xF) {
-        return true;
-    }
-    if (contents >= limit || static_cast<unsigned char>(bytes[contents]) >> 4 != 0x1) {
-        return false;
-    }
-    unsigned width = 1u << (bytes[contents] & 0x3);
-    if (contents + 1 + width > limit) {
-        return false;
-    }
-    count = bigEndian(bytes, contents + 1, width);
-    contents += 1 + width;
-    return true;
-}
-
-bool validUTF16(std::string_view bytes, uint64_t at, uint64_t units) {
-    for (uint64_t i = 0; i < units; ++i) {
-        auto unit = static_cast<uint16_t>(bigEndian(bytes, at + 2 * i, 2));
-        if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 1 == units) {
-                return false;
-            }
-            auto low = static_cast<uint16_t>(bigEndian(bytes, at + 2 * ++i, 2));
-            if (low < 0xDC00 || low > 0xDFFF) {
-                return false;
-            }
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// A dictionary key libplist can hand back: ASCII or UTF-16 text without a NUL character, which
-// its key accessor asserts against.
-bool isKeyText(std::string_view bytes, uint64_t at, uint64_t table) {
-    uint64_t count = 0;
-    uint64_t contents = 0;
-    if (at >= table || !objectCount(bytes, at, table, count, contents)) {
-        return false;
-    }
-    unsigned kind = static_cast<unsigned char>(bytes[at]) >> 4;
-    unsigned width = kind == 0x5 ? 1 : kind == 0x6 ? 2 : 0;
-    if (width == 0 || count > (table - contents) / width) {
-        return false;
-    }
-    for (uint64_t i = 0; i < count; ++i) {
-        if (bigEndian(bytes, contents + i * width, width) == 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// A binary property list whose dictionary keys are all strings without NUL characters and whose
-// UTF-16 strings are all well formed. libplist takes in other keys and then fails an assertion
-// when the dictionary is read, and it drops a string it cannot convert, which would cut a
-// dictionary short. Such a file is refused here before libplist sees it, as is anything
-// malformed in the object table.
-bool binaryKeysAreStrings(std::string_view bytes) {
-    constexpr uint64_t trailerSize = 32;
-    if (bytes.size() < 8 + trailerSize) {
-        return false;
-    }
-    uint64_t trailer = bytes.size() - trailerSize;
-    unsigned offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
-    unsigned referenceSize = static_cast<unsigned char>(bytes[trailer + 7]);
-    uint64_t objects = bigEndian(bytes, trailer + 8, 8);
-    uint64_t table = bigEndian(bytes, trailer + 24, 8);
-    if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 || objects == 0 ||
-        table < 8 || table > trailer || objects > (trailer - table) / offsetSize) {
-        return false;
-    }
-    auto offsetOf = [&](uint64_t object) {
-        return bigEndian(bytes, table + object * offsetSize, offsetSize);
-    };
-    for (uint64_t object = 0; object < objects; ++object) {
-        uint64_t at = offsetOf(object);
-        if (at < 8 || at >= table) {
-            return false;
-        }
-        unsigned kind = static_cast<unsigned char>(bytes[at]) >> 4;
-        uint64_t count = 0;
-        uint64_t contents = 0;
-        if (kind == 0x6) {
-            if (!objectCount(bytes, at, table, count, contents) || count > (table - contents) / 2 ||
-                !validUTF16(bytes, contents, count)) {
-                return false;
-            }
-            continue;
-        }
-        if (kind != 0xD) {
-            continue;
-        }
-        if (!objectCount(bytes, at, table, count, contents) || count > (table - contents) / referenceSize) {
-            return false;
-        }
-        for (uint64_t key = 0; key < count; ++key) {
-            uint64_t target = bigEndian(bytes, contents + key * referenceSize, referenceSize);
-            if (target >= objects) {
-                return false;
-            }
-            if (!isKeyText(bytes, offsetOf(target), table)) {
-                return false;
-            }
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 PlatformId readPropertyListDictionary(std::string_view bytes) {
     if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) {
         return nullptr;
     }
-    if (bytes.substr(0, 8) == "bplist00" && !binaryKeysAreStrings(bytes)) {
-        return nullptr;
+    if (bytes.substr(0, 8) == "bplist00") {
+        Ref root = Ref::adopt(readBinaryPropertyList(bytes, maximumDepth));
+        return dynamic_cast<Dictionary *>(object(root.get())) ? root.release() : nullptr;
     }
     plist_t parsed = nullptr;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &parsed);

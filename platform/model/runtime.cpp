@@ -293,16 +293,21 @@ void raiseUnrecognized(PlatformId receiver, PlatformSel sel) {
 
 namespace {
 thread_local std::exception_ptr deferred;
-}
+// Threads holding a deferred failure: every send asks, and almost always none does, which this
+// answers without reaching for the thread's own storage.
+std::atomic<int> deferring{0};
+} // namespace
 
 void deferFailure(std::exception_ptr failure) {
     if (!deferred) {
         deferred = std::move(failure); // the first: what came after it followed from it
+        deferring.fetch_add(1, std::memory_order_relaxed);
     }
 }
 
 void rethrowDeferredFailure() {
-    if (deferred) {
+    if (deferring.load(std::memory_order_relaxed) != 0 && deferred) {
+        deferring.fetch_sub(1, std::memory_order_relaxed);
         std::rethrow_exception(std::exchange(deferred, nullptr));
     }
 }

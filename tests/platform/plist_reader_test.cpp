@@ -64,41 +64,48 @@ TEST(PlistReader, TextThatIsNotUTF8FailsTheWholeFile) {
     EXPECT_EQ(read(xml).get(), nullptr);
 }
 
-// A binary property list of one dictionary { key : value }, its key and value objects given as
-// bytes; objects are numbered 0 (the dictionary), 1 (the key) and 2 (the value).
-std::string binaryDictionary(const std::string &keyObject, const std::string &valueObject) {
+// A binary property list of the objects given as bytes, object 0 its root, with one-byte offsets
+// and references.
+std::string binaryObjects(const std::vector<std::string> &objects) {
     std::string bytes = "bplist00";
     std::vector<uint8_t> offsets;
-    offsets.push_back(static_cast<uint8_t>(bytes.size()));
-    bytes += std::string("\xd1\x01\x02", 3); // a dictionary of one entry: key object 1, value object 2
-    offsets.push_back(static_cast<uint8_t>(bytes.size()));
-    bytes += keyObject;
-    offsets.push_back(static_cast<uint8_t>(bytes.size()));
-    bytes += valueObject;
+    for (const std::string &object : objects) {
+        offsets.push_back(static_cast<uint8_t>(bytes.size()));
+        bytes += object;
+    }
     auto table = static_cast<uint8_t>(bytes.size());
     bytes.append(offsets.begin(), offsets.end());
     std::string trailer(32, '\0');
-    trailer[6] = 1;  // offset width
-    trailer[7] = 1;  // reference width
-    trailer[15] = 3; // objects
+    trailer[6] = 1; // offset width
+    trailer[7] = 1; // reference width
+    trailer[15] = static_cast<char>(objects.size());
     trailer[31] = static_cast<char>(table);
     return bytes + trailer;
+}
+
+// One dictionary { key : value }: objects 0 (the dictionary), 1 (the key) and 2 (the value).
+std::string binaryDictionary(const std::string &keyObject, const std::string &valueObject) {
+    return binaryObjects({std::string("\xd1\x01\x02", 3), keyObject, valueObject});
 }
 
 std::string binaryWithKey(const std::string &keyObject) {
     return binaryDictionary(keyObject, "\x09");
 } // true
 
-TEST(PlistReader, BinaryKeysMustBeTextWithoutNul) {
+TEST(PlistReader, BinaryKeysMustBeTextWithoutNulWhereAValueKeepsItsNul) {
     EXPECT_NE(read(binaryWithKey("\x51k")).get(), nullptr);                        // ASCII "k"
     EXPECT_NE(read(binaryWithKey(std::string("\x61\x00k", 3))).get(), nullptr);    // UTF-16 "k"
     EXPECT_EQ(read(binaryWithKey(std::string("\x52k\x00", 3))).get(), nullptr);    // a NUL inside the key
     EXPECT_EQ(read(binaryWithKey("\x10\x05")).get(), nullptr);                     // an integer as key
     EXPECT_EQ(read(binaryWithKey(std::string("\x61\xdc\x00", 3))).get(), nullptr); // a lone surrogate
     EXPECT_EQ(read(fixtureBytes("../../regressions/preferences/binary-key-with-nul")).get(), nullptr);
+    PlatformStrongRef value = read(binaryDictionary("\x51k", std::string("\x53"
+                                                                         "a\0b",
+                                                                         4)));
+    EXPECT_EQ(model::stringValue(platformObjectForKey(value.get(), "k")), std::string("a\0b", 3));
 }
 
-TEST(PlistReader, CyclesHugeCountsAndDeepNestingReadAsNone) {
+TEST(PlistReader, CyclesHugeCountsAndDeepNestingReadAsNoneAndSharingCostsNothing) {
     EXPECT_NE(read(binaryDictionary("\x51k", std::string("\xa1\x01", 2))).get(), nullptr); // [ "k" ]
     EXPECT_EQ(read(binaryDictionary("\x51k", std::string("\xa1\x02", 2))).get(),
               nullptr); // an array in itself
@@ -110,6 +117,16 @@ TEST(PlistReader, CyclesHugeCountsAndDeepNestingReadAsNone) {
     EXPECT_EQ(
         read(binaryDictionary(std::string("\x5f\x13\x7f\xff\xff\xff\xff\xff\xff\xff", 10), "\x09")).get(),
         nullptr); // a key claiming 2^63 characters
+    // Thirty arrays, each holding the next twice: read reference by reference, 2^30 strings.
+    std::vector<std::string> shared = {std::string("\xd1\x01\x02", 3), "\x51k"};
+    for (char next = 3; next < 33; ++next) {
+        shared.push_back(std::string("\xa2") + next + next);
+    }
+    shared.push_back("\x51x");
+    PlatformStrongRef prefs = read(binaryObjects(shared));
+    ASSERT_NE(prefs.get(), nullptr);
+    PlatformId outer = platformObjectForKey(prefs.get(), "k");
+    EXPECT_EQ(platformObjectAtIndexedSubscript(outer, 0), platformObjectAtIndexedSubscript(outer, 1));
     std::string nested;
     for (int i = 0; i < 600; ++i) {
         nested += "<array>";
