@@ -2,9 +2,9 @@
 
   tools/bench            builds the default preset if needed, then measures (a few minutes)
   tools/bench --quick    shorter runs, for a first look
-  tools/bench --device [--readme] [LIBRARY]   only what each call costs on the device, from the
+  tools/bench --device [--markdown] [LIBRARY]   only what each call costs on the device, from the
                          device library's slices under emulation (LIBRARY: a fat Mach-O file;
-                         default the one the build made); --readme: as README.md's table
+                         default the one the build made); --markdown: as docs/benchmarks.md's table
 
 The floor of a load is reading the preference file and parsing it with libplist; a replaced
 call is set against the loads it makes (one per reloading layer it passes through). On the
@@ -87,8 +87,8 @@ def spaced(number):
     return f"{number:,}".replace(",", " ")
 
 
-def readme_table(measured):
-    """The README's table: the load, one call of each kind of layer, and the dual-SIM ones as a range."""
+def markdown_table(measured):
+    """docs/benchmarks.md's table: the load, one call of each kind of layer, and the dual-SIM ones as a range."""
     def row(name, index):
         calls = measured["arm64"][index][1]
         sends = sum(n for call, n in calls.items() if not call.endswith("()"))
@@ -107,11 +107,11 @@ def readme_table(measured):
     return "\n".join(lines)
 
 
-def device(library, readme=False):
+def device(library, markdown=False):
     names = ["a load (the change notification)"] + [call.split(' "')[0].split(" @")[0] for call in SITE_CALLS]
     measured = {arch: device_costs(library, arch) for arch in SLICES}
-    if readme:
-        print(readme_table(measured))
+    if markdown:
+        print(markdown_table(measured))
         return 0
     print("What a call costs on the device: instructions of the library's own code, exactly, under emulation")
     print(f"{'call':72}" + "".join(f"{arch:>8}" for arch in SLICES) + f"{'sends':>7}{'C calls':>8}")
@@ -130,12 +130,12 @@ def device(library, readme=False):
 
 def main():
     if "--device" in sys.argv:
-        rest = [argument for argument in sys.argv[sys.argv.index("--device") + 1:] if argument != "--readme"]
+        rest = [argument for argument in sys.argv[sys.argv.index("--device") + 1:] if argument != "--markdown"]
         if not SIMULATOR.exists() or (not rest and not DEVICE_LIBRARY.exists()):
             subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
             subprocess.run(["cmake", "--build", "--preset", "default", "--target", "brindlewick-sim", "device_library"],
                            cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-        return device(rest[0] if rest else str(DEVICE_LIBRARY), readme="--readme" in sys.argv)
+        return device(rest[0] if rest else str(DEVICE_LIBRARY), markdown="--markdown" in sys.argv)
     quick = "--quick" in sys.argv
     if not (BUILD / "load_bench").exists():
         subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""What the README says is what the build does now: its release table is the one kept in
-packaging/releases.json, which is what tools/releases measures; the Settings pane shows a feature's
-switch exactly where that table says the feature acts, and says why everywhere else; and the
-README's figures of the device library are those the build prints."""
+"""What the README and the notes in docs/ say is what the build does now: the release table is the
+one kept in packaging/releases.json, which is what tools/releases measures; the Settings pane shows
+a feature's switch exactly where that table says the feature acts, and says why everywhere else;
+and the figures of the device library are those the build prints."""
 import json
 import os
 import re
@@ -19,13 +19,13 @@ SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]
 
 
-README = REPOSITORY / "README.md"
+BENCHMARKS = REPOSITORY / "docs" / "benchmarks.md"
+EMULATION = REPOSITORY / "docs" / "emulation.md"
 
 
-def between(begin_marker_start, end_marker):
-    """The README's text between a marker that starts with `begin_marker_start` and `end_marker`."""
-    readme = README.read_text()
-    after = readme.split(begin_marker_start, 1)[1]
+def between(document, begin_marker_start, end_marker):
+    """The text of `document` between a marker that starts with `begin_marker_start` and `end_marker`."""
+    after = document.read_text().split(begin_marker_start, 1)[1]
     if not begin_marker_start.endswith("-->"):
         after = after.split("-->", 1)[1]
     return after.split(end_marker, 1)[0].strip()
@@ -64,19 +64,19 @@ class Readme(unittest.TestCase):
                         self.assertIn(reasons[0], footers, f"iOS {major}, {name}")
 
     def test_the_device_figures_are_those_the_build_prints_now(self):
-        run = subprocess.run([REPOSITORY / "tools" / "bench", "--device", "--readme",
+        run = subprocess.run([REPOSITORY / "tools" / "bench", "--device", "--markdown",
                               Path(DEVICE_OUT) / "rootful" / "Brindlewick.dylib"],
                              capture_output=True, text=True, timeout=600, check=True)
-        self.assertEqual(between("<!-- device costs:", "<!-- /device costs -->"), run.stdout.strip(),
-                         "README.md's device cost table is stale: run tools/bench --device --readme")
+        self.assertEqual(between(BENCHMARKS, "<!-- device costs:", "<!-- /device costs -->"), run.stdout.strip(),
+                         "docs/benchmarks.md's device cost table is stale: run tools/bench --device --markdown")
         with tempfile.TemporaryDirectory() as state:
             example = subprocess.run([SIMULATOR, "--library", Path(DEVICE_OUT) / "rootful" / "Brindlewick.dylib",
                                       "--arch", "arm64e", "--trace",
                                       "call SBStatusBarStateAggregator _displayStringForSIMStatus: @ready", "trace",
                                       "instructions"], capture_output=True, text=True, check=True,
                                      env=dict(os.environ, XDG_STATE_HOME=state))
-        shown = re.search(r"^instructions \d+$", README.read_text(), re.M).group(0)
-        self.assertEqual(shown, example.stdout.splitlines()[-1], "README.md's instruction count is stale")
+        shown = re.search(r"^instructions \d+$", EMULATION.read_text(), re.M).group(0)
+        self.assertEqual(shown, example.stdout.splitlines()[-1], "docs/emulation.md's instruction count is stale")
 
 
 if __name__ == "__main__":
