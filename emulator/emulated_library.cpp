@@ -18,14 +18,24 @@ std::string readFile(const std::string &path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// As the system's loader refuses a slice: one that declares a newer lowest system, and the
+// kernel one whose processor's code the system no longer runs.
+void admitOn(uint32_t system, const macho::Image &image) {
+    std::optional<uint32_t> last = macho::lastSystemOf(image.arch);
+    if (system < image.minimumSystem || (last && system > *last)) {
+        throw macho::NotForThisSystem(macho::systemName(system) + ": its " + macho::archName(image.arch) +
+                                      " slice runs on " + macho::systemName(image.minimumSystem) +
+                                      (last ? " to " + macho::systemName(*last).substr(4) : " and later"));
+    }
+}
+
 } // namespace
 
 EmulatedLibrary::EmulatedLibrary(const std::string &path, std::optional<macho::Arch> arch,
-                                 const std::string &executablePath,
-                                 const std::function<void(const macho::Image &)> &admit)
+                                 const std::string &executablePath, std::optional<uint32_t> system)
     : file_(readFile(path)), image_(macho::readImage(file_, arch)) {
-    if (admit) {
-        admit(image_);
+    if (system) {
+        admitOn(*system, image_);
     }
     processor_ = std::make_unique<Processor>(image_.arch);
     bridge_ = std::make_unique<Bridge>(*processor_);

@@ -1,7 +1,6 @@
 // A device library run under emulation: the simulator's way to load the bytes that ship.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,13 +17,12 @@ class EmulatedLibrary {
   public:
     // Reads the Mach-O file at `path`, picks the slice for `arch` (needed when the file holds
     // several), loads it and runs its initializers, as the loader does in a process started from
-    // `executablePath`. Throws macho::LoadError for a file it refuses and Fault for a crash.
-    // `admit`, when given, sees the slice first and may refuse it by throwing, as a system's
-    // loader refuses a slice it cannot run. The platform keeps the library's functions, so it
-    // must live as long as the process.
+    // `executablePath`, on `system` (packed as Mach-O packs a version; none: any system). Throws
+    // macho::LoadError for a file it refuses, macho::NotForThisSystem for a slice that system's
+    // loader would not run, and Fault for a crash. The platform keeps the library's functions,
+    // so it must live as long as the process.
     EmulatedLibrary(const std::string &path, std::optional<macho::Arch> arch,
-                    const std::string &executablePath,
-                    const std::function<void(const macho::Image &)> &admit = {});
+                    const std::string &executablePath, std::optional<uint32_t> system = {});
     ~EmulatedLibrary();
 
     // Instructions the library's own code has executed, exactly.

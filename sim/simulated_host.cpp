@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <tuple>
 
 #include "emulator/emulated_library.h"
 #include "platform/model/model.h"
@@ -22,23 +21,12 @@ std::string libraryFailure() {
     return error ? error : "unknown error";
 }
 
-// A slice the release's loader would not run: below the lowest system it declares, or on a
-// release its processor's devices never got.
-void admitOn(const std::optional<springboard::Version> &release, const emulator::macho::Image &image) {
+// The release as the loader reads a system's version, packed as Mach-O packs one.
+std::optional<uint32_t> packedSystem(const std::optional<springboard::Version> &release) {
     if (!release) {
-        return;
+        return std::nullopt;
     }
-    springboard::Version lowest{int(image.minimumSystem >> 16), int(image.minimumSystem >> 8 & 0xff),
-                                int(image.minimumSystem & 0xff)};
-    std::optional<springboard::Version> last =
-        springboard::lastRelease(emulator::macho::lastMajorOf(image.arch));
-    auto key = [](const springboard::Version &v) { return std::tuple(v.major, v.minor, v.patch); };
-    if (key(*release) < key(lowest) || (last && key(*release) > key(*last))) {
-        throw InputError("cannot load the library on " + springboard::releaseName(*release) + ": its " +
-                         emulator::macho::archName(image.arch) + " slice runs on " +
-                         springboard::releaseName(lowest) +
-                         (last ? " to " + springboard::releaseName(*last).substr(4) : " and later"));
-    }
+    return uint32_t(release->major) << 16 | uint32_t(release->minor) << 8 | uint32_t(release->patch);
 }
 
 } // namespace
@@ -73,7 +61,7 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
 
     model::trace::enable(options.trace);
     if (!options.noLibrary) {
-        load(options.library.empty() ? libraryPath : options.library, options);
+        load(options.library.empty() ? libraryPath : options.library, options, packedSystem(options.ios));
     } else if (!options.library.empty()) {
         throw InputError("--no-library runs the host alone: --library has nothing to load");
     }
@@ -128,7 +116,7 @@ void SimulatedHost::registerOnNetwork(const std::string &operatorName) {
 
 // As the loader maps a library into a starting process: a native one with dlopen, a device one
 // under emulation. Either way its initializer has run when this returns.
-void SimulatedHost::load(const std::string &path, const Options &options) {
+void SimulatedHost::load(const std::string &path, const Options &options, std::optional<uint32_t> system) {
     std::optional<std::string> start = readRegularFile(path, 4);
     if (!start || start->size() < 4) {
         throw InputError("cannot read the library " + path);
@@ -150,9 +138,9 @@ void SimulatedHost::load(const std::string &path, const Options &options) {
         arch = emulator::macho::archNamed(*options.arch);
     }
     try {
-        emulated_ = std::make_unique<emulator::EmulatedLibrary>(
-            path, arch, options.executable,
-            [&](const emulator::macho::Image &image) { admitOn(options.ios, image); });
+        emulated_ = std::make_unique<emulator::EmulatedLibrary>(path, arch, options.executable, system);
+    } catch (const emulator::macho::NotForThisSystem &error) {
+        throw InputError("cannot load the library on " + std::string(error.what()));
     } catch (const emulator::macho::NoSliceChosen &error) {
         throw InputError("cannot load the library: " + std::string(error.what()) +
                          "; choose one with --arch");

@@ -53,7 +53,7 @@ class SimulatedHost {
     Reply help(const std::vector<Token> &tokens);
 
   private:
-    void load(const std::string &path, const Options &options);
+    void load(const std::string &path, const Options &options, std::optional<uint32_t> system);
     void registerOnNetwork(const std::string &operatorName);
     // When an edit of `key` shows in this host, as the library's start-up left it.
     std::string whenItShows(const std::string &key) const;

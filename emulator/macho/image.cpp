@@ -332,8 +332,13 @@ const char *archName(Arch arch) {
     return "?";
 }
 
-int lastMajorOf(Arch arch) {
-    return is64Bit(arch) ? INT32_MAX : 10;
+std::optional<uint32_t> lastSystemOf(Arch arch) {
+    return is64Bit(arch) ? std::nullopt : std::optional<uint32_t>(0x0A0304);
+}
+
+std::string systemName(uint32_t packed) {
+    std::string name = "iOS " + std::to_string(packed >> 16) + "." + std::to_string(packed >> 8 & 0xff);
+    return packed & 0xff ? name + "." + std::to_string(packed & 0xff) : name;
 }
 
 bool is64Bit(Arch arch) {

@@ -24,12 +24,21 @@ class NoSliceChosen : public LoadError {
     using LoadError::LoadError;
 };
 
+// A slice the running system's loader would not run; says which system and why.
+class NotForThisSystem : public LoadError {
+  public:
+    using LoadError::LoadError;
+};
+
 enum class Arch { armv7, armv7s, arm64, arm64e };
 std::optional<Arch> archNamed(std::string_view name);
 const char *archName(Arch arch);
 bool is64Bit(Arch arch);
-// The last iOS major whose devices have this processor: 32-bit ARM ends with iOS 10.
-int lastMajorOf(Arch arch);
+// The last system whose devices run this processor's code, packed as Mach-O packs a version
+// (xxxx.yy.zz): 32-bit ARM ends with iOS 10.3.4. None for 64-bit.
+std::optional<uint32_t> lastSystemOf(Arch arch);
+// A packed version as the platform names its releases: "iOS 7.0", "iOS 10.3.4".
+std::string systemName(uint32_t packed);
 
 struct Segment {
     std::string name;
