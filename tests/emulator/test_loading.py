@@ -109,6 +109,9 @@ class RefusedFiles(unittest.TestCase):
                                                 ("rootless", "arm64", "14.8.1", "its arm64 slice runs on iOS 15.0 and later")]:
             with self.subTest(f"{layout} {arch} on {release}"):
                 self.refused((DEVICE / layout / "Brindlewick.dylib").read_bytes(), message, arch, release)
+        # The loader's last 32-bit system is the release table's last iOS 10.
+        last32 = simulate(DEVICE / "rootful" / "Brindlewick.dylib", "status", arch="armv7s", release="10.3.4")
+        self.assertEqual(last32.returncode, 0, last32.stderr)
 
     def test_load_commands_segments_and_fixups_the_loader_refuses(self):
         def command(data, image, old, new):
