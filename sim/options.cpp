@@ -68,14 +68,10 @@ void readIos(Options &options, Given &given) {
 }
 
 void readSimCard(Options &options, Given &given) {
-    static const std::pair<const char *, springboard::SimCard> cards[] = {
-        {"ready", springboard::SimCard::ready},
-        {"absent", springboard::SimCard::absent},
-        {"locked", springboard::SimCard::locked}};
     std::string card = given.value();
-    for (const auto &[name, state] : cards) {
-        if (card == name) {
-            options.simCard = state;
+    for (const springboard::SimCardState &state : springboard::simCards) {
+        if (card == state.name) {
+            options.simCard = state.card;
             return;
         }
     }

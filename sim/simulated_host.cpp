@@ -228,7 +228,7 @@ StatusBar SimulatedHost::statusBar() {
                                     ? nameOf(host.era ? shape.shownFrom : springboard::provider)
                                     : std::nullopt);
 
-    model::Ref simState = model::Ref::adopt(model::makeString(springboard::simStatusOf(simCard_)));
+    model::Ref simState = model::Ref::adopt(model::makeString(springboard::simCardState(simCard_).status));
     std::optional<springboard::StoredName> sim;
     if (PlatformId source = through(shape.simTextFrom, "_displayStringForSIMStatus:")) {
         sim = {true, model::send<PlatformId>(source, "_displayStringForSIMStatus:", simState.get())};
@@ -246,8 +246,7 @@ StatusBar SimulatedHost::statusBar() {
 
     // In the carrier's place a phone shows the SIM-status text while the card is not ready, and
     // "No Service" while the radio is off the network.
-    static const char *const cards[] = {"ready", "absent", "locked"};
-    bar.simCard = cards[static_cast<int>(simCard_)];
+    bar.simCard = springboard::simCardState(simCard_).name;
     if (simCard_ != springboard::SimCard::ready) {
         bar.shown = bar.sim;
     } else if (dead) {

@@ -150,9 +150,9 @@ template <const char *Cls> PlatformBool radioModuleDead(PlatformId, PlatformSel 
 // anything else a caller hands it.
 PlatformId simStatusText(PlatformId status) {
     std::string described = status ? state().runtime.describe(status) : "nil";
-    for (SimCard card : {SimCard::ready, SimCard::absent, SimCard::locked}) {
-        if (described == simStatusOf(card)) {
-            return state().runtime.autoreleasedString(simTextOf(card));
+    for (const SimCardState &card : simCards) {
+        if (described == card.status) {
+            return state().runtime.autoreleasedString(card.text);
         }
     }
     return state().runtime.autoreleasedString("SIM " + described);
@@ -231,30 +231,6 @@ const std::vector<ClassDefinition> &definitions() {
 }
 
 } // namespace
-
-const char *simStatusOf(SimCard card) {
-    switch (card) {
-    case SimCard::absent:
-        return "kCTSIMSupportSIMStatusNotInserted";
-    case SimCard::locked:
-        return "kCTSIMSupportSIMStatusPINLocked";
-    case SimCard::ready:
-        break;
-    }
-    return "kCTSIMSupportSIMStatusReady";
-}
-
-const char *simTextOf(SimCard card) {
-    switch (card) {
-    case SimCard::absent:
-        return "No SIM";
-    case SimCard::locked:
-        return "SIM Locked";
-    case SimCard::ready:
-        break;
-    }
-    return "SIM Ready";
-}
 
 const std::vector<HostMethod> &methods() {
     static const std::vector<HostMethod> all = [] {

@@ -65,12 +65,27 @@ const std::vector<HostMethod> &methods();
 void install(const Runtime &runtime, const std::vector<std::string> &withoutClasses = {},
              bool recording = true, const Host &host = {});
 
-// The SIM card's state, as CoreTelephony names it to the status bar (simStatusOf), and the text
-// the host's own _displayStringForSIMStatus: makes of it. A phone shows that text in the carrier's
-// place only when the card is not ready.
+// The SIM card's states: as --sim and status name them, as CoreTelephony names them to the status
+// bar, and the text the host's own _displayStringForSIMStatus: makes of each. A phone shows that
+// text in the carrier's place only when the card is not ready.
 enum class SimCard { ready, absent, locked };
-const char *simStatusOf(SimCard card);
-const char *simTextOf(SimCard card);
+struct SimCardState {
+    SimCard card;
+    const char *name;
+    const char *status;
+    const char *text;
+};
+inline constexpr SimCardState simCards[] = {
+    {SimCard::ready, "ready", "kCTSIMSupportSIMStatusReady", "SIM Ready"},
+    {SimCard::absent, "absent", "kCTSIMSupportSIMStatusNotInserted", "No SIM"},
+    {SimCard::locked, "locked", "kCTSIMSupportSIMStatusPINLocked", "SIM Locked"},
+};
+static_assert(simCards[0].card == SimCard::ready && simCards[1].card == SimCard::absent &&
+                  simCards[2].card == SimCard::locked,
+              "simCardState finds a card's row by its number");
+inline constexpr const SimCardState &simCardState(SimCard card) {
+    return simCards[static_cast<int>(card)];
+}
 
 // The host as installed.
 const Host &installedHost();
