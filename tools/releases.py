@@ -23,12 +23,13 @@ from packaging import releases
 from tools import phone, readme
 
 
-
 def ask(simulator, *arguments, root=None):
-    """The JSON a simulator command prints, on a device root of its own."""
-    with tempfile.TemporaryDirectory(prefix="brindlewick-release-") as scratch:
-        run = subprocess.run([simulator, "--json", "--root", root or scratch, *arguments],
-                             capture_output=True, text=True, timeout=60)
+    """The JSON a simulator command prints, on `root` or on a device root of its own."""
+    if root is None:
+        with tempfile.TemporaryDirectory(prefix="brindlewick-release-") as scratch:
+            return ask(simulator, *arguments, root=scratch)
+    run = subprocess.run([simulator, "--json", "--root", root, *arguments], capture_output=True, text=True,
+                         timeout=60)
     if run.returncode != 0:
         raise RuntimeError(f"{' '.join(arguments)}: {run.stderr.strip()}")
     return json.loads(run.stdout.splitlines()[-1])
@@ -62,9 +63,8 @@ def status_bar(simulator, options, preferences, major):
     """The status bar's pieces, on a fresh device laid out as a phone's."""
     with tempfile.TemporaryDirectory(prefix="brindlewick-release-") as root:
         phone.with_preferences(root, preferences)
-        status = ask(simulator, "--ios", f"{major}.0", "--interface", f"en0={releases.WIFI_ADDRESS}", *options,
-                     "status", root=root)
-    return status
+        return ask(simulator, "--ios", f"{major}.0", "--interface", f"en0={releases.WIFI_ADDRESS}", *options,
+                   "status", root=root)
 
 
 def piece_of(status, feature):
@@ -146,10 +146,11 @@ def main():
     if arguments.write:
         releases.save(facts)
         readme.write_section("releases", text)
-        for name, where in releases.missing_reasons(facts):
+        missing = releases.missing_reasons(facts)
+        for name, where in missing:
             print(f"releases: {releases.DATA.name} says nowhere why {name} does nothing on iOS {where}: "
                   "add it under \"why\"", file=sys.stderr)
-        if releases.missing_reasons(facts):
+        if missing:
             return 1
     return 0
 
