@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <tuple>
 
 #include "settings/preferences.h"
 #include "sim/command_line.h"
@@ -37,8 +36,9 @@ Version versionOf(const std::string &text) {
     return version;
 }
 
-auto key(const Version &v) {
-    return std::tuple(v.major, v.minor, v.patch);
+// Whether a fact's releases, "from" to "to", take in `release`.
+bool spans(const Json &fact, const Version &release) {
+    return versionOf(fact["from"]) <= release && release <= versionOf(fact["to"]);
 }
 
 std::string shortName(const Version &version) {
@@ -105,7 +105,7 @@ PackageAnswer PackageFacts::answer(const Version &release, const std::optional<s
             throw InputError("no phone " + quoteText(*device) + " is known here (help package lists them)");
         }
         Version from = versionOf((*found)["from"]), to = versionOf((*found)["to"]);
-        if (key(release) < key(from) || key(to) < key(release)) {
+        if (release < from || to < release) {
             throw InputError(*device + " runs iOS " + shortName(from) + " to " + shortName(to) + ", not " +
                              shortName(release));
         }
@@ -117,9 +117,7 @@ PackageAnswer PackageFacts::answer(const Version &release, const std::optional<s
             bool someRunsIt =
                 std::any_of(facts["devices"].begin(), facts["devices"].end(), [&](const Json &row) {
                     int chip = row["chip"];
-                    return chip >= chips.first && chip <= chips.second &&
-                           !(key(release) < key(versionOf(row["from"]))) &&
-                           !(key(versionOf(row["to"])) < key(release));
+                    return chip >= chips.first && chip <= chips.second && spans(row, release);
                 });
             if ((!arch || *arch == slice["name"]) && someRunsIt) {
                 asked.push_back({chipRange(chips), chips});
@@ -144,8 +142,7 @@ PackageAnswer PackageFacts::answer(const Version &release, const std::optional<s
                 bool covers =
                     jailbreak["scheme"] == layout["name"] &&
                     std::any_of(jailbreak["covers"].begin(), jailbreak["covers"].end(), [&](const Json &c) {
-                        return !(key(release) < key(versionOf(c["from"]))) &&
-                               !(key(versionOf(c["to"])) < key(release)) && overlap(chipsOf(c), chips);
+                        return spans(c, release) && overlap(chipsOf(c), chips);
                     });
                 if (covers) {
                     choice.jailbreaks.push_back(jailbreak["name"]);
@@ -163,9 +160,8 @@ PackageAnswer PackageFacts::answer(const Version &release, const std::optional<s
                     continue;
                 }
                 Version lowest =
-                    std::max(versionOf((*slice)["lowestSystem"]), versionOf(layout["lowestSystem"]),
-                             [](const Version &a, const Version &b) { return key(a) < key(b); });
-                if (key(release) < key(lowest)) {
+                    std::max(versionOf((*slice)["lowestSystem"]), versionOf(layout["lowestSystem"]));
+                if (release < lowest) {
                     choice.whyNone =
                         "its " + name.get<std::string>() + " slice runs from iOS " + shortName(lowest);
                 } else {

@@ -299,8 +299,7 @@ ReleaseReading readRelease(std::string_view text) {
         return {std::nullopt, span + " ends with " + releaseName(last).substr(4)};
     }
     for (const Gap &gap : gaps) {
-        if (gap.version.major == version.major && gap.version.minor == version.minor &&
-            gap.version.patch == version.patch) {
+        if (gap.version == version) {
             return {std::nullopt, std::string("it never shipped for a phone: ") + gap.why};
         }
     }

@@ -4,6 +4,7 @@
 // beside the table of which version numbers are releases at all.
 #pragma once
 
+#include <compare>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@ struct Version {
     int major = 0;
     int minor = 0;
     int patch = 0;
+    auto operator<=>(const Version &) const = default;
 };
 
 // MAJOR[.MINOR[.PATCH]] read as a public iOS release, or the reason it is none: a number past
