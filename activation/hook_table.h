@@ -16,9 +16,12 @@ struct HookSite {
     const char *hostClass;
     const char *selector;
     PlatformImp *slot;
+    // A class the process must have for a release site to be tried at all, or null (see
+    // overrides/hook_sites.h).
+    const char *onlyWith;
 };
 
-enum { hookGroupCount = 6, hookSiteCount = 19, releaseSiteCount = 8 };
+enum { hookGroupCount = 6, hookSiteCount = 19, releaseSiteCount = 9 };
 
 extern const HookGroup hookGroups[hookGroupCount];
 extern const HookSite hookSites[hookSiteCount];

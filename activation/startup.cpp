@@ -8,6 +8,28 @@
 
 namespace {
 
+// Whether the facility filled a slot of the group's in `table`: the release had that method.
+bool foundIn(int group, const HookSite *table, int count) {
+    for (int index = 0; index < count; ++index) {
+        if (table[index].group == group && *table[index].slot) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the group's own sites found their methods, as the release's runtime has them.
+bool foundItsMethods(int group) {
+    return foundIn(group, hookSites, hookSiteCount);
+}
+
+// A release site that names a class the process must have is its group's last resort: tried, as
+// every release site, only where the group's own sites found nothing, and then only where none of
+// its release sites before it found its method either and the process has that class.
+bool lastResortWanted(const HookSite &site) {
+    return !foundIn(site.group, releaseSites, releaseSiteCount) && objc_getClass(site.onlyWith);
+}
+
 // Installs the sites of `group` in `table` in order, `first` being the index of the table's first
 // site. The class is looked up once per group, just before its first site; an absent class still
 // goes to the facility, which then replaces nothing and leaves the slot empty.
@@ -16,7 +38,7 @@ void installGroup(int group, const HookSite *table, int count, int first) {
     PlatformClass cls = nullptr;
     for (int index = 0; index < count; ++index) {
         const HookSite &site = table[index];
-        if (site.group != group) {
+        if (site.group != group || (site.onlyWith && !lastResortWanted(site))) {
             continue;
         }
         if (!lookedUp || !platformSameText(lookedUp, site.hostClass)) {
@@ -25,16 +47,6 @@ void installGroup(int group, const HookSite *table, int count, int first) {
         }
         MSHookMessageEx(cls, sel_registerName(site.selector), siteReplacement(first + index), site.slot);
     }
-}
-
-// Whether the facility filled a slot of the group's own sites: the release had one of its methods.
-bool foundItsMethods(int group) {
-    for (const HookSite &site : hookSites) {
-        if (site.group == group && *site.slot) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // Installs the sites of every group whose flag the first load turned on, in table order; then,

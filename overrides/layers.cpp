@@ -2,6 +2,7 @@
 // per row of the site table. A layer reloads the settings (but for dual SIM), decides, and either
 // answers by itself or calls the implementation its own site displaced, from its own slot.
 #include "overrides/replacements.h"
+#include "platform/foundation.h"
 #include "settings/settings.h"
 
 namespace {
@@ -65,18 +66,45 @@ void wifiOperatorName(PlatformId self, PlatformSel cmd, PlatformId name, Context
 
 // K2ENABLE and K3ENABLE: the SIM-status text and the radio module's state. Each answers by
 // itself while its setting is on, and otherwise hands back the host's own answer.
+
+// The custom SIM-status text as a fresh load leaves it, while its flag is on: a reference the
+// caller owns, or null.
+PlatformId loadCustomSIMText() {
+    loadPrefs();
+    return settingsFlag(&Settings::k2Enabled) ? copySettingsText(&Settings::customtext2Enabled) : nullptr;
+}
+
 template <PlatformImp *Previous>
 PlatformId customSIMStatusText(PlatformId self, PlatformSel cmd, PlatformId status) {
     PlatformStrongRef heldStatus(status);
-    loadPrefs();
-    if (settingsFlag(&Settings::k2Enabled)) {
-        PlatformId text = copySettingsText(&Settings::customtext2Enabled);
-        if (text) {
-            // The very object the settings hold, returned as a getter returns: autoreleased.
+    if (PlatformId text = loadCustomSIMText()) {
+        // The very object the settings hold, returned as a getter returns: autoreleased.
+        return platformAutorelease(text);
+    }
+    return platformTypedImp<Implementation<PlatformId, PlatformId>>(*Previous)(self, cmd, heldStatus.get());
+}
+
+// From iOS 16 the SIM-status text travels alone only through the localized-text lookup, as one of
+// three keys of SystemStatusServer's telephony table. Every other text of the process passes here
+// too, so those go straight on: one message, the table's comparison, and nothing read.
+bool asksForSIMStatusText(PlatformId key, PlatformId table) {
+    return platformStringEquals(table, "SystemStatusServer-Telephony") &&
+           (platformStringEquals(key, "NO_SIM") || platformStringEquals(key, "BAD_SIM") ||
+            platformStringEquals(key, "LOCKED_SIM"));
+}
+
+template <PlatformImp *Previous>
+PlatformId localizedSIMStatusText(PlatformId self, PlatformSel cmd, PlatformId key, PlatformId value,
+                                  PlatformId table) {
+    // The caller holds its three arguments for the call's length, and a load releases only what
+    // the settings held: nothing here can free what is passed on.
+    if (asksForSIMStatusText(key, table)) {
+        if (PlatformId text = loadCustomSIMText()) {
             return platformAutorelease(text);
         }
     }
-    return platformTypedImp<Implementation<PlatformId, PlatformId>>(*Previous)(self, cmd, heldStatus.get());
+    return platformTypedImp<Implementation<PlatformId, PlatformId, PlatformId, PlatformId>>(*Previous)(
+        self, cmd, key, value, table);
 }
 
 bool radioReportedDead() {
@@ -109,7 +137,7 @@ template <PlatformImp *Previous> void dualSIMStored(PlatformId self, PlatformSel
 
 } // namespace
 
-#define BRINDLEWICK_DEFINE_SITE(group, cls, selector, replacement, layer, takes)                             \
+#define BRINDLEWICK_DEFINE_SITE(group, cls, selector, replacement, layer, takes, ...)                        \
     PlatformImp previous_##replacement;                                                                      \
     BRINDLEWICK_TAKES_##takes(replacement) {                                                                 \
         return layer<&previous_##replacement>(BRINDLEWICK_PASSES_##takes);                                   \

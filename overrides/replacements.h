@@ -19,8 +19,11 @@
 #define BRINDLEWICK_PASSES_ANSWER self, cmd
 #define BRINDLEWICK_TAKES_TRUTH(f) void f(PlatformId self, PlatformSel cmd, PlatformBool truth)
 #define BRINDLEWICK_PASSES_TRUTH self, cmd, truth
+#define BRINDLEWICK_TAKES_LOOKUP(f)                                                                          \
+    PlatformId f(PlatformId self, PlatformSel cmd, PlatformId key, PlatformId value, PlatformId table)
+#define BRINDLEWICK_PASSES_LOOKUP self, cmd, key, value, table
 
-#define BRINDLEWICK_DECLARE_SITE(group, cls, selector, replacement, layer, takes)                            \
+#define BRINDLEWICK_DECLARE_SITE(group, cls, selector, replacement, layer, takes, ...)                       \
     BRINDLEWICK_TAKES_##takes(replacement);                                                                  \
     extern PlatformImp previous_##replacement;
 BRINDLEWICK_HOOK_SITES(BRINDLEWICK_DECLARE_SITE)

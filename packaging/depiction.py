@@ -35,7 +35,7 @@ SCREENSHOTS = [
      "each SIM", ["--ios", "17.7"]),
     ("status-bar-ios-14-no-sim.png", "iOS 14.8.1 with no SIM in: your SIM text in the carrier's place",
      ["--ios", "14.8.1", "--sim", "absent"]),
-    ("status-bar-ios-17-no-sim.png", "iOS 17.7 with no SIM in: iOS's own text, since your SIM text cannot act there",
+    ("status-bar-ios-17-no-sim.png", "iOS 17.7 with no SIM in: your SIM text in the carrier's place",
      ["--ios", "17.7", "--sim", "absent"]),
 ]
 

@@ -15,18 +15,20 @@ WIFI_ADDRESS = "192.0.2.1"
 
 @dataclass(frozen=True)
 class Feature:
-    """A feature as the Settings pane names it, the preferences that switch it on alone, and the
-    piece of `status --json` it changes."""
+    """A feature as the Settings pane names it, the preferences that switch it on alone, the piece
+    of `status --json` it changes, and the phone's state in which a phone shows that piece."""
     name: str
     preferences: dict
     piece: tuple
+    options: tuple = ()
 
 
 FEATURES = [
     Feature("Custom carrier text", {"kEnabled": True, "customtextEnabled": "Moxfathom"}, ("operator", "SBTelephonyManager")),
     Feature("Hide carrier name", {"k1Enabled": True}, ("operator", "SBTelephonyManager")),
     Feature("Show Wi-Fi address", {"k4Enabled": True}, ("operator", "SBTelephonyManager")),
-    Feature("Custom SIM text", {"k2Enabled": True, "customtext2Enabled": "Roaming"}, ("sim",)),
+    # A phone shows the SIM-status text only with no usable SIM in.
+    Feature("Custom SIM text", {"k2Enabled": True, "customtext2Enabled": "Roaming"}, ("sim",), ("--sim", "absent")),
     Feature("Radio reported dead", {"k3Enabled": True}, ("radio",)),
     Feature("Force dual SIM", {"k5Enabled": True}, ("dualSIM",)),
 ]

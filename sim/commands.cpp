@@ -25,7 +25,7 @@ struct CallableMethod {
 
 CallableMethod findMethod(const std::string &cls, const std::string &selector) {
     const auto &known = springboard::allClasses;
-    if (std::find(std::begin(known), std::end(known), cls) == std::end(known)) {
+    if (std::find(std::begin(known), std::end(known), cls) == std::end(known) && cls != springboard::bundle) {
         throw InputError("unknown class " + cls);
     }
     const springboard::Host &host = springboard::installedHost();
@@ -176,8 +176,9 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
         throw InputError(std::string("the host has no class ") + method.cls);
     }
     if (size_t wanted = callable.arguments.size(); tokens.size() - 3 != wanted) {
-        static const char *const counts[] = {"no argument", "one argument", "two arguments"};
-        throw InputError(std::string(method.selector) + " takes " + counts[std::min<size_t>(wanted, 2)] +
+        static const char *const counts[] = {"no argument", "one argument", "two arguments",
+                                             "three arguments"};
+        throw InputError(std::string(method.selector) + " takes " + counts[std::min<size_t>(wanted, 3)] +
                          ", and " + std::to_string(tokens.size() - 3) + " were given");
     }
     std::vector<Value> values;
@@ -212,6 +213,9 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
         model::send(receiver, method.selector, objects.at(0));
     } else if (shape == "v@@") {
         model::send(receiver, method.selector, objects.at(0), objects.at(1));
+    } else if (shape == "@@@@") {
+        returned = describe(
+            model::send<PlatformId>(receiver, method.selector, objects.at(0), objects.at(1), objects.at(2)));
     } else {
         throw std::logic_error("the host has a method of a shape call cannot send: " + shape);
     }

@@ -58,6 +58,7 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     }
     springboard::installOnModel(options.withoutClasses, true,
                                 springboard::hostOf(options.ios, hostIsSpringBoard(options)));
+    springboard::setSimCard(options.simCard);
 
     model::trace::enable(options.trace);
     if (!options.noLibrary) {
@@ -230,9 +231,13 @@ StatusBar SimulatedHost::statusBar() {
 
     model::Ref simState = model::Ref::adopt(model::makeString(springboard::simCardState(simCard_).status));
     std::optional<springboard::StoredName> sim;
-    if (PlatformId source = through(shape.simTextFrom, "_displayStringForSIMStatus:")) {
+    // From 16 the data provider makes the carrier's place itself, in SpringBoard alone.
+    bool providerMakesIt = shape.looksUpTexts && springboard::instance(springboard::domainDataProvider);
+    if (providerMakesIt) {
+        sim = {true, springboard::lookedUpSIMText()};
+    } else if (PlatformId source = through(shape.simTextFrom, "_displayStringForSIMStatus:")) {
         sim = {true, model::send<PlatformId>(source, "_displayStringForSIMStatus:", simState.get())};
-    } else if (host.era) {
+    } else if (host.era && !shape.looksUpTexts) {
         sim = {true, springboard::simStatusTextDirectly(simState.get())};
     }
     bar.sim = piece(sim);
@@ -247,7 +252,11 @@ StatusBar SimulatedHost::statusBar() {
     // In the carrier's place a phone shows the SIM-status text while the card is not ready, and
     // "No Service" while the radio is off the network.
     bar.simCard = springboard::simCardState(simCard_).name;
-    if (simCard_ != springboard::SimCard::ready) {
+    if (shape.looksUpTexts) {
+        bar.shown = piece(
+            providerMakesIt ? std::optional(springboard::StoredName{true, springboard::serviceDescription()})
+                            : std::nullopt);
+    } else if (simCard_ != springboard::SimCard::ready) {
         bar.shown = bar.sim;
     } else if (dead) {
         bar.shown = {"\"No Service\"", "No Service", "No Service"};

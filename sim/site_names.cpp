@@ -10,7 +10,7 @@ struct Row {
     const char *slot;
 };
 
-#define SITE_ROW(group, cls, selector, replacement, layer, takes) {#group, "previous_" #replacement},
+#define SITE_ROW(group, cls, selector, replacement, ...) {#group, "previous_" #replacement},
 constexpr Row designRows[] = {BRINDLEWICK_HOOK_SITES(SITE_ROW)};
 constexpr Row releaseRows[] = {BRINDLEWICK_RELEASE_SITES(SITE_ROW)};
 #undef SITE_ROW

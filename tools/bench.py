@@ -43,6 +43,12 @@ SITE_CALLS = [
     "STTelephonyStateProvider setCachedDualSIMEnabled: NO",
     "STMutableTelephonyStatusDomainData setDualSIMEnabled: NO",
 ]
+# The localized-text lookup on iOS 16's host, where its release site installs: a call for another
+# table, which goes straight on, and one for a SIM text, which loads. Each is made once first, so
+# that its literals are the platform's constant strings already, as on a running phone.
+LOOKUP_RELEASE = "16.6"
+LOOKUP_CALLS = ['NSBundle localizedStringForKey:value:table: "Title" nil "Localizable"',
+                'NSBundle localizedStringForKey:value:table: "NO_SIM" "" "SystemStatusServer-Telephony"']
 LEAST_LOAD = "alloc 1, initWithContentsOfFile: 1, objectForKeyedSubscript: 6, boolValue 6, objectForKey: 2, " \
              "and the retains and releases of what changed"
 
@@ -62,25 +68,32 @@ def platform_calls(trace):
     return calls
 
 
-def device_costs(library, arch):
-    """(instructions, platform calls) of a load and of each site, for one slice."""
+def costs(library, arch, options, warm_up, calls):
+    """(instructions, platform calls) of each step, for one slice: `warm_up` commands run first."""
     with tempfile.TemporaryDirectory() as root:
         preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
         preferences.parent.mkdir(parents=True)
         flags = {key: True for key in definitions.FLAG_KEYS}
         preferences.write_bytes(plistlib.dumps({**flags, "customtextEnabled": "Moxfathom",
                                                 "customtext2Enabled": "Roaming"}, fmt=plistlib.FMT_BINARY))
-        steps = ["instructions", "trace", f"post {definitions.NOTIFICATION}"] + [f"call {call}" for call in SITE_CALLS]
-        commands = []
-        for step in steps:
-            commands += [step] if step in ("instructions", "trace") else [step, "instructions", "trace"]
+        commands = [*warm_up, "instructions", "trace"]
+        for step in calls:
+            commands += [step, "instructions", "trace"]
         run = subprocess.run([SIMULATOR, "--root", root, "--library", library, "--arch", arch, "--trace",
-                              "--interface", "en0=192.0.2.1", *commands], check=True, capture_output=True, text=True)
-    lines = run.stdout.splitlines()[2:]
-    costs = []
-    for i in range(0, len(lines), 3):
-        costs.append((int(lines[i + 1].split()[1]), platform_calls(lines[i + 2])))
-    return costs
+                              "--interface", "en0=192.0.2.1", *options, *commands], check=True, capture_output=True,
+                             text=True)
+    lines = run.stdout.splitlines()[len(warm_up) + 2:]
+    return [(int(lines[i + 1].split()[1]), platform_calls(lines[i + 2])) for i in range(0, len(lines), 3)]
+
+
+def device_costs(library, arch):
+    """(instructions, platform calls) of a load and of each site, for one slice, then of the lookup
+    where the slice runs on its release."""
+    measured = costs(library, arch, [], [], [f"post {definitions.NOTIFICATION}"] + [f"call {c}" for c in SITE_CALLS])
+    lookups = [f"call {call}" for call in LOOKUP_CALLS]
+    if packages.SLICES[arch].last_major >= int(LOOKUP_RELEASE.split(".")[0]):
+        measured += costs(library, arch, ["--ios", LOOKUP_RELEASE], lookups, lookups)
+    return measured
 
 
 def spaced(number):
@@ -92,8 +105,8 @@ def markdown_table(measured):
     def row(name, index):
         calls = measured["arm64"][index][1]
         sends = sum(n for call, n in calls.items() if not call.endswith("()"))
-        return (f"| {name} | " + " | ".join(spaced(measured[arch][index][0]) for arch in SLICES) +
-                f" | {sends} | {sum(calls.values()) - sends} |")
+        figures = [spaced(measured[arch][index][0]) if index < len(measured[arch]) else "-" for arch in SLICES]
+        return f"| {name} | " + " | ".join(figures) + f" | {sends} | {sum(calls.values()) - sends} |"
     dual = range(9, 13)  # the four dual-SIM calls, after the load
     def spread(values):
         return f"{min(values)} to {max(values)}"
@@ -103,12 +116,16 @@ def markdown_table(measured):
              row("`_displayStringForSIMStatus:`", 6), row("`isRadioModuleDead`", 8),
              "| the dual-SIM replacements | " + " | ".join(spread([measured[arch][i][0] for i in dual])
                                                         for arch in SLICES)
-             + f" | {spread([sum(n for c, n in measured['arm64'][i][1].items() if not c.endswith('()')) for i in dual])} | 0 |"]
+             + f" | {spread([sum(n for c, n in measured['arm64'][i][1].items() if not c.endswith('()')) for i in dual])} | 0 |",
+             row("`localizedStringForKey:value:table:`, another table (iOS 16)", 13),
+             row("`localizedStringForKey:value:table:`, a SIM text (iOS 16)", 14)]
     return "\n".join(lines)
 
 
 def device(library, markdown=False):
-    names = ["a load (the change notification)"] + [call.split(' "')[0].split(" @")[0] for call in SITE_CALLS]
+    names = (["a load (the change notification)"] + [call.split(' "')[0].split(" @")[0] for call in SITE_CALLS]
+             + [f"NSBundle localizedStringForKey:value:table:, {what} (iOS {LOOKUP_RELEASE})"
+                for what in ("another table", "a SIM text")])
     measured = {arch: device_costs(library, arch) for arch in SLICES}
     if markdown:
         print(markdown_table(measured))
@@ -118,13 +135,17 @@ def device(library, markdown=False):
     for row, name in enumerate(names):
         calls = measured["arm64"][row][1]
         sends = sum(n for call, n in calls.items() if not call.endswith("()"))
-        print(f"{name:72}" + "".join(f"{measured[arch][row][0]:8}" for arch in SLICES) +
-              f"{sends:7}{sum(calls.values()) - sends:8}")
-    same = all(measured[arch][row][1] == measured["arm64"][row][1] for arch in SLICES for row in range(len(names)))
+        print(f"{name:72}" + "".join(f"{measured[arch][row][0] if row < len(measured[arch]) else '-':>8}"
+                                     for arch in SLICES) + f"{sends:7}{sum(calls.values()) - sends:8}")
+    same = all(measured[arch][row][1] == measured["arm64"][row][1] for arch in SLICES
+               for row in range(len(measured[arch])))
     load = measured["arm64"][0][1]
     print(f"\nthe platform calls of one load{' (the same on every slice)' if same else ' DIFFER BETWEEN SLICES'}: "
           + ", ".join(f"{call} {n}" for call, n in load.items()))
     print(f"the least a load needs: {LEAST_LOAD}")
+    other = [measured[arch][13][0] for arch in SLICES if len(measured[arch]) > 13]
+    print(f"the lookup of another table: at most {max(other)} instructions on a slice and one send "
+          f"({'met' if max(other) <= 40 else 'over'} the goal of 40, with one send and no load or C call)")
     return 0 if same else 1
 
 
@@ -139,7 +160,8 @@ def main():
     quick = "--quick" in sys.argv
     if not (BUILD / "load_bench").exists():
         subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", "--preset", "default", "--target", "load_bench", "sites_bench"], cwd=ROOT,
+        subprocess.run(["cmake", "--build", "--preset", "default", "--target", "load_bench", "sites_bench",
+                        "lookup_bench"], cwd=ROOT,
                        check=True, stdout=subprocess.DEVNULL)
     loads = {}
     for result in run("load_bench", quick=quick):
@@ -170,6 +192,18 @@ def main():
             print(f"{name:64} {layers:6} {one:9.0f} {made:5} {own} {scaling:9.2f}x")
     print("\ntargets: loadPrefs within 1.3x of read+parse (typical file); a layer's own cost under 5% of its load;"
           " two threads at least 1.7x the calls of one\n")
+
+    lookups = {}
+    for replaced in ([], ["--replaced"]):
+        for result in run("lookup_bench", *replaced, quick=quick):
+            what, _, by = result["name"].rpartition("/")
+            lookups.setdefault(what, {})[by] = result
+    print(f"{'localizedStringForKey:value:table: on iOS ' + LOOKUP_RELEASE:44} {'own ns':>8} {'replaced ns':>12} "
+          f"{'ratio':>6} {'loads':>6}")
+    for what, by in lookups.items():
+        own, replaced = by["own"]["real_time"], by["replaced"]["real_time"]
+        print(f"{what:44} {own:8.0f} {replaced:12.0f} {replaced / own:5.2f}x {by['replaced']['loads']:6.0f}")
+    print("targets: another table within 1.5x of the host's own, with no load; a SIM text one load\n")
     return device(str(DEVICE_LIBRARY))
 
 

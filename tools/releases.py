@@ -50,10 +50,11 @@ def builds(device_out, native_only):
     return found
 
 
-def shown(piece):
-    """A piece of the status bar as the table writes it: a text in quotes, none, or the state."""
+def shown(piece, nothing):
+    """A piece of the status bar as the table writes it: a text in quotes, what no text means there,
+    or the state."""
     if piece is None:
-        return "none"
+        return nothing
     if isinstance(piece, dict):
         return next(iter(piece))  # absent or unset
     return piece if piece in ("on", "off", "dead") else json.dumps(piece, ensure_ascii=False)
@@ -70,7 +71,7 @@ def status_bar(simulator, options, preferences, major):
 def piece_of(status, feature):
     for key in feature.piece:
         status = status[key]
-    return shown(status)
+    return shown(status, "no carrier name" if feature.piece[0] == "operator" else "none")
 
 
 def measure(simulator, device_out, native_only):
@@ -82,15 +83,15 @@ def measure(simulator, device_out, native_only):
     jobs = {}
     with concurrent.futures.ThreadPoolExecutor(max_workers=4) as pool:
         for major in majors:
-            jobs[(major, "without")] = pool.submit(status_bar, simulator, ["--no-library"], {}, major)
-            for build, options, serves in every:
-                if serves(major):
-                    for feature in releases.FEATURES:
-                        jobs[(major, build, feature.name)] = pool.submit(status_bar, simulator, options,
-                                                                         feature.preferences, major)
+            for feature in releases.FEATURES:
+                jobs[(major, "without", feature.name)] = pool.submit(
+                    status_bar, simulator, ["--no-library", *feature.options], {}, major)
+                for build, options, serves in every:
+                    if serves(major):
+                        jobs[(major, build, feature.name)] = pool.submit(
+                            status_bar, simulator, [*options, *feature.options], feature.preferences, major)
     shows, ran = {}, {}
     for major in majors:
-        without = jobs[(major, "without")].result()
         shows[major], ran[major] = {}, []
         for build, _, serves in every:
             if not serves(major):
@@ -98,7 +99,7 @@ def measure(simulator, device_out, native_only):
             ran[major].append(build)
             for feature in releases.FEATURES:
                 got = piece_of(jobs[(major, build, feature.name)].result(), feature)
-                before = piece_of(without, feature)
+                before = piece_of(jobs[(major, "without", feature.name)].result(), feature)
                 cell = got if got != before else f"{releases.NO_EFFECT} ({got})"
                 if shows[major].setdefault(feature.name, cell) != cell:
                     raise RuntimeError(f"iOS {major}, {feature.name}: native shows {shows[major][feature.name]}, "

@@ -23,13 +23,19 @@ Constant made[64];
 unsigned madeCount;
 PlatformSpinLock madeLock;
 
-} // namespace
+// The slot a literal's string is kept in, found by the literal's address.
+inline Constant &slotOf(const char *utf8) {
+    return byAddress[((unsigned long)utf8 >> 3) % (sizeof byAddress / sizeof byAddress[0])];
+}
 
-extern "C" PlatformId platformConstantString(const char *utf8) {
-    Constant &slot = byAddress[((unsigned long)utf8 >> 3) % (sizeof byAddress / sizeof byAddress[0])];
-    if (__atomic_load_n(&slot.text, __ATOMIC_ACQUIRE) == utf8) {
-        return (PlatformId)slot.string;
-    }
+// Whether the slot holds the string of this very literal: its string is stored before its text.
+inline bool holds(const Constant &slot, const char *utf8) {
+    return __builtin_expect(__atomic_load_n(&slot.text, __ATOMIC_ACQUIRE) == utf8, 1);
+}
+
+// A literal the table has not got at its address: found by content, or asked of the platform.
+__attribute__((noinline)) id madeConstant(const char *utf8) {
+    Constant &slot = slotOf(utf8);
     PlatformLockGuard guard(&madeLock);
     id string = nullptr;
     for (unsigned i = 0; i < madeCount && !string; ++i) {
@@ -45,7 +51,24 @@ extern "C" PlatformId platformConstantString(const char *utf8) {
         slot.string = string;
         __atomic_store_n(&slot.text, utf8, __ATOMIC_RELEASE);
     }
-    return (PlatformId)string;
+    return string;
+}
+
+inline id constant(const char *utf8) {
+    Constant &slot = slotOf(utf8);
+    return holds(slot, utf8) ? slot.string : madeConstant(utf8);
+}
+
+// The first comparison with a literal, which makes its string; apart, so that every later one is a
+// lookup and a tail call with no frame of its own.
+__attribute__((noinline)) PlatformBool stringEqualsFirstTime(PlatformId text, const char *literal) {
+    return [(NSString *)text isEqualToString:(NSString *)constant(literal)] ? 1 : 0;
+}
+
+} // namespace
+
+extern "C" PlatformId platformConstantString(const char *utf8) {
+    return (PlatformId)constant(utf8);
 }
 
 extern "C" PlatformId platformStringWithUTF8String(const char *utf8) {
@@ -56,12 +79,18 @@ extern "C" PlatformBool platformIsString(PlatformId object) {
     return [(id)object isKindOfClass:[stringClass() class]] ? 1 : 0;
 }
 
+// The localized-text lookup's replacement compares on every call a process makes: a literal seen
+// before costs a lookup and the message.
 extern "C" PlatformBool platformStringEquals(PlatformId text, const char *literal) {
-    return [(NSString *)text isEqualToString:(NSString *)platformConstantString(literal)] ? 1 : 0;
+    const Constant &slot = slotOf(literal);
+    if (holds(slot, literal)) {
+        return [(NSString *)text isEqualToString:(NSString *)slot.string] ? 1 : 0;
+    }
+    return stringEqualsFirstTime(text, literal);
 }
 
 extern "C" PlatformBool platformLiteralEquals(const char *literal, PlatformId text) {
-    return [(NSString *)platformConstantString(literal) isEqualToString:(NSString *)text] ? 1 : 0;
+    return [(NSString *)constant(literal) isEqualToString:(NSString *)text] ? 1 : 0;
 }
 
 extern "C" PlatformRange platformRangeOfString(PlatformId text, const char *literal) {
@@ -69,7 +98,7 @@ extern "C" PlatformRange platformRangeOfString(PlatformId text, const char *lite
     if (!text) {
         return PlatformRange{0, 0};
     }
-    return [(NSString *)text rangeOfString:(NSString *)platformConstantString(literal)];
+    return [(NSString *)text rangeOfString:(NSString *)constant(literal)];
 }
 
 extern "C" PlatformId platformLastPathComponent(PlatformId text) {
@@ -83,15 +112,15 @@ extern "C" PlatformId platformLowercaseString(PlatformId text) {
 extern "C" PlatformId platformDictionaryWithContentsOfFile(const char *path) {
     static void *dictionaryClass;
     id dictionary = [foundationClass("NSDictionary", &dictionaryClass) alloc];
-    return (PlatformId)[dictionary initWithContentsOfFile:(NSString *)platformConstantString(path)];
+    return (PlatformId)[dictionary initWithContentsOfFile:(NSString *)constant(path)];
 }
 
 extern "C" PlatformId platformObjectForKeyedSubscript(PlatformId dictionary, const char *key) {
-    return (PlatformId)[(NSDictionary *)dictionary objectForKeyedSubscript:(id)platformConstantString(key)];
+    return (PlatformId)[(NSDictionary *)dictionary objectForKeyedSubscript:(id)constant(key)];
 }
 
 extern "C" PlatformId platformObjectForKey(PlatformId dictionary, const char *key) {
-    return (PlatformId)[(NSDictionary *)dictionary objectForKey:(id)platformConstantString(key)];
+    return (PlatformId)[(NSDictionary *)dictionary objectForKey:(id)constant(key)];
 }
 
 extern "C" PlatformBool platformBoolValue(PlatformId object) {
@@ -111,7 +140,7 @@ extern "C" PlatformId platformObjectAtIndexedSubscript(PlatformId array, Platfor
 }
 
 extern "C" PlatformClass platformClassFromString(const char *name) {
-    return (PlatformClass)NSClassFromString((NSString *)platformConstantString(name));
+    return (PlatformClass)NSClassFromString((NSString *)constant(name));
 }
 
 extern "C" PlatformId platformProcessInfo(void) {

@@ -18,8 +18,10 @@ FoundationClasses registerFoundation() {
     f.dictionary = registerClass("NSDictionary", "NSObject");
     f.processInfo = registerClass("NSProcessInfo", "NSObject");
     f.autoreleasePool = registerClass("NSAutoreleasePool", "NSObject");
+    f.bundle = registerClass("NSBundle", "NSObject");
     addFoundationMethods(f);
     addProcessInfoMethods(f.processInfo);
+    addBundleMethods(f.bundle);
     return f;
 }
 

@@ -11,7 +11,8 @@
 namespace model {
 
 struct FoundationClasses {
-    Class *object, *string, *number, *date, *data, *array, *dictionary, *processInfo, *autoreleasePool;
+    Class *object, *string, *number, *date, *data, *array, *dictionary, *processInfo, *autoreleasePool,
+        *bundle;
 };
 // Registered on first use, before any other class can be.
 const FoundationClasses &foundation();
@@ -105,6 +106,14 @@ class Token : public Object {
 // Foundation's methods, added to the classes as they are registered.
 void addFoundationMethods(const FoundationClasses &classes);
 void addProcessInfoMethods(Class *processInfo);
+void addBundleMethods(Class *bundle);
+
+// The string behind `id`, or null for null or another kind: told by its class, as the runtime
+// tells it, which is cheaper than asking the C++ type.
+inline String *asString(PlatformId id) {
+    Object *found = id ? object(id) : nullptr;
+    return found && found->isa()->isKindOf(foundation().string) ? static_cast<String *>(found) : nullptr;
+}
 
 // The object behind `id` as the kind a message needs; raises as the platform does otherwise.
 template <typename Kind> Kind &as(PlatformId id, const char *selectorName) {

@@ -56,7 +56,10 @@ Object *allocString(Class *) {
 }
 
 String &text(PlatformId self, const char *selector) {
-    return as<String>(self, selector);
+    if (String *string = asString(self)) {
+        return *string;
+    }
+    return as<String>(self, selector); // raises, as the platform does
 }
 
 PlatformId stringWithUTF8String(PlatformId, PlatformSel, const char *utf8) {
@@ -75,8 +78,11 @@ PlatformId initWithUTF8String(PlatformId self, PlatformSel, const char *utf8) {
     return self;
 }
 
+// As Foundation's: the same object at once, else the texts, with nothing copied.
 PlatformBool isEqualToString(PlatformId self, PlatformSel, PlatformId other) {
-    return other && stringValue(other) == text(self, "isEqualToString:").text() ? 1 : 0;
+    const String &mine = text(self, "isEqualToString:");
+    const String *theirs = asString(other);
+    return theirs && (theirs == &mine || theirs->text() == mine.text()) ? 1 : 0;
 }
 
 PlatformRange rangeOfString(PlatformId self, PlatformSel, PlatformId other) {

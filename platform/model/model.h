@@ -247,6 +247,12 @@ bool isValidUTF8(std::string_view bytes);
 // well-formed property list with a dictionary root.
 PlatformId readPropertyListDictionary(std::string_view bytes);
 
+// Foundation's bundles, for a host's localized texts: puts `table`, its texts by key, into the
+// bundle that bundleForClass: answers for each of `classes` (one bundle for them all, the one any of
+// them already has). Any other class has the main bundle, which holds no table.
+void addLocalizedTable(const std::vector<std::string> &classes, const std::string &table,
+                       const std::vector<std::pair<std::string, std::string>> &texts);
+
 // The simulated device's file system: absolute device paths resolve under this root.
 void setDeviceRoot(std::filesystem::path root);
 std::filesystem::path deviceRoot();

@@ -20,6 +20,11 @@ inline constexpr char domainDataProvider[] = "STTelephonyStatusDomainDataProvide
 inline constexpr char subscriptionInfo[] = "STTelephonySubscriptionInfo";
 inline constexpr char mutableSubscriptionInfo[] = "STMutableTelephonySubscriptionInfo";
 
+// Foundation's class the host's own code looks its texts up through, and the selector it sends:
+// every host has it, as the platform's (see springboard::serviceDescription).
+inline constexpr char bundle[] = "NSBundle";
+inline constexpr char lookUpText[] = "localizedStringForKey:value:table:";
+
 // Every class, in the order the host defines them: a superclass before its subclass.
 inline constexpr const char *allClasses[] = {manager,
                                              provider,

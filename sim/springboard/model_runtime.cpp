@@ -37,9 +37,20 @@ void installOnModel(const std::vector<std::string> &withoutClasses, bool recordi
     runtime.describe = [](PlatformId object) { return model::object(object)->describe(); };
     runtime.selectorName = &model::selectorName;
     runtime.selector = &model::selector;
+    runtime.classNamed = [](const char *name) {
+        model::Class *cls = model::findClass(name);
+        return cls ? cls->id() : nullptr;
+    };
     runtime.lookUp = &lookUp;
     runtime.raise = &raise;
     runtime.rethrowDeferred = &model::rethrowDeferredFailure;
+    // SystemStatusServer's texts, in the bundle of its classes.
+    std::vector<std::pair<std::string, std::string>> texts;
+    for (const TelephonyText &text : telephonyTexts) {
+        texts.emplace_back(text.key, text.text);
+    }
+    model::addLocalizedTable({provider, domainDataProvider, subscriptionInfo, mutableSubscriptionInfo},
+                             telephonyTable, texts);
     install(runtime, withoutClasses, recording, host);
 }
 

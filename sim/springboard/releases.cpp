@@ -48,10 +48,16 @@ namespace {
 // - From 13 the manager is built from SpringBoard's provider (26.1), so the status bar shows the
 //   provider's name; up to 12, the manager's.
 // - The SIM-status text comes from the method the release has: the data manager's on 6, the
-//   aggregator's on 7 to 12, SystemStatusServer's data provider's on 13 to 15; from 16 a direct
-//   method makes it. The radio's state is the manager's on 12 and the provider's from 13, dual
-//   SIM the manager's synthesized property on 12 and the status data's from 13. Where a release
-//   has no such method, its own code answers as the host's own implementation would.
+//   aggregator's on 7 to 12, SystemStatusServer's data provider's on 13 to 15. From 16 the data
+//   provider makes what stands in the carrier's place in a direct method, out of messages, and looks
+//   every text up with -[NSBundle localizedStringForKey:value:table:] in its telephony table
+//   (serviceDescription): seen in the decompiled 18.0, 18.2 and 26.1; 16 and 17 are inferred from
+//   them. Of what it asks, the simulator sets the card and the radio: it registers with a ready card
+//   and a live radio, searches without a usable card, and is never emergency-only nor on a satellite;
+//   which CoreTelephony status is BAD_SIM is not known, and no card here is in it. The radio's state is the
+//   manager's on 12 and the provider's from 13, dual SIM the manager's synthesized property on 12 and the
+//   status data's from 13. Where a release has no such method, its own code answers as the host's own
+//   implementation would.
 // - An ordinary app has none of SpringBoard's classes (the manager, the aggregator and its
 //   forerunner, and what lives in SpringBoard's SystemStatusServer). From 13 UIKit's status bar
 //   links SystemStatus, so an app has the two status-data classes; what SpringBoard changes in its
@@ -138,11 +144,11 @@ const std::vector<Era> table = {
      .lastMajor = 26,
      .runtime = {{manager, {}},
                  {aggregator, {}},
-                 {provider, {"isRadioModuleDead"}},
+                 {provider, {"isRadioModuleDead", "needsUserIdentificationModule"}},
                  {statusData, {"isDualSIMEnabled"}},
                  {mutableStatusData, {"setDualSIMEnabled:"}},
                  {domainDataProvider, {}},
-                 {subscriptionInfo, {"operatorName"}},
+                 {subscriptionInfo, {"operatorName", "SIMStatus"}},
                  {mutableSubscriptionInfo, {"setOperatorName:"}}},
      .direct = {{provider,
                  {"_reallySetOperatorName:inSubscriptionContext:",
@@ -151,8 +157,10 @@ const std::vector<Era> table = {
      .shownFrom = mutableSubscriptionInfo,
      .radioFrom = provider,
      .dualSIMFrom = statusData,
-     .seen = "16.0, 16.4.1, 16.5, 17, 17.0, 18, 18.0, 18.2, 26.1",
-     .inferred = "every other 16, 17, 18 and 26 release (as the nearest dumped)"},
+     .looksUpTexts = true,
+     .seen = "16.0, 16.4.1, 16.5, 17.0, 17.0.3, 18, 18.0, 18.2, 26.1; the texts' lookup in 18.0, 18.2, 26.1",
+     .inferred =
+         "every other 16, 17, 18 and 26 release (as the nearest dumped); the texts' lookup on 16 and 17"},
 };
 
 // The full host: the classes and methods of the library's own sites, all at once, answering as
@@ -171,7 +179,7 @@ const Era &fullHost() {
             }
             entry->selectors.push_back(selector);
         };
-#define FULL_HOST_SITE(group, cls, selector, replacement, layer, takes) add(#cls, selector);
+#define FULL_HOST_SITE(group, cls, selector, ...) add(#cls, selector);
         BRINDLEWICK_HOOK_SITES(FULL_HOST_SITE)
 #undef FULL_HOST_SITE
         made.shownFrom = manager;
@@ -359,6 +367,9 @@ const Era &Host::shape() const {
 }
 
 bool Host::hasClass(const std::string &cls) const {
+    if (cls == bundle) {
+        return true; // the platform's
+    }
     if (era && !springBoard && onlyInSpringBoard(cls)) {
         return false;
     }
@@ -368,6 +379,9 @@ bool Host::hasClass(const std::string &cls) const {
 }
 
 bool Host::hasMethod(const std::string &cls, const std::string &selector) const {
+    if (cls == bundle) {
+        return selector == lookUpText;
+    }
     if (!hasClass(cls)) {
         return false;
     }

@@ -64,6 +64,11 @@ struct Era {
     const char *simTextFrom = nullptr;
     const char *radioFrom = nullptr;
     const char *dualSIMFrom = nullptr;
+    // Whether the status-bar data provider makes what stands in the carrier's place itself, each
+    // text looked up by message (springboard::serviceDescription), as from 16; otherwise the status
+    // bar shows the SIM-status text with no usable card, "No Service" with the radio dead, and
+    // else `shownFrom`'s name.
+    bool looksUpTexts = false;
     const char *seen;     // the releases whose public class dumps show this row
     const char *inferred; // the releases nobody dumped, taken as the row's
 };

@@ -26,12 +26,18 @@ struct HostState {
     std::map<std::string, PlatformId> operatorNames;
     std::set<std::pair<std::string, std::string>> raising;
     PlatformId otherSIMInfo = nullptr;
+    SimCard simCard = SimCard::ready;
     Host host;
 };
 
 HostState &state() {
     static HostState *instance = new HostState; // the notify centre's thread may call in during exit
     return *instance;
+}
+
+SimCard currentCard() {
+    std::lock_guard guard(state().lock);
+    return state().simCard;
 }
 
 void releaseArguments(std::vector<Argument> &arguments) {
@@ -117,9 +123,19 @@ R call(PlatformImp imp, PlatformId receiver, PlatformSel selector, A... argument
     }
 }
 
+// As a compiled message send: nil answers zero; a method the receiver lacks raises, as the runtime
+// raises on an unrecognized selector.
 template <typename R, typename... A> R message(PlatformId receiver, const char *name, A... arguments) {
-    PlatformSel selector = state().runtime.selector(name);
-    return call<R>(state().runtime.lookUp(receiver, selector), receiver, selector, arguments...);
+    if (!receiver) {
+        return R();
+    }
+    const Runtime &runtime = state().runtime;
+    PlatformSel selector = runtime.selector(name);
+    PlatformImp imp = runtime.lookUp(receiver, selector);
+    if (!imp) {
+        runtime.raise(std::string(name) + ": unrecognized selector sent to " + runtime.describe(receiver));
+    }
+    return call<R>(imp, receiver, selector, arguments...);
 }
 
 template <const char *Cls> void nameSetter(PlatformId self, PlatformSel cmd, PlatformId name) {
@@ -183,10 +199,29 @@ PlatformId operatorName(PlatformId, PlatformSel cmd) {
     return found == state().operatorNames.end() ? nullptr : found->second;
 }
 
+// The card's status, as CoreTelephony reports it to the subscription information.
+PlatformId simStatus(PlatformId, PlatformSel cmd) {
+    enter(subscriptionInfo, cmd, {});
+    return state().runtime.autoreleasedString(simCardState(currentCard()).status);
+}
+
+// Whether the phone needs a SIM it has not got, or cannot use.
+PlatformBool needsUserIdentificationModule(PlatformId, PlatformSel cmd) {
+    enter(provider, cmd, {});
+    return currentCard() != SimCard::ready ? 1 : 0;
+}
+
 template <const char *Cls> void dualSIMSetter(PlatformId self, PlatformSel cmd, PlatformBool enabled) {
     enter(Cls, cmd, {truthArgument(enabled)});
     std::lock_guard guard(state().lock);
     state().dualSIM[self] = enabled != 0;
+}
+
+// [NSBundle bundleForClass:<the status-bar data provider's class>]: where its texts are.
+PlatformId dataProviderBundle() {
+    const Runtime &runtime = state().runtime;
+    auto providerClass = reinterpret_cast<PlatformClass>(runtime.classNamed(domainDataProvider));
+    return message<PlatformId>(runtime.classNamed(bundle), "bundleForClass:", providerClass);
 }
 
 template <typename F> PlatformImp imp(F *function) {
@@ -213,7 +248,8 @@ const std::vector<ClassDefinition> &definitions() {
          {{"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<provider>), "v@:@@"},
           {"_setOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<provider>), "v@:@@"},
           {"isRadioModuleDead", imp(&radioModuleDead<provider>), "c@:"},
-          {"setCachedDualSIMEnabled:", imp(&dualSIMSetter<provider>), "v@:c"}}},
+          {"setCachedDualSIMEnabled:", imp(&dualSIMSetter<provider>), "v@:c"},
+          {"needsUserIdentificationModule", imp(&needsUserIdentificationModule), "c@:"}}},
         {aggregator, {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<aggregator>), "@@:@"}}},
         {statusData,
          {{"_otherSIMInfoIfSIMPresent:", imp(&otherSIMInfoIfSIMPresent), "@@:@"},
@@ -224,7 +260,8 @@ const std::vector<ClassDefinition> &definitions() {
          {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<dataManager>), "@@:@"}}},
         {domainDataProvider,
          {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<domainDataProvider>), "@@:@"}}},
-        {subscriptionInfo, {{"operatorName", imp(&operatorName), "@@:"}}},
+        {subscriptionInfo,
+         {{"operatorName", imp(&operatorName), "@@:"}, {"SIMStatus", imp(&simStatus), "@@:"}}},
         {mutableSubscriptionInfo, {{"setOperatorName:", imp(&nameSetter<mutableSubscriptionInfo>), "v@:@"}}},
     };
     return classes;
@@ -247,6 +284,7 @@ const std::vector<HostMethod> &methods() {
                 }
             }
         }
+        found.push_back({bundle, lookUpText, "@@:@@@", bundle});
         return found;
     }();
     return all;
@@ -282,6 +320,9 @@ void install(const Runtime &runtime, const std::vector<std::string> &withoutClas
         std::lock_guard guard(host.lock);
         host.instances[definition.name] = made;
     }
+    PlatformId texts = dataProviderBundle();
+    std::lock_guard guard(host.lock);
+    host.instances[bundle] = texts;
 }
 
 const Host &installedHost() {
@@ -289,8 +330,9 @@ const Host &installedHost() {
 }
 
 void setOperatorNameDirectly(PlatformId name) {
+    // The direct setters are the provider's: without it nothing hands the name on.
     PlatformId info = instance(mutableSubscriptionInfo);
-    if (!info) {
+    if (!info || !instance(provider)) {
         return;
     }
     PlatformId current = message<PlatformId>(info, "operatorName");
@@ -302,6 +344,61 @@ void setOperatorNameDirectly(PlatformId name) {
 
 PlatformId simStatusTextDirectly(PlatformId status) {
     return simStatusText(status);
+}
+
+void setSimCard(SimCard card) {
+    std::lock_guard guard(state().lock);
+    state().simCard = card;
+}
+
+namespace {
+
+// The SIM key the data provider picks for a CoreTelephony status, or null.
+const char *simKeyOf(PlatformId status) {
+    std::string described = status ? state().runtime.describe(status) : "";
+    for (const SimCardState &card : simCards) {
+        if (described == card.status) {
+            return card.key;
+        }
+    }
+    return nullptr;
+}
+
+// [[NSBundle bundleForClass:<the data provider's class>] localizedStringForKey:KEY value:@""
+// table:@"SystemStatusServer-Telephony"], as the data provider asks.
+PlatformId telephonyText(const char *key) {
+    const Runtime &runtime = state().runtime;
+    return message<PlatformId>(dataProviderBundle(), lookUpText, runtime.autoreleasedString(key),
+                               runtime.autoreleasedString(""), runtime.autoreleasedString(telephonyTable));
+}
+
+// CoreTelephony's registration: 2 registered, 3 no service (the radio off), 0 searching.
+enum Registration { searching = 0, registered = 2, noService = 3 };
+
+} // namespace
+
+PlatformId serviceDescription() {
+    PlatformId stateProvider = instance(provider);
+    PlatformId info = instance(mutableSubscriptionInfo);
+    // The simulator's card never registers without being ready, and is never emergency-only.
+    Registration registration = message<PlatformBool>(stateProvider, "isRadioModuleDead") ? noService
+                                : currentCard() == SimCard::ready                         ? registered
+                                                                                          : searching;
+    if (registration == registered) {
+        return message<PlatformId>(info, "operatorName");
+    }
+    const char *simKey = simKeyOf(message<PlatformId>(info, "SIMStatus"));
+    const char *second = registration == noService ? "NO_SERVICE" : "SEARCHING";
+    bool locked = simKey && std::string_view(simKey) == "LOCKED_SIM";
+    if (locked || message<PlatformBool>(stateProvider, "needsUserIdentificationModule")) {
+        return telephonyText(simKey ? simKey : second);
+    }
+    return telephonyText(second);
+}
+
+PlatformId lookedUpSIMText() {
+    const char *simKey = simKeyOf(message<PlatformId>(instance(mutableSubscriptionInfo), "SIMStatus"));
+    return simKey ? telephonyText(simKey) : nullptr;
 }
 
 PlatformId instance(const std::string &className) {

@@ -40,8 +40,10 @@ struct Runtime {
     PlatformId (*makeObject)(const char *name);
     std::string (*describe)(PlatformId object);
     const char *(*selectorName)(PlatformSel selector);
-    // Message dispatch, for a host method that sends a message of its own.
+    // Message dispatch, for a host method that sends a message of its own, and the class object a
+    // message to a class goes to (null where the runtime has no such class).
     PlatformSel (*selector)(const char *name);
+    PlatformId (*classNamed)(const char *name);
     PlatformImp (*lookUp)(PlatformId receiver, PlatformSel selector);
     void (*raise)(const std::string &message); // never returns
     // After the host's own code calls an implementation directly: raises a failure the runtime
@@ -66,19 +68,22 @@ void install(const Runtime &runtime, const std::vector<std::string> &withoutClas
              bool recording = true, const Host &host = {});
 
 // The SIM card's states: as --sim and status name them, as CoreTelephony names them to the status
-// bar, and the text the host's own _displayStringForSIMStatus: makes of each. A phone shows that
-// text in the carrier's place only when the card is not ready.
+// bar, the text the host's own _displayStringForSIMStatus: makes of each, and the key of the SIM
+// text SystemStatusServer's telephony table holds for it from iOS 16 (none for a ready card). A
+// phone shows that text in the carrier's place only when the card is not ready. Which status gives
+// the third SIM key, BAD_SIM, is not known; none of these does.
 enum class SimCard { ready, absent, locked };
 struct SimCardState {
     SimCard card;
     const char *name;
     const char *status;
     const char *text;
+    const char *key;
 };
 inline constexpr SimCardState simCards[] = {
-    {SimCard::ready, "ready", "kCTSIMSupportSIMStatusReady", "SIM Ready"},
-    {SimCard::absent, "absent", "kCTSIMSupportSIMStatusNotInserted", "No SIM"},
-    {SimCard::locked, "locked", "kCTSIMSupportSIMStatusPINLocked", "SIM Locked"},
+    {SimCard::ready, "ready", "kCTSIMSupportSIMStatusReady", "SIM Ready", nullptr},
+    {SimCard::absent, "absent", "kCTSIMSupportSIMStatusNotInserted", "No SIM", "NO_SIM"},
+    {SimCard::locked, "locked", "kCTSIMSupportSIMStatusPINLocked", "SIM Locked", "LOCKED_SIM"},
 };
 static_assert(simCards[0].card == SimCard::ready && simCards[1].card == SimCard::absent &&
                   simCards[2].card == SimCard::locked,
@@ -86,6 +91,22 @@ static_assert(simCards[0].card == SimCard::ready && simCards[1].card == SimCard:
 inline constexpr const SimCardState &simCardState(SimCard card) {
     return simCards[static_cast<int>(card)];
 }
+
+// SystemStatusServer's table of the texts the status bar shows for a SIM from iOS 16, in English,
+// which its status-bar data provider looks up in its own bundle.
+inline constexpr char telephonyTable[] = "SystemStatusServer-Telephony";
+struct TelephonyText {
+    const char *key;
+    const char *text;
+};
+inline constexpr TelephonyText telephonyTexts[] = {
+    {"NO_SIM", "No SIM"},       {"BAD_SIM", "Invalid SIM"},    {"LOCKED_SIM", "SIM Locked"},
+    {"SOS_ONLY", "SOS only"},   {"SEARCHING", "Searching..."}, {"NO_SERVICE", "No Service"},
+    {"SATELLITE", "Satellite"},
+};
+
+// The card the phone holds, as CoreTelephony reports it to the host's classes (ready at first).
+void setSimCard(SimCard card);
 
 // The host as installed.
 const Host &installedHost();
@@ -122,6 +143,15 @@ StoredName lastOperatorName(const std::string &className);
 void setOperatorNameDirectly(PlatformId name);
 // The SIM-status text as the host's own method would make it.
 PlatformId simStatusTextDirectly(PlatformId status);
+// From iOS 16 the status-bar data provider makes what stands in the carrier's place itself, in a
+// direct method, out of messages (18.0, 18.2 and 26.1 decompiled; 16 and 17 taken as them), and
+// publishes it as the SIM's service description. For what the simulator sets: with the card ready
+// and the radio alive, the subscription information's operator name; with no usable card, the SIM
+// text its table holds for the card's status; with the radio reported dead and the card ready,
+// "No Service". Every text comes through the localized-text lookup, by message.
+PlatformId serviceDescription();
+// The SIM-status text the same method looks up for the card's status, or null where it has none.
+PlatformId lookedUpSIMText();
 
 void setRadioModuleDead(const std::string &className, bool dead);
 // Makes the host's own implementation raise after recording its arguments.

@@ -55,6 +55,7 @@ void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses)
     runtime.describe = [](PlatformId object) { return std::string([[(id)object description] UTF8String]); };
     runtime.selectorName = &sel_getName;
     runtime.selector = [](const char *name) { return sel_registerName(name); };
+    runtime.classNamed = [](const char *name) { return (PlatformId)classNamed(name); };
     runtime.lookUp = &objc_msg_lookup;
     runtime.raise = [](const std::string &message) -> void { throw std::runtime_error(message); };
     springboard::install(runtime, withoutClasses);

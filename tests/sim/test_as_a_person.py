@@ -134,8 +134,7 @@ class Package(Case):
         packages = answer["processors"][0]["packages"]
         self.assertEqual([(p["layout"], p["architecture"], p["slice"]) for p in packages],
                          [("rootless", "iphoneos-arm64", "arm64e"), ("roothide", "iphoneos-arm64e", "arm64e")])
-        self.assertEqual([f["feature"] for f in answer["features"] if not f["acts"]], ["Custom SIM text"])
-        self.assertIn("direct method", answer["features"][3]["why"])
+        self.assertTrue(all(feature["acts"] for feature in answer["features"]))
 
         # A12 and later on 13: a rootful jailbreak runs there, but no slice of the package does.
         status, answer = self.answer("13.3", "package")
