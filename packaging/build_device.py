@@ -38,7 +38,7 @@ from . import definitions
 from . import macho_sign
 from . import pane as pane_cells
 from . import releases
-from .packages import INSTALL_DIR, LAYOUTS, PANE_DIR, TOOLCHAIN, version_key
+from .packages import INSTALL_DIR, LAYOUTS, PANE_DIR, TOOLCHAIN, jailbreaks_of, version_key
 from . import repository
 
 ROOT = Path(__file__).resolve().parent.parent
@@ -242,6 +242,8 @@ def control(layout, installed_size):
             " .\n"
             " Each release of iOS has only some of the methods these replace. What acts where:\n"
             f"{where}"
+            " .\n"
+            f" For {', '.join(jailbreaks_of(layout))}.\n"
             "Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
             "Section: Tweaks\n"

@@ -19,9 +19,10 @@ ROOT = Path(__file__).resolve().parent.parent
 CHANGELOG = ROOT / "CHANGELOG.md"
 LICENSE = ROOT / "LICENSE"
 PICTURES = ROOT / "docs"
-# The status bar as a home-button iPhone of each release draws it, with the bundled example's
-# settings (your carrier text and your SIM text, the Wi-Fi address, dual SIM), as the README and
-# the package's page show it: (file, caption, the simulator's options). tools/pictures draws them.
+# The status bar as a home-button iPhone of each release draws it, and the bars of two phones
+# with a notch and the Dynamic Island, with the bundled example's settings (your carrier text and
+# your SIM text, the Wi-Fi address, dual SIM), as the README and the package's page show them:
+# (file, caption, the simulator's options). tools/pictures draws them.
 SCREENSHOTS = [
     ("status-bar-ios-17-without-library.png", "iOS 17.7 on an iPhone SE, without Brindlewick",
      ["--ios", "17.7", "--no-library"]),
@@ -37,6 +38,12 @@ SCREENSHOTS = [
      ["--ios", "14.8.1", "--sim", "absent"]),
     ("status-bar-ios-17-no-sim.png", "iOS 17.7 with no SIM in: your SIM text in the carrier's place",
      ["--ios", "17.7", "--sim", "absent"]),
+    ("status-bar-iphone-xs-16.png", "iOS 16.6 on an iPhone XS, with the example's settings: no carrier over apps; "
+     "look on the lock screen and in Control Center (swipe down from the top right) for your carrier text, a row for "
+     "each SIM", ["--phone", "iPhone XS", "--ios", "16.6"]),
+    ("status-bar-iphone-14-pro-17.png", "iOS 17.0 on an iPhone 14 Pro, with the example's settings: beside the Dynamic "
+     "Island no carrier over apps; on the lock screen and in Control Center your carrier text, a row for each SIM",
+     ["--phone", "iPhone 14 Pro", "--ios", "17.0"]),
 ]
 
 
@@ -145,6 +152,23 @@ the library on each release's host.</p>
 """
 
 
+def picture_size(file):
+    """A picture's width and height in pixels, from its PNG header."""
+    header = (PICTURES / file).read_bytes()[16:24]
+    return int.from_bytes(header[:4], "big"), int.from_bytes(header[4:], "big")
+
+
+def screenshot_views(base):
+    """Sileo's screenshot views, one for each shape of picture, each shown 375 points wide."""
+    shapes = {}
+    for file, caption, _ in SCREENSHOTS:
+        width, height = picture_size(file)
+        shapes.setdefault(round(375 * height / width), []).append((file, caption))
+    return [{"class": "DepictionScreenshotsView", "itemCornerRadius": 6, "itemSize": f"{{375, {height}}}",
+             "screenshots": [{"url": f"{base}{file}", "accessibilityText": caption} for file, caption in shots]}
+            for height, shots in shapes.items()]
+
+
 def sileo_page(facts, base):
     """A Sileo native depiction: a details tab and a changelog tab, saying what the HTML page says."""
     def markdown(text):
@@ -155,8 +179,7 @@ def sileo_page(facts, base):
         for label, lines in by_era(facts["table"]))
     details = [
         markdown(facts["tagline"]),
-        {"class": "DepictionScreenshotsView", "itemCornerRadius": 6, "itemSize": "{375, 20}",
-         "screenshots": [{"url": f"{base}{file}", "accessibilityText": caption} for file, caption, _ in SCREENSHOTS]},
+        *screenshot_views(base),
         {"class": "DepictionHeaderView", "title": "What acts on your iOS release"},
         markdown(table),
         {"class": "DepictionHeaderView", "title": "Which package"},

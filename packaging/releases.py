@@ -16,22 +16,33 @@ WIFI_ADDRESS = "192.0.2.1"
 @dataclass(frozen=True)
 class Feature:
     """A feature as the Settings pane names it, the preferences that switch it on alone, the piece
-    of `status --json` it changes, and the phone's state in which a phone shows that piece."""
+    of `status --json` it changes, the phone's state in which a phone shows that piece, and, for a
+    feature that shows a text of its own, the text measured and what it stands for in a user's words."""
     name: str
     preferences: dict
     piece: tuple
     options: tuple = ()
+    sample: str = None
+    yours: str = None
 
 
 FEATURES = [
-    Feature("Custom carrier text", {"kEnabled": True, "customtextEnabled": "Moxfathom"}, ("operator", "SBTelephonyManager")),
+    Feature("Custom carrier text", {"kEnabled": True, "customtextEnabled": "Moxfathom"}, ("operator", "SBTelephonyManager"),
+            sample="Moxfathom", yours="your carrier text"),
     Feature("Hide carrier name", {"k1Enabled": True}, ("operator", "SBTelephonyManager")),
-    Feature("Show Wi-Fi address", {"k4Enabled": True}, ("operator", "SBTelephonyManager")),
+    Feature("Show Wi-Fi address", {"k4Enabled": True}, ("operator", "SBTelephonyManager"),
+            sample=WIFI_ADDRESS, yours="the Wi-Fi (en0) address"),
     # A phone shows the SIM-status text only with no usable SIM in.
-    Feature("Custom SIM text", {"k2Enabled": True, "customtext2Enabled": "Roaming"}, ("sim",), ("--sim", "absent")),
+    Feature("Custom SIM text", {"k2Enabled": True, "customtext2Enabled": "Roaming"}, ("sim",), ("--sim", "absent"),
+            sample="Roaming", yours="your SIM text"),
     Feature("Radio reported dead", {"k3Enabled": True}, ("radio",)),
     Feature("Force dual SIM", {"k5Enabled": True}, ("dualSIM",)),
 ]
+
+
+def in_your_words(feature, cell):
+    """A measured cell with its sample text put as what it stands for: "your carrier text"."""
+    return cell.replace(f'"{feature.sample}"', feature.yours) if feature.sample else cell
 
 
 @dataclass
@@ -89,7 +100,9 @@ def load(path=DATA):
 def save(facts, path=DATA):
     data = {"eras": [{"releases": era.label, "coreFoundation": era.core_foundation, "shows": era.shows,
                       "measuredOn": era.measured_on} for era in facts.eras],
-            "why": facts.why}
+            "why": facts.why,
+            "samples": {feature.name: {"text": feature.sample, "yours": feature.yours}
+                        for feature in FEATURES if feature.sample}}
     Path(path).write_text(json.dumps(data, indent=1, ensure_ascii=False) + "\n")
 
 

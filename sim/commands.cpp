@@ -259,6 +259,11 @@ Reply SimulatedHost::status(const std::vector<Token> &) {
                  {"dual SIM", bar.dualSIM},
                  {"SIM card", bar.simCard},
                  {"shown", bar.shown.shown}}};
+    if (phone_) {
+        reply.rows.push_back({"seen", phone_->whereTheCarrierShows()});
+        reply.json["phone"] = phone_->model;
+        reply.json["seen"] = phone_->whereTheCarrierShows();
+    }
     reply.rowSeparator = " | ";
     reply.aligned = true;
     return reply;
@@ -274,7 +279,13 @@ Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
     }
     Reply reply =
         words(Json{{"command", "picture"}, {"file", jsonText(file.string())}}, {"picture", file.string()});
-    for (const std::string &text : drawStatusBar(statusBar(), file)) {
+    Screen screen;
+    if (phone_) {
+        static const Screen::Form forms[] = {Screen::Form::homeButton, Screen::Form::notch,
+                                             Screen::Form::dynamicIsland};
+        screen = {forms[static_cast<int>(phone_->form)], double(phone_->points), double(phone_->scale)};
+    }
+    for (const std::string &text : drawStatusBar(statusBar(), screen, file)) {
         reply.warnings.push_back(
             "no font here draws every character of " + quoteText(text) +
             ": the picture shows boxes for them (tools/install-deps installs Noto's emoji and CJK fonts)");
@@ -464,8 +475,61 @@ Reply SimulatedHost::pane(const std::vector<Token> &) {
     return reply;
 }
 
+// The phone `package` answers for: its own argument, else --phone's; refused where the two differ,
+// where --arch names another processor's slice, and where the phone never ran the release.
+std::optional<Phone> SimulatedHost::phoneAskedOf(const std::vector<Token> &tokens,
+                                                 const springboard::Version &release) const {
+    std::optional<Phone> phone = phone_;
+    if (tokens.size() == 2) {
+        phone = PackageFacts::ofThisBuild().phone(tokens[1].text);
+        if (phone_ && phone->model != phone_->model) {
+            throw InputError("package asks of the " + phone->model + ", and --phone names the " +
+                             phone_->model);
+        }
+        if (arch_ && *arch_ != phone->slice) {
+            throw InputError("--arch " + *arch_ + " is not the slice the " + phone->model + "'s A" +
+                             std::to_string(phone->chip) + " takes, " + phone->slice);
+        }
+    }
+    if (phone && !phone->ran(release)) {
+        throw InputError("the " + phone->model + " runs " + phone->releases() + ", not " +
+                         springboard::releaseName(release).substr(4));
+    }
+    return phone;
+}
+
+// What a feature shows, in the user's words: the user's own text from the preference file where the
+// measurement showed its sample text, or what that sample stands for.
+std::string SimulatedHost::inUserWords(const FeatureAnswer &feature, PlatformId preferences) const {
+    const PackageFacts &facts = PackageFacts::ofThisBuild();
+    std::optional<std::pair<std::string, std::string>> sample = facts.sampleOf(feature.name);
+    size_t at = sample ? feature.shows.find("\"" + sample->first + "\"") : std::string::npos;
+    if (!feature.acts || at == std::string::npos) {
+        return feature.shows;
+    }
+    std::string words = sample->second;
+    for (const PaneCell &cell : pane_) {
+        std::optional<std::string> mine;
+        if (cell.kind == PaneCell::Kind::text && cell.group == groupOfFeature(feature.name)) {
+            mine = model::stringValue(lookUp(preferences, cell.key));
+        }
+        words = mine ? quoteText(*mine) : words;
+    }
+    return feature.shows.substr(0, at) + words + feature.shows.substr(at + sample->first.size() + 2);
+}
+
+// The group of the pane whose switch turns a feature on.
+std::string SimulatedHost::groupOfFeature(const std::string &feature) const {
+    for (const PaneCell &cell : pane_) {
+        if (cell.kind == PaneCell::Kind::truth && cell.label == feature) {
+            return cell.group;
+        }
+    }
+    return "";
+}
+
 // Which package to install on the host's release, on a phone or on each processor, and what then
-// acts there.
+// acts there; for a phone, where to look.
 Reply SimulatedHost::package(const std::vector<Token> &tokens) {
     const springboard::Host &host = springboard::installedHost();
     if (tokens.size() > 2) {
@@ -474,17 +538,17 @@ Reply SimulatedHost::package(const std::vector<Token> &tokens) {
     if (!host.version) {
         throw InputError("package answers for a release: give one with --ios, as in --ios 16.6");
     }
-    static const PackageFacts facts(BRINDLEWICK_PACKAGES_FILE, BRINDLEWICK_RELEASES_FILE,
-                                    BRINDLEWICK_VERSION);
-    std::optional<std::string> device;
-    if (tokens.size() == 2) {
-        device = tokens[1].text;
-    }
-    PackageAnswer answer = facts.answer(*host.version, device, arch_);
+    std::optional<Phone> phone = phoneAskedOf(tokens, *host.version);
+    PackageAnswer answer =
+        PackageFacts::ofThisBuild().answer(*host.version, phone, phone ? std::nullopt : arch_);
     Reply reply{Json{{"command", "package"},
                      {"release", springboard::releaseName(*host.version).substr(4)},
+                     {"notServed", answer.notServed.empty() ? Json() : Json(answer.notServed)},
                      {"processors", Json::array()},
                      {"features", Json::array()}}};
+    if (!answer.notServed.empty()) {
+        reply.rows.push_back({answer.notServed});
+    }
     for (const ProcessorAnswer &processors : answer.processors) {
         Json packages = Json::array();
         std::string who = processors.processors;
@@ -495,7 +559,7 @@ Reply SimulatedHost::package(const std::vector<Token> &tokens) {
             }
             reply.rows.push_back(
                 {who, choice.layout + " " + choice.file + " (" + jailbreaks + "): " +
-                          (choice.slice.empty() ? "not served, " + choice.whyNone
+                          (choice.slice.empty() ? "not served: " + choice.whyNone
                                                 : "the loader takes its " + choice.slice + " slice")});
             who.clear();
             packages.push_back({{"layout", choice.layout},
@@ -506,15 +570,23 @@ Reply SimulatedHost::package(const std::vector<Token> &tokens) {
                                 {"notServed", choice.whyNone.empty() ? Json() : Json(choice.whyNone)}});
         }
         if (processors.packages.empty()) {
-            reply.rows.push_back({who, "no jailbreak known here runs on this release"});
+            reply.rows.push_back({who, "no jailbreak known here runs there"});
         }
         reply.json["processors"].push_back({{"processors", processors.processors}, {"packages", packages}});
     }
+    if (phone) {
+        reply.rows.push_back({"where to look", phone->whereTheCarrierShows()});
+        reply.json["where"] = phone->whereTheCarrierShows();
+    }
+    model::AutoreleasePool pool;
+    model::Ref preferences =
+        model::Ref::adopt(model::readPropertyListDictionary(readRegularFile(preferenceFile_).value_or("")));
     for (const FeatureAnswer &feature : answer.features) {
-        reply.rows.push_back({feature.name, feature.acts ? feature.shows : "no effect: " + feature.why});
+        std::string shows = inUserWords(feature, preferences.get());
+        reply.rows.push_back({feature.name, feature.acts ? shows : "no effect: " + feature.why});
         reply.json["features"].push_back({{"feature", feature.name},
                                           {"acts", feature.acts},
-                                          {"shows", feature.shows},
+                                          {"shows", jsonText(shows)},
                                           {"why", feature.why.empty() ? Json() : Json(feature.why)}});
     }
     reply.cellSeparator = ": ";
@@ -591,9 +663,7 @@ Reply SimulatedHost::help(const std::vector<Token> &tokens) {
         }
         if (form.find("DEVICE") != std::string_view::npos) {
             std::string models;
-            for (const std::string &model :
-                 PackageFacts(BRINDLEWICK_PACKAGES_FILE, BRINDLEWICK_RELEASES_FILE, BRINDLEWICK_VERSION)
-                     .models()) {
+            for (const std::string &model : PackageFacts::ofThisBuild().models()) {
                 models += (models.empty() ? "" : ", ") + model;
             }
             text += "; DEVICE is one of " + models;

@@ -160,6 +160,13 @@ const std::vector<OptionRow> &optionRows() {
          "the slice of a device library to run: armv7, armv7s, arm64 or arm64e (needed when the file holds "
          "several); for package, the processor to answer for",
          &readArch},
+        {"--phone", "MODEL",
+         "the iPhone the host runs on, as Apple names it, as in \"iPhone XS\" (help package lists them): "
+         "--ios "
+         "must be a release it ran, a device library runs the slice its processor takes, package answers for "
+         "it, "
+         "status says where it shows the carrier, and picture draws its bars",
+         [](Options &o, Given &g) { o.phone = g.text(); }},
         {"--trace", nullptr, "record every platform call the library makes, for the trace command",
          [](Options &o, Given &) { o.trace = true; }},
         {"--json", nullptr,

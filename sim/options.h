@@ -24,8 +24,9 @@ struct Options {
     std::vector<std::string> withoutClasses;
     std::optional<springboard::Version> ios; // the host as this release has it; none: the full host
     bool noLibrary = false;
-    std::string library;             // empty: the built native library beside the simulator
-    std::optional<std::string> arch; // the slice of a Mach-O library to run
+    std::string library;              // empty: the built native library beside the simulator
+    std::optional<std::string> arch;  // the slice of a Mach-O library to run
+    std::optional<std::string> phone; // the iPhone, as Apple names it
     bool trace = false;
     bool json = false;
     std::string operatorName = "Carrier";

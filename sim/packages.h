@@ -1,16 +1,37 @@
 // What to install for a release and a phone: the package of each jailbreak that runs there, the
-// slice of it the loader takes, and which features act, from the facts the device build and the
-// release table keep (packaging/packages.json, packaging/releases.json).
+// slice of it the loader takes, which features act, and the phones themselves, from the facts the
+// device build and the release table keep (packaging/packages.json, packaging/releases.json).
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/springboard/releases.h"
 
 namespace sim {
+
+// An iPhone as Apple names it, with its processor (A12 is 12), the releases it ran and its screen.
+struct Phone {
+    enum class Form { homeButton, notch, dynamicIsland };
+    std::string model;
+    int chip;
+    springboard::Version first;
+    springboard::Version last;
+    Form form;
+    int points;        // the screen's width
+    int scale;         // pixels a point
+    std::string slice; // the slice of a library its processor takes
+
+    bool ran(const springboard::Version &release) const { return first <= release && release <= last; }
+    // "iOS 12.0 to 18.7.10"
+    std::string releases() const;
+    // Where the carrier's name (or the SIM text) shows on it.
+    std::string whereTheCarrierShows() const;
+};
 
 struct PackageChoice {
     std::string layout;       // rootful, rootless or roothide
@@ -22,7 +43,7 @@ struct PackageChoice {
 };
 
 struct ProcessorAnswer {
-    std::string processors; // "A12 and later", or the phone: "iPhone XS (A12)"
+    std::string processors; // "A12 to A16", or the phone: "iPhone XS (A12)"
     std::vector<PackageChoice> packages;
 };
 
@@ -34,22 +55,33 @@ struct FeatureAnswer {
 };
 
 struct PackageAnswer {
+    // Set where no package serves what was asked, saying why; the features are then left out.
+    std::string notServed;
     std::vector<ProcessorAnswer> processors;
     std::vector<FeatureAnswer> features;
 };
 
 class PackageFacts {
   public:
+    // This build's facts, read once. Throws InputError when they cannot be read.
+    static const PackageFacts &ofThisBuild();
+
     // Throws InputError when a file cannot be read or holds no such facts.
     PackageFacts(const std::filesystem::path &packages, const std::filesystem::path &releases,
                  std::string version);
 
-    // For `release` on `device` (a model the facts name), or on every processor when none, or on
-    // the processors of `arch`'s slice. Throws InputError for a model they do not name, or one
-    // that never ran `release`.
-    PackageAnswer answer(const springboard::Version &release, const std::optional<std::string> &device,
-                         const std::optional<std::string> &arch) const;
+    // The phone Apple names so, letter case aside. Throws InputError for one these facts do not
+    // name, naming those whose names hold what was asked.
+    Phone phone(std::string_view name) const;
     std::vector<std::string> models() const;
+
+    // For `release` on `phone`, or on every processor that ran the release when none, or on the
+    // processors of `arch`'s slice.
+    PackageAnswer answer(const springboard::Version &release, const std::optional<Phone> &phone,
+                         const std::optional<std::string> &arch) const;
+    // The text the measurement put where a feature shows one of its own ("Moxfathom"), if any, and
+    // what it stands for in a user's words ("your carrier text").
+    std::optional<std::pair<std::string, std::string>> sampleOf(const std::string &feature) const;
 
   private:
     struct Data;

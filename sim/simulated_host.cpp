@@ -53,6 +53,7 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     model::setProcess(process);
     simCard_ = options.simCard;
     arch_ = options.arch;
+    takePhone(options);
     if (options.useInterfaces || options.noInterfaces) {
         useInterfaces(options.interfaces, options.noInterfaces);
     }
@@ -94,6 +95,22 @@ std::vector<std::string> SimulatedHost::fileWarnings() {
             " as no file, as a device's Foundation does (every flag off, the texts kept): " + problems.why};
 }
 
+void SimulatedHost::takePhone(const Options &options) {
+    if (!options.phone) {
+        return;
+    }
+    phone_ = PackageFacts::ofThisBuild().phone(*options.phone);
+    if (options.ios && !phone_->ran(*options.ios)) {
+        throw InputError("the " + phone_->model + " runs " + phone_->releases() + ", not " +
+                         springboard::releaseName(*options.ios).substr(4));
+    }
+    if (options.arch && *options.arch != phone_->slice) {
+        throw InputError("--arch " + *options.arch + " is not the slice the " + phone_->model + "'s A" +
+                         std::to_string(phone_->chip) + " takes, " + phone_->slice);
+    }
+    arch_ = phone_->slice;
+}
+
 // Registering on the network, the host hands its telephony classes the operator's name: the full
 // host both of them, a release's host as that release's own code does.
 void SimulatedHost::registerOnNetwork(const std::string &operatorName) {
@@ -123,7 +140,8 @@ void SimulatedHost::load(const std::string &path, const Options &options, std::o
         throw InputError("cannot read the library " + path);
     }
     if (!emulator::looksLikeMachO(*start)) {
-        if (options.arch) {
+        // Without a library named, --arch and --phone name the processor package answers for.
+        if (options.arch && !options.library.empty()) {
             throw InputError("--arch picks a slice of a Mach-O device library, and " + path + " is none");
         }
         // The facility's records name each slot from the library's symbols, as they are made.
@@ -135,8 +153,8 @@ void SimulatedHost::load(const std::string &path, const Options &options, std::o
         return;
     }
     std::optional<emulator::macho::Arch> arch;
-    if (options.arch) {
-        arch = emulator::macho::archNamed(*options.arch);
+    if (arch_) {
+        arch = emulator::macho::archNamed(*arch_);
     }
     try {
         emulated_ = std::make_unique<emulator::EmulatedLibrary>(path, arch, options.executable, system);

@@ -12,6 +12,7 @@
 #include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/options.h"
+#include "sim/packages.h"
 #include "sim/reply.h"
 #include "sim/settings_pane.h"
 #include "sim/status_bar.h"
@@ -54,11 +55,17 @@ class SimulatedHost {
 
   private:
     void load(const std::string &path, const Options &options, std::optional<uint32_t> system);
+    // The phone --phone names, checked against the release and the slice asked for.
+    void takePhone(const Options &options);
     void registerOnNetwork(const std::string &operatorName);
     // When an edit of `key` shows in this host, as the library's start-up left it.
     std::string whenItShows(const std::string &key) const;
     const PaneCell &cellFor(const Token &key) const;
     std::string keys() const; // the pane's keys, as a list for a message
+    std::optional<Phone> phoneAskedOf(const std::vector<Token> &tokens,
+                                      const springboard::Version &release) const;
+    std::string inUserWords(const FeatureAnswer &feature, PlatformId preferences) const;
+    std::string groupOfFeature(const std::string &feature) const;
     PlatformId objectNamed(const std::string &name);
     PlatformId toObject(const Value &value);
     Value describe(PlatformId object) const;
@@ -71,8 +78,9 @@ class SimulatedHost {
     void *native_ = nullptr; // the dlopen handle of a native library
     uint64_t instructionsShown_ = 0;
     springboard::SimCard simCard_ = springboard::SimCard::ready;
-    std::optional<std::string> arch_; // the slice --arch names
-    std::string operatorName_;        // the network's, as --operator gave it
+    std::optional<std::string> arch_; // the slice --arch names, or the one --phone's processor takes
+    std::optional<Phone> phone_;
+    std::string operatorName_; // the network's, as --operator gave it
     bool libraryLoaded_ = false;
     long fileProblemsSeen_ = 0;
 };

@@ -28,13 +28,24 @@ struct StatusBar {
     int ios = 0;           // the release's major, whose look the bar has; 0 for the full host
 };
 
-// Draws `bar` into a PNG at `file` as a home-button iPhone of that release draws it, the phones
-// that show the carrier: 20 points high and 375 wide (320 on iOS 6's iPhone 5), at two pixels a
-// point; signal bars at the left (dots on iOS 7 to 10) before what stands in the carrier's place
-// and the Wi-Fi symbol, the time in the middle, the battery at the right. A second row of signal and
-// name when dual SIM is on. The time is fixed, so the same state always makes the same picture.
-// Throws InputError when the file cannot be written. Returns the texts some glyph of which no font
-// here has, drawn as boxes.
-std::vector<std::string> drawStatusBar(const StatusBar &bar, const std::filesystem::path &file);
+// The phone the bars are drawn for: its form and its screen's width in points and scale. With no
+// width, the home-button phone of the bar's release: 375 points at 2x (320 on iOS 6's iPhone 5).
+struct Screen {
+    enum class Form { homeButton, notch, dynamicIsland } form = Form::homeButton;
+    double points = 0;
+    double scale = 2;
+};
+
+// Draws into a PNG at `file` the bars the phone shows, at its size. A home-button phone shows the
+// carrier in its one bar, 20 points high: signal bars at the left (dots on iOS 7 to 10) before what
+// stands in the carrier's place and the Wi-Fi symbol, the time in the middle, the battery at the
+// right, and a second row of signal and name when dual SIM is on. A phone with a notch or the
+// Dynamic Island shows none over apps and the home screen (the time at the left; signal, Wi-Fi and
+// battery at the right), and the carrier only on the lock screen and in Control Center, whose bar is
+// drawn below, labelled, with a row for each SIM. The time is fixed, so the same state always makes
+// the same picture. Throws InputError when the file cannot be written. Returns the texts some glyph
+// of which no font here has, drawn as boxes.
+std::vector<std::string> drawStatusBar(const StatusBar &bar, const Screen &screen,
+                                       const std::filesystem::path &file);
 
 } // namespace sim

@@ -269,19 +269,27 @@ const std::vector<Era> &eras() {
     return table;
 }
 
-ReleaseReading readRelease(std::string_view text) {
+std::optional<Version> parseVersion(std::string_view text) {
     int parts[3] = {0, 0, 0};
     size_t count = 0;
     for (size_t start = 0; start <= text.size(); ++count) {
         size_t dot = std::min(text.find('.', start), text.size());
         std::optional<int> part = number(text.substr(start, dot - start));
         if (count == 3 || !part) {
-            return {std::nullopt, "it is not a release number: give MAJOR[.MINOR[.PATCH]], as in 16.6"};
+            return std::nullopt;
         }
         parts[count] = *part;
         start = dot + 1;
     }
-    Version version{parts[0], parts[1], parts[2]};
+    return Version{parts[0], parts[1], parts[2]};
+}
+
+ReleaseReading readRelease(std::string_view text) {
+    std::optional<Version> parsed = parseVersion(text);
+    if (!parsed) {
+        return {std::nullopt, "it is not a release number: give MAJOR[.MINOR[.PATCH]], as in 16.6"};
+    }
+    Version version = *parsed;
     const Major *line = majorOf(version.major);
     const Major &newest = std::end(majors)[-1];
     if (!line) {

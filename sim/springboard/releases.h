@@ -29,6 +29,9 @@ struct ReleaseReading {
     std::string warning = {};
 };
 ReleaseReading readRelease(std::string_view text);
+// MAJOR[.MINOR[.PATCH]] as numbers, whether or not it was ever a release; nothing when it is not
+// three numbers of at most three digits each, or fewer.
+std::optional<Version> parseVersion(std::string_view text);
 std::string releaseName(const Version &version); // "iOS 16.4.1"
 // "6.0 to 18.7.10, and 26.0 to 26.7.1": the releases readRelease takes.
 std::string releasesCovered();

@@ -117,34 +117,52 @@ class Help(Case):
 
 
 class Package(Case):
-    def answer(self, release, *command):
-        run = simulate("--no-library", "--json", "--ios", release, *command, home=self.home)
-        return run.returncode, (json.loads(run.stdout) if run.stdout else run.stderr)
+    def answer(self, release, *arguments):
+        run = simulate("--no-library", "--json", "--ios", release, *arguments, home=self.home)
+        return run.returncode, json.loads(run.stdout) if run.stdout else json.loads(run.stderr)["error"]
 
-    def test_what_to_install_for_a_release_and_a_phone(self):
+    def packages(self, answer):
+        return {p["processors"]: [(x["layout"], x["slice"]) for x in p["packages"]] for p in answer["processors"]}
+
+    def test_what_to_install_for_a_phone_where_to_look_and_what_it_shows_in_your_words(self):
         status, answer = self.answer("12.5.7", 'package "iPhone 6"')
-        self.assertEqual(status, 0)
-        [(processors, packages)] = [(p["processors"], p["packages"]) for p in answer["processors"]]
-        self.assertEqual(processors, "iPhone 6 (A8)")
-        self.assertEqual([(p["layout"], p["jailbreaks"], p["slice"]) for p in packages],
-                         [("rootful", ["checkra1n"], "arm64")])
-        self.assertTrue(all(feature["acts"] for feature in answer["features"]))
+        self.assertEqual((status, self.packages(answer)), (0, {"iPhone 6 (A8)": [("rootful", "arm64")]}))
+        self.assertEqual(answer["where"], "in the status bar, at its left")
 
         status, answer = self.answer("16.6", 'package "iPhone XS"')
-        packages = answer["processors"][0]["packages"]
-        self.assertEqual([(p["layout"], p["architecture"], p["slice"]) for p in packages],
-                         [("rootless", "iphoneos-arm64", "arm64e"), ("roothide", "iphoneos-arm64e", "arm64e")])
-        self.assertTrue(all(feature["acts"] for feature in answer["features"]))
+        self.assertEqual(self.packages(answer), {"iPhone XS (A12)": [("rootless", "arm64e"), ("roothide", "arm64e")]})
+        self.assertTrue(answer["where"].startswith("on the lock screen and in Control Center"))
+        # The bundled example's own texts, not the measurement's; the hidden name in plain words.
+        shows = {feature["feature"]: feature["shows"] for feature in answer["features"]}
+        self.assertEqual([shows[name] for name in ("Custom carrier text", "Hide carrier name", "Custom SIM text")],
+                         ['"Brindlewick"', "no carrier name", '"No SIM? No problem"'])
+        # The same phone through --phone, named as a person types it.
+        self.assertEqual(self.answer("16.6", "--phone", "iphone xs", "package"), (0, answer))
 
-        # A12 and later on 13: a rootful jailbreak runs there, but no slice of the package does.
-        status, answer = self.answer("13.3", "package")
-        served = {p["processors"]: [(x["slice"], x["notServed"]) for x in p["packages"]] for p in answer["processors"]}
-        self.assertEqual(served["A12 and later"], [(None, "its arm64e slice runs from iOS 14.0")])
-        self.assertEqual(served["A7 to A11"], [("arm64", None)])
+        # Only the chips of phones that ran the release; --arch picks one, with the built library.
+        status, answer = self.answer("16.6", "package")
+        self.assertEqual(list(self.packages(answer)), ["A11", "A12 to A16"])
+        self.assertIn(("rootful", "arm64"), self.packages(answer)["A11"])  # palera1n's rootful mode
+        run = simulate("--ios", "14.8", "--arch", "arm64e", "--json", "package", home=self.home)
+        self.assertEqual(list(self.packages(json.loads(run.stdout))), ["A12 to A14"])
 
-        status, refused = self.answer("18.1", 'package "iPhone 8"')
-        self.assertEqual(status, BAD_INPUT)
-        self.assertIn("iPhone 8 runs iOS 11.0 to 16.7.16, not 18.1", refused)
+    def test_a_phone_no_package_serves_is_told_so_first_and_a_wrong_phone_is_refused(self):
+        for release, phone, why in [("13.5", "iPhone XS", "its loader cannot take the package's arm64e slice"),
+                                    ("17.5", "iPhone 15 Pro", "no jailbreak known here runs there")]:
+            status, answer = self.answer(release, f'package "{phone}"')
+            self.assertEqual(status, 0)
+            self.assertTrue(answer["notServed"].startswith(f"no package serves the {phone} on iOS {release}"))
+            self.assertIn(why, answer["notServed"])
+            self.assertEqual(answer["features"], [])
+        for arguments, refusal in [(["18.1", 'package "iPhone 8"'], "iPhone 8 runs iOS 11.0 to 16.7.16, not 18.1"),
+                                   (["16.6", "--phone", "iPhone XS", "--arch", "arm64", "status"],
+                                    "--arch arm64 is not the slice the iPhone XS's A12 takes, arm64e"),
+                                   (["16.6", "--phone", "iPhone 8", 'package "iPhone XS"'],
+                                    "package asks of the iPhone XS, and --phone names the iPhone 8"),
+                                   (["16.6", 'package "iPhone SE"'], '"iPhone SE (2nd generation)"')]:
+            status, refused = self.answer(*arguments)
+            self.assertEqual(status, BAD_INPUT, arguments)
+            self.assertIn(refusal, refused)
 
 
 class Terminal(Case):
@@ -213,6 +231,27 @@ class Picture(Case):
         device_with(root, {"k3Enabled": True}, binary=False)
         self.assertIn("NoService", self.read(self.draw(root)))
         self.assertNotIn("NoService", self.read(self.draw(root, "--no-library")))
+
+    def test_a_phone_with_a_notch_or_the_island_shows_the_carrier_only_on_its_lock_screen_bar(self):
+        root = self.scratch / "root"
+        device_with(root, {"kEnabled": True, "customtextEnabled": "Moxfathom", "k5Enabled": True})
+        # Each phone's width and scale, and how much of it lies beside the notch or the island.
+        for phone, release, points, scale, ear in [("iPhone XS", "16.6", 375, 3, 0.21),
+                                                   ("iPhone 14 Pro", "17.0", 393, 3, 0.33)]:
+            def read(picture, top, bottom):  # the left and the right of a bar
+                width, height = picture.width, picture.height
+                return [self.read(picture.crop((left, int(height * top), right, int(height * bottom))))
+                        for left, right in [(0, int(width * ear)), (int(width * (1 - ear)), width)]]
+            picture = self.draw(root, "--phone", phone, "--ios", release)
+            self.assertEqual(picture.width, points * scale, phone)
+            left, right = read(picture, 0, 0.4)  # over apps: the time, and no carrier anywhere
+            self.assertIn("9:41", left)
+            self.assertNotIn("Moxfathom", left + right)
+            left, right = read(picture, 0.4, 1)  # the lock screen and Control Center: a row for each SIM
+            self.assertIn("Lockscreen", left)
+            self.assertEqual(left.count("Moxfathom"), 2, left)
+            no_sim = self.draw(root, "--phone", phone, "--ios", release, "--sim", "absent", "--no-library")
+            self.assertIn("NoSIM", read(no_sim, 0.4, 1)[0])
 
     def test_every_glyph_of_a_name_has_a_font(self):
         root = self.scratch / "root"
