@@ -102,7 +102,8 @@ def by_era(table):
             reason = next((why for label, why in table.why.get(feature.name, {}).items()
                            if releases.parse_label(label)[0] <= era.first <= (releases.parse_label(label)[1] or 999)),
                           "")
-            lines.append((feature.name, releases.acts(cell), cell if releases.acts(cell) else reason or cell))
+            lines.append((feature.name, releases.acts(cell),
+                          releases.in_your_words(feature, cell) if releases.acts(cell) else reason or cell))
         eras.append((f"iOS {era.label}", lines))
     return eras
 

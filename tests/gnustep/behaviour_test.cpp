@@ -11,6 +11,7 @@
 #include "activation/startup.h"
 #include "platform/objects.h"
 #include "settings/settings.h"
+#include "sim/springboard/classes.h"
 #include "sim/springboard/springboard.h"
 #include "tests/gnustep/springboard_runtime.h"
 #include "tests/gnustep/test_platform.h"
@@ -38,9 +39,9 @@ class Gnustep : public ::testing::Test {
 
 // Starts the library as the home screen, in this fresh process, inside a pool of the test's that
 // the process ends with.
-void startAsSpringBoard(std::vector<std::string> without = {}) {
+void startAsSpringBoard(std::vector<std::string> without = {}, const springboard::Host &host = {}) {
     platformAutoreleasePoolPush();
-    installSpringBoardOnGnustep(without);
+    installSpringBoardOnGnustep(without, host);
     gnustepSetProcessName("SpringBoard");
     startUp();
 }
@@ -115,6 +116,27 @@ TEST_F(Gnustep, SimTextRadioAndDualSimTillANotificationTurnsThemOff) {
         EXPECT_EQ(display(), "SIM ready");
         EXPECT_EQ(hostSend<PlatformBool>("SBTelephonyManager", "isRadioModuleDead"), 0);
         EXPECT_EQ(hostSend<PlatformBool>("STTelephonyStatusDomainData", "isDualSIMEnabled"), 1); // for good
+    });
+}
+
+// From iOS 16 the SIM text is answered in the localized-text lookup of GNUstep's own NSBundle, for
+// its keys alone: any other text is GNUstep's answer.
+TEST_F(Gnustep, FromIOS16TheSimTextIsAnsweredInGnustepsOwnLocalizedLookup) {
+    writePreferences(flag("k2Enabled", true) + "<key>customtext2Enabled</key><string>Mine</string>");
+    inFreshProcess([] {
+        startAsSpringBoard({}, springboard::hostOf(springboard::Version{16, 6, 0}, true));
+        ASSERT_FALSE(gnustepHookRecords().empty());
+        EXPECT_EQ(gnustepHookRecords().back().className, "NSBundle");
+        EXPECT_EQ(gnustepHookRecords().back().outcome, 0);
+        auto lookUp = [](const char *key, const char *table) {
+            return gnustepText(hostSend<PlatformId>(springboard::bundle, springboard::lookUpText,
+                                                    gnustepString(key), gnustepString(""),
+                                                    gnustepString(table)));
+        };
+        EXPECT_EQ(lookUp("NO_SIM", springboard::telephonyTable), "Mine");
+        EXPECT_EQ(lookUp("LOCKED_SIM", springboard::telephonyTable), "Mine");
+        EXPECT_EQ(lookUp("NO_SERVICE", springboard::telephonyTable), "NO_SERVICE");
+        EXPECT_EQ(lookUp("NO_SIM", "Localizable"), "NO_SIM");
     });
 }
 

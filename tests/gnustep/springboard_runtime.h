@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "platform/objects.h"
+#include "sim/springboard/releases.h"
 
-void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses = {});
+void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses = {},
+                                 const springboard::Host &host = {});
 
 // A message the host sends to its own instance of `cls`, as a compiled send would.
 PlatformImp gnustepMethod(const char *cls, const char *selector);

@@ -45,7 +45,8 @@ PlatformId defineClass(const char *name, const char *superclass,
 
 } // namespace
 
-void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses) {
+void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses,
+                                 const springboard::Host &host) {
     springboard::Runtime runtime{};
     runtime.defineClass = &defineClass;
     runtime.retain = [](PlatformId object) { return (PlatformId)[(id)object retain]; };
@@ -58,7 +59,7 @@ void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses)
     runtime.classNamed = [](const char *name) { return (PlatformId)classNamed(name); };
     runtime.lookUp = &objc_msg_lookup;
     runtime.raise = [](const std::string &message) -> void { throw std::runtime_error(message); };
-    springboard::install(runtime, withoutClasses);
+    springboard::install(runtime, withoutClasses, true, host);
 }
 
 PlatformImp gnustepMethod(const char *cls, const char *selector) {
