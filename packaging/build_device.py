@@ -12,7 +12,8 @@ import binds to its library by name (two-level namespace) and a misspelt one fai
 
 (packages.json holds the layouts and the slices.)
 
-Beside them, repository/ is a folder a package manager reads as a source (see repository.py).
+Beside them, repository/ is a folder a package manager reads as a source (see repository.py), signed
+with a key the build makes for itself in signing/, outside it.
 
 The 32-bit slices are linked by the older Mach-O linker, which two faults make careful: it
 crashes on an __objc_imageinfo section and it leaves non-lazy symbol pointers unbound. So they are
@@ -26,7 +27,6 @@ object may hold an authenticated relocation, which the linker cannot write: the 
 """
 import argparse
 import json
-import os
 import shutil
 import sys
 import tempfile
@@ -34,6 +34,7 @@ from pathlib import Path
 
 from . import arm64e
 from .commands import BuildError, run
+from . import deb
 from . import definitions
 from . import macho_sign
 from . import pane as pane_cells
@@ -43,6 +44,8 @@ from . import repository
 
 ROOT = Path(__file__).resolve().parent.parent
 IDENTIFIER = definitions.IDENTIFIER
+MAINTAINER = ("Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
+              "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n")
 
 SUBSTRATE = "substrate"  # its install name differs between the layouts
 # What each slice imports, by library: the stubs are generated from this; the C++ runtime is needed
@@ -72,7 +75,6 @@ OLD_LINKER = f"ld64.lld.darwinold-{TOOLCHAIN['LLD_OLD']}"
 LIPO = f"llvm-lipo-{TOOLCHAIN['LLVM']}"
 OBJCOPY = f"llvm-objcopy-{TOOLCHAIN['LLVM']}"
 
-ICON = ROOT / "packaging" / "pane" / "icon.svg"
 ICON_NAME, ICON_POINTS = "Brindlewick", 29  # the pane's entry names Brindlewick.png
 
 
@@ -230,7 +232,7 @@ FILTER = """<?xml version="1.0" encoding="UTF-8"?>
 """
 
 
-def control(layout, installed_size):
+def control(layout):
     where = "".join(f" {line}\n" for line in releases.where_it_acts(version_key(layout.firmware)[0]))
     return (f"Package: {layout.package}\n"
             "Name: Brindlewick\n"
@@ -244,26 +246,15 @@ def control(layout, installed_size):
             f"{where}"
             " .\n"
             f" For {', '.join(jailbreaks_of(layout))}.\n"
-            "Maintainer: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
-            "Author: Brindlewick developers <brindlewick@moxfathom.invalid>\n"
+            f"{MAINTAINER}"
             "Section: Tweaks\n"
-            f"Depends: firmware (>= {layout.firmware}), mobilesubstrate, preferenceloader\n"
-            f"Installed-Size: {installed_size}\n")
-
-
-def installed_size(stage):
-    """In KiB, as dpkg-gencontrol counts it: each file rounded up to a KiB, and one for every
-    other entry."""
-    entries = [path for path in stage.rglob("*") if "DEBIAN" not in path.relative_to(stage).parts]
-    return sum(-(-path.stat().st_size // 1024) if path.is_file() else 1 for path in entries)
+            f"Depends: firmware (>= {layout.firmware}), mobilesubstrate, preferenceloader\n")
 
 
 def draw_icon(folder):
-    """The pane's icon at the sizes Settings shows it, 29 points at 1x, 2x and 3x, drawn from its
-    vector source."""
+    """The pane's icon at the sizes Settings shows it, 29 points at 1x, 2x and 3x."""
     for scale, suffix in ((1, ""), (2, "@2x"), (3, "@3x")):
-        pixels = str(ICON_POINTS * scale)
-        run("rsvg-convert", "-w", pixels, "-h", pixels, ICON, "-o", folder / f"{ICON_NAME}{suffix}.png")
+        deb.draw(deb.ICON, folder / f"{ICON_NAME}{suffix}.png", ICON_POINTS * scale)
 
 
 def build_package(out, layout, library):
@@ -278,15 +269,7 @@ def build_package(out, layout, library):
     pane.mkdir(parents=True)
     (pane / "Brindlewick.plist").write_bytes(pane_cells.render())
     draw_icon(pane)
-    for path in [stage, *stage.rglob("*")]:
-        os.chmod(path, 0o755 if path.is_dir() or path.suffix == ".dylib" else 0o644)
-    size = installed_size(stage)
-    (stage / "DEBIAN").mkdir(mode=0o755)
-    (stage / "DEBIAN" / "control").write_text(control(layout, size))
-    os.chmod(stage / "DEBIAN" / "control", 0o644)
-    deb = out / f"{layout.package}_{DESCRIPTION['version']}_{layout.architecture}.deb"
-    run("dpkg-deb", "--root-owner-group", "-Zxz", "--build", stage, deb)
-    return deb
+    return deb.build(stage, control(layout), out / f"{layout.package}_{DESCRIPTION['version']}_{layout.architecture}.deb")
 
 
 def build(out):
@@ -308,9 +291,21 @@ def build(out):
             else:
                 shutil.copyfile(slices[0], library)
         made[layout_name] = (library, build_package(out, layout, library))
-    repository.write(out / "repository", [deb for _, deb in made.values()],
-                     [layout.architecture for layout in LAYOUTS.values()])
+    signer = build_signer(out / "signing")
+    try:
+        repository.write(out / "repository", [package for _, package in made.values()],
+                         DESCRIPTION["repository_url"], signer)
+    finally:
+        signer.stop()
     return made
+
+
+def build_signer(home):
+    """The build's own signing key, made on its first build and kept beside the repository, never in
+    it: a publication is signed with the publisher's key (tools/repository)."""
+    if home.is_dir():
+        return repository.Signer(home)
+    return repository.Signer.make(home, "Brindlewick repository (this build's own key) <brindlewick@moxfathom.invalid>")
 
 
 def main():
@@ -325,8 +320,8 @@ def main():
             print(f"build_device.py: {tool} is missing (tools/install-deps installs it)", file=sys.stderr)
             return 2
     try:
-        for layout_name, (library, deb) in build(arguments.out).items():
-            print(f"{layout_name}: {library} and {deb}")
+        for layout_name, (library, package) in build(arguments.out).items():
+            print(f"{layout_name}: {library} and {package}")
         print(f"repository: {arguments.out / 'repository'}")
     except (BuildError, macho_sign.SignError, arm64e.Arm64eError) as error:
         print(f"build_device.py: {error}", file=sys.stderr)

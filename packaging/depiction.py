@@ -9,7 +9,9 @@ import re
 import shutil
 from pathlib import Path
 
-from . import build_device
+from PIL import Image
+
+from . import deb
 from . import packages
 from . import pane as pane_cells
 from . import releases
@@ -113,8 +115,9 @@ def html_page(facts):
     cards = "".join(f"<section class=\"era\"><h3>{e(label)}</h3><ul>" + "".join(
         f"<li class=\"{'on' if acts else 'off'}\"><b>{e(name)}</b>: {e(text if acts else 'does nothing. ' + text)}</li>"
         for name, acts, text in lines) + "</ul></section>" for label, lines in by_era(facts["table"]))
-    shots = "".join(f"<figure><img src=\"{e(file)}\" alt=\"{e(caption)}\" width=\"375\">"
-                    f"<figcaption>{e(caption)}</figcaption></figure>" for file, caption, _ in SCREENSHOTS)
+    shots = "".join(f"<figure><a href=\"{e(file)}\"><img src=\"{e(carrier_picture(file))}\" alt=\"{e(caption)}\" "
+                    f"width=\"{CARRIER_WIDTH}\"></a><figcaption>{e(caption)}</figcaption></figure>"
+                    for file, caption, _ in SCREENSHOTS)
     choose = "".join(f"<li><b>{e(name)}</b> ({e(arch)}, iOS {e(lowest)} and later{e(', not on ' + gaps if gaps else '')}): "
                      f"for {e(whom)}: {e(jailbreaks)}</li>" for name, arch, lowest, whom, jailbreaks, gaps in facts["packages"])
     setting = "".join(f"<dt>{e(group)}</dt><dd>{e(text)}</dd>" for group, text in facts["settings"])
@@ -151,6 +154,21 @@ the library on each release's host.</p>
 <h2>Licence</h2><p>{e(facts["license"])}: free to use, change and share, with the notice kept.</p>
 </body></html>
 """
+
+
+# The page shows the left of each picture, where the carrier stands, at a size a phone's narrow
+# page keeps legible, a dual-SIM row's small text included; the whole bar is a tap away.
+CARRIER_SHARE = 0.45
+CARRIER_WIDTH = 340  # CSS pixels: within a 390-point phone's page
+
+
+def carrier_picture(file):
+    return file.replace(".png", "-carrier.png")
+
+
+def crop_carrier(source, target):
+    with Image.open(source) as picture:
+        picture.crop((0, 0, int(picture.width * CARRIER_SHARE), picture.height)).save(target)
 
 
 def picture_size(file):
@@ -195,7 +213,7 @@ def sileo_page(facts, base):
     for version, date, items in facts["changelog"]:
         changes += [{"class": "DepictionHeaderView", "title": f"{version} ({date})"},
                     markdown("\n".join(f"- {item}" for item in items))]
-    return {"minVersion": "0.1", "class": "DepictionTabView", "headerImage": f"{base}icon.png",
+    return {"minVersion": "0.1", "class": "DepictionTabView", "headerImage": f"{base}banner.png",
             "tabs": [{"tabname": "Details", "class": "DepictionStackView", "views": details},
                      {"tabname": "Changelog", "class": "DepictionStackView", "views": changes}]}
 
@@ -207,7 +225,9 @@ def write(folder, base):
     page = facts()
     for file, _, _ in SCREENSHOTS:
         shutil.copyfile(PICTURES / file, folder / file)
-    run("rsvg-convert", "-w", "120", "-h", "120", build_device.ICON, "-o", folder / "icon.png")
+        crop_carrier(PICTURES / file, folder / carrier_picture(file))
+    deb.draw(deb.ICON, folder / "icon.png", 120)
+    deb.draw(deb.BANNER, folder / "banner.png", 1200, 400)
     (folder / "index.html").write_text(html_page(page))
     (folder / "sileo.json").write_text(json.dumps(sileo_page(page, base), indent=1) + "\n")
     return folder

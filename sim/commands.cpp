@@ -297,6 +297,24 @@ Reply SimulatedHost::picture(const std::vector<Token> &tokens) {
 // library's own sites or a release site, as the slot's name says.
 Reply SimulatedHost::hooks(const std::vector<Token> &) {
     Reply reply{Json{{"command", "hooks"}, {"hooks", Json::array()}}};
+    // As the phone's loader, what it made of each library in the tweak folder.
+    if (loader_) {
+        reply.json["loader"] = Json::array();
+        std::string skipped;
+        for (const Tweak &tweak : tweaks_) {
+            std::string name = tweak.library.filename().string();
+            reply.json["loader"].push_back(
+                {{"library", jsonText(name)}, {"loaded", tweak.loads}, {"why", jsonText(tweak.why)}});
+            skipped += tweak.loads ? "" : (skipped.empty() ? "" : "; ") + name + ": " + tweak.why;
+        }
+        if (emulated_.empty()) {
+            reply.rows.push_back({tweaks_.empty()
+                                      ? "no library: the tweak folder holds none"
+                                      : "no library: the loader took none of the tweak folder into "
+                                        "this process (" +
+                                            skipped + ")"});
+        }
+    }
     for (const model::HookRecord &record : model::hookRecords()) {
         const char *outcome = model::outcomeName(record.outcome);
         std::optional<SiteName> site = siteOfSlot(record.slot);
@@ -635,10 +653,13 @@ Reply SimulatedHost::trace(const std::vector<Token> &) {
 }
 
 Reply SimulatedHost::instructions(const std::vector<Token> &) {
-    if (!emulated_) {
+    if (emulated_.empty()) {
         throw InputError("instructions are counted only for a device library under emulation");
     }
-    uint64_t now = emulated_->instructions();
+    uint64_t now = 0;
+    for (const auto &library : emulated_) {
+        now += library->instructions();
+    }
     uint64_t since = now - instructionsShown_;
     instructionsShown_ = now;
     return words(Json{{"command", "instructions"}, {"instructions", since}},

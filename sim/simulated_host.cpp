@@ -62,13 +62,16 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     springboard::setSimCard(options.simCard);
 
     model::trace::enable(options.trace);
-    if (!options.noLibrary) {
-        load(options.library.empty() ? libraryPath : options.library, options, packedSystem(options.ios));
-    } else if (!options.library.empty()) {
+    loader_ = options.library.empty() ? tweakFolderOf(options.root) : std::nullopt;
+    if (options.noLibrary && !options.library.empty()) {
         throw InputError("--no-library runs the host alone: --library has nothing to load");
+    } else if (!options.noLibrary && loader_) {
+        loadTweaks(*loader_, options, packedSystem(options.ios));
+    } else if (!options.noLibrary) {
+        load(options.library.empty() ? libraryPath : options.library, options, packedSystem(options.ios));
     }
     operatorName_ = options.operatorName;
-    libraryLoaded_ = !options.noLibrary;
+    libraryLoaded_ = native_ || !emulated_.empty();
     registerOnNetwork(options.operatorName);
 }
 
@@ -80,8 +83,8 @@ static std::vector<std::unique_ptr<emulator::EmulatedLibrary>> &mappedLibraries(
 }
 
 SimulatedHost::~SimulatedHost() {
-    if (emulated_) {
-        mappedLibraries().push_back(std::move(emulated_));
+    for (auto &library : emulated_) {
+        mappedLibraries().push_back(std::move(library));
     }
 }
 
@@ -152,19 +155,50 @@ void SimulatedHost::load(const std::string &path, const Options &options, std::o
         }
         return;
     }
+    loadDeviceLibrary(path, options, system);
+}
+
+void SimulatedHost::loadDeviceLibrary(const std::string &path, const Options &options,
+                                      std::optional<uint32_t> system) {
     std::optional<emulator::macho::Arch> arch;
     if (arch_) {
         arch = emulator::macho::archNamed(*arch_);
     }
     try {
-        emulated_ = std::make_unique<emulator::EmulatedLibrary>(path, arch, options.executable, system);
+        emulated_.push_back(
+            std::make_unique<emulator::EmulatedLibrary>(path, arch, options.executable, system));
     } catch (const emulator::macho::NotForThisSystem &error) {
         throw InputError("cannot load the library on " + std::string(error.what()));
     } catch (const emulator::macho::NoSliceChosen &error) {
         throw InputError("cannot load the library: " + std::string(error.what()) +
-                         "; choose one with --arch");
+                         "; choose one with --arch, or the phone with --phone");
     } catch (const emulator::macho::LoadError &error) {
         throw InputError("cannot load the library: " + std::string(error.what()));
+    }
+}
+
+void SimulatedHost::loadTweaks(const TweakFolder &folder, const Options &options,
+                               std::optional<uint32_t> system) {
+    LoadingProcess process;
+    // SpringBoard and every app link UIKit; SpringBoard's own bundle is com.apple.springboard.
+    if (hostIsSpringBoard(options)) {
+        process.bundles = {"com.apple.springboard", "com.apple.UIKit"};
+    } else if (options.executable.find(".app/") != std::string::npos) {
+        process.bundles = {"com.apple.UIKit"};
+    }
+    process.executable = std::filesystem::path(options.executable).filename().string();
+    process.hasClass = [](const std::string &name) { return model::findClass(name) != nullptr; };
+    process.coreFoundation = springboard::installedHost().coreFoundationVersion();
+    tweaks_ = tweaksFor(folder, process);
+    for (const Tweak &tweak : tweaks_) {
+        if (!tweak.loads) {
+            continue;
+        }
+        std::optional<std::string> start = readRegularFile(tweak.library, 4);
+        if (!start || !emulator::looksLikeMachO(*start)) {
+            throw InputError("cannot load " + tweak.library.string() + ": it is no device library");
+        }
+        loadDeviceLibrary(tweak.library.string(), options, system);
     }
 }
 

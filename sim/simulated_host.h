@@ -16,6 +16,7 @@
 #include "sim/reply.h"
 #include "sim/settings_pane.h"
 #include "sim/status_bar.h"
+#include "sim/tweak_loader.h"
 
 namespace sim {
 
@@ -55,6 +56,9 @@ class SimulatedHost {
 
   private:
     void load(const std::string &path, const Options &options, std::optional<uint32_t> system);
+    void loadDeviceLibrary(const std::string &path, const Options &options, std::optional<uint32_t> system);
+    // As the phone's loader: each library of the tweak folder whose filter takes this process.
+    void loadTweaks(const TweakFolder &folder, const Options &options, std::optional<uint32_t> system);
     // The phone --phone names, checked against the release and the slice asked for.
     void takePhone(const Options &options);
     void registerOnNetwork(const std::string &operatorName);
@@ -74,8 +78,10 @@ class SimulatedHost {
     std::vector<model::Ref> made_;              // text and numbers given as arguments
     std::vector<PaneCell> pane_;
     std::filesystem::path preferenceFile_;
-    std::unique_ptr<emulator::EmulatedLibrary> emulated_;
-    void *native_ = nullptr; // the dlopen handle of a native library
+    std::vector<std::unique_ptr<emulator::EmulatedLibrary>> emulated_;
+    std::optional<TweakFolder> loader_; // where the host is a jailbroken phone's, the loader's folder
+    std::vector<Tweak> tweaks_;         // and its verdict on each library there
+    void *native_ = nullptr;            // the dlopen handle of a native library
     uint64_t instructionsShown_ = 0;
     springboard::SimCard simCard_ = springboard::SimCard::ready;
     std::optional<std::string> arch_; // the slice --arch names, or the one --phone's processor takes

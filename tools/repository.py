@@ -1,12 +1,13 @@
 """Makes a complete static repository, ready to publish at URL (GitHub Pages, any static host): the
 device build's packages under debs/, their index with each package's page, icon and name, the
-Release file, the depictions under depictions/com.moxfathom.brindlewick/, and the repository's
-own icon, CydiaIcon.png.
+Release file, signed with your key where you name one, with the key and a package that installs it,
+the depictions under depictions/com.moxfathom.brindlewick/, and the repository's icon.
 
-  tools/repository --base-url URL OUTPUT [--device-out DIR]
+  tools/repository --base-url URL [--gnupg-home DIR [--key KEY]] OUTPUT [--device-out DIR]
 
 URL must be an absolute http or https URL. OUTPUT is made afresh, and must not be a folder of the
-repository's own sources.
+repository's own sources. DIR is the GnuPG home that holds your secret key (KEY: its fingerprint or
+user id, where the home holds several); without it the repository is published unsigned.
 """
 import argparse
 import sys
@@ -14,8 +15,6 @@ from pathlib import Path
 from urllib.parse import urlparse
 
 ROOT = Path(__file__).resolve().parent.parent
-from packaging import build_device
-from packaging import packages
 from packaging import definitions
 from packaging import depiction
 from packaging import repository
@@ -26,11 +25,18 @@ DEFAULT_DEVICE_OUT = ROOT / "build" / "default" / "device"
 BUILD = ["cmake", "--build", "--preset", "default", "--target", "device_library"]
 
 
+def packages_in(device_out):
+    version = depiction.changelog()[0][0]
+    return version, sorted(device_out.glob(f"{definitions.IDENTIFIER}_{version}_*.deb"))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--base-url", required=True)
     parser.add_argument("output", type=Path)
     parser.add_argument("--device-out", type=Path, default=DEFAULT_DEVICE_OUT)
+    parser.add_argument("--gnupg-home", type=Path, help="the GnuPG home holding the key to sign with")
+    parser.add_argument("--key", help="which secret key of that home (fingerprint or user id)")
     arguments = parser.parse_args()
     url = urlparse(arguments.base_url)
     if url.scheme not in ("http", "https") or not url.netloc or url.query or url.fragment:
@@ -41,8 +47,15 @@ def main():
         print(f"repository: {output} is inside the sources; name a folder elsewhere or under build/",
               file=sys.stderr)
         return BAD_INPUT
-    version = depiction.changelog()[0][0]
-    debs = sorted(arguments.device_out.glob(f"{definitions.IDENTIFIER}_{version}_*.deb"))
+    if arguments.key and not arguments.gnupg_home:
+        print("repository: --key names a key of the GnuPG home --gnupg-home gives", file=sys.stderr)
+        return BAD_INPUT
+    try:
+        signer = repository.Signer(arguments.gnupg_home, arguments.key) if arguments.gnupg_home else None
+    except BuildError as error:
+        print(f"repository: cannot sign: {error}", file=sys.stderr)
+        return BAD_INPUT
+    version, debs = packages_in(arguments.device_out)
     if not debs and arguments.device_out == DEFAULT_DEVICE_OUT:
         # The default build makes the packages with its device library; tools/run-example does not.
         print(f"repository: making the packages first: {' '.join(BUILD)}", file=sys.stderr)
@@ -52,22 +65,24 @@ def main():
         except BuildError as error:
             print(f"repository: {error}", file=sys.stderr)
             return 1
-        debs = sorted(arguments.device_out.glob(f"{definitions.IDENTIFIER}_{version}_*.deb"))
+        version, debs = packages_in(arguments.device_out)
     if not debs:
         print(f"repository: no {version} packages in {arguments.device_out}; make them with "
               f"{' '.join(BUILD)} (into build/default/device), or the device preset", file=sys.stderr)
         return 1
     base = arguments.base_url.rstrip("/") + "/"
-    page = f"{base}depictions/{definitions.IDENTIFIER}/"
     try:
-        repository.write(output, debs, [layout.architecture for layout in packages.LAYOUTS.values()],
-                         {"Depiction": page, "SileoDepiction": f"{page}sileo.json", "Icon": f"{page}icon.png"})
-        depiction.write(output / "depictions" / definitions.IDENTIFIER, page)
-        run("rsvg-convert", "-w", "120", "-h", "120", build_device.ICON, "-o", output / "CydiaIcon.png")
+        repository.write(output, debs, base, signer)
     except BuildError as error:
         print(f"repository: {error}", file=sys.stderr)
         return 1
-    print(f"repository: {output}, for {base}")
+    finally:
+        if signer:
+            signer.stop()
+    if not signer:
+        print("repository: published unsigned: package managers take it as an unsigned source, and apt only "
+              "with [trusted=yes]; give --gnupg-home to sign it", file=sys.stderr)
+    print(f"repository: {output}, for {base}" + (f", signed by {signer.key}" if signer else ""))
     return 0
 
 

@@ -2,21 +2,21 @@
 """The package's pages as a user meets them: the published repository served on 127.0.0.1, the
 HTML depiction rendered by headless Chromium at a phone's width with every other host unreachable,
 read back from its DOM and its picture; the Sileo depiction parsed, every URL in it fetched."""
-import http.server
 import json
 import os
 import re
-import socket
 import subprocess
 import tempfile
-import threading
 import unittest
 from pathlib import Path
+
+from PIL import Image
 
 REPOSITORY = Path(__file__).resolve().parents[2]
 from packaging import definitions
 from packaging import depiction
 from packaging import releases
+from tests.support import published
 
 DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]
 CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
@@ -24,59 +24,24 @@ CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disabl
             "--hide-scrollbars", "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"]
 
 
-class Served:
-    """The folder on 127.0.0.1, every request it answered logged with its status."""
-
-    def __init__(self, folder):
-        self.requests = []
-        served = self
-
-        class Handler(http.server.SimpleHTTPRequestHandler):
-            def __init__(self, *arguments, **keywords):
-                super().__init__(*arguments, directory=str(folder), **keywords)
-
-            def log_request(self, code="-", size="-"):
-                served.requests.append((self.path, int(code)))
-
-        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.port = self.server.server_address[1]
-        threading.Thread(target=self.server.serve_forever, daemon=True).start()
-
-    def stop(self):
-        self.server.shutdown()
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
 class Depictions(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.scratch = Path(tempfile.mkdtemp(prefix="brindlewick-depiction-"))
-        port = free_port()
-        cls.base = f"http://127.0.0.1:{port}/"
-        made = subprocess.run([REPOSITORY / "tools" / "repository", "--base-url", cls.base, cls.scratch / "repo",
-                               "--device-out", DEVICE_OUT], capture_output=True, text=True)
+        # Served first, so that the repository is published for the address it is served at.
+        cls.served = published.Served(cls.scratch / "repo")
+        cls.base = cls.served.url
+        made = published.publish(cls.scratch / "repo", DEVICE_OUT, cls.base)
         assert made.returncode == 0, made.stderr
         cls.page = f"{cls.base}depictions/{definitions.IDENTIFIER}/"
-        cls.served = Served(cls.scratch / "repo")
-        # The port was free a moment ago; the server binds its own, so the base follows it.
-        cls.base = f"http://127.0.0.1:{cls.served.port}/"
-        cls.shift = (f"127.0.0.1:{port}/", f"127.0.0.1:{cls.served.port}/")
 
     @classmethod
     def tearDownClass(cls):
         cls.served.stop()
 
-    def url(self, text):
-        return text.replace(*self.shift)
-
     def browse(self, *options):
         profile = self.enterContext(tempfile.TemporaryDirectory())
-        return subprocess.run(CHROMIUM + [f"--user-data-dir={profile}", *options, self.url(self.page)],
+        return subprocess.run(CHROMIUM + [f"--user-data-dir={profile}", *options, self.page],
                               capture_output=True, text=True, timeout=120)
 
     def test_the_page_renders_on_a_phone_from_the_repository_alone_and_says_the_facts(self):
@@ -105,6 +70,20 @@ class Depictions(unittest.TestCase):
         for era in releases.load().eras:
             self.assertIn(f"ios{era.label}".replace(" ", ""), "".join(read.split()).lower())
 
+    def test_each_picture_shows_where_the_carrier_stands_legibly_at_a_phones_width(self):
+        folder = self.scratch / "repo" / "depictions" / definitions.IDENTIFIER
+        page = (folder / "index.html").read_text()
+        for file, caption, _ in depiction.SCREENSHOTS:
+            shown = depiction.carrier_picture(file)
+            self.assertIn(f'<img src="{shown}"', page)
+            # As a page 390 pixels wide shows it: every row of dual SIM read back.
+            with Image.open(folder / shown) as picture:
+                width = depiction.CARRIER_WIDTH
+                picture.resize((width, round(picture.height * width / picture.width))).save(self.scratch / "shown.png")
+            read = subprocess.run(["tesseract", self.scratch / "shown.png", "-"], capture_output=True, text=True).stdout
+            if "a row for each SIM" in caption:
+                self.assertEqual(read.count("Brindlewick"), 2, f"{file}: {read}")
+
     def test_the_native_depiction_says_the_same_and_every_url_in_it_resolves(self):
         sileo = json.loads((self.scratch / "repo" / "depictions" / definitions.IDENTIFIER / "sileo.json").read_text())
         self.assertEqual(sileo["class"], "DepictionTabView")
@@ -117,7 +96,7 @@ class Depictions(unittest.TestCase):
         self.assertGreater(len(urls), 3)
         for url in urls:
             self.assertTrue(url.startswith(self.page), url)
-            with __import__("urllib.request").request.urlopen(self.url(url)) as answer:
+            with __import__("urllib.request").request.urlopen(url) as answer:
                 self.assertEqual(answer.status, 200, url)
 
     def test_a_url_that_is_not_absolute_http_is_refused(self):

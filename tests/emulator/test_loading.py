@@ -2,14 +2,16 @@
 """The simulator's emulated loading of device libraries: signed pointers checked as the processor
 checks them, a Thumb slice's crash, files the loader refuses with a message and status 2, and a
 real en0 read through every build of the library."""
+import json
 import os
+import plistlib
 import struct
 import subprocess
 import tempfile
 import unittest
 from pathlib import Path
 
-from packaging import arm64e_check
+from packaging import arm64e_check, build_device, packages
 from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
@@ -147,6 +149,57 @@ class RefusedFiles(unittest.TestCase):
         with tempfile.TemporaryDirectory() as directory:
             for change, message in cases:
                 self.refused(with_change(thin("arm64"), change, directory).read_bytes(), message)
+
+
+class TheLoader(unittest.TestCase):
+    """The simulator as a jailbroken phone's loader, on a root with a tweak folder and no --library."""
+
+    def load(self, tweaks, *commands, settings=None, release=None):
+        """The simulator on a phone whose rootful tweak folder holds `tweaks` ({file: bytes})."""
+        with tempfile.TemporaryDirectory() as root:
+            phone.with_preferences(root, settings or {"k3Enabled": True})
+            folder = Path(root, packages.INSTALL_DIR.lstrip("/"))
+            folder.mkdir(parents=True)
+            for name, data in tweaks.items():
+                (folder / name).write_bytes(data)
+            run = subprocess.run([SIMULATOR, "--root", root, "--arch", "arm64e", "--json",
+                                  *(["--ios", release] if release else []), *commands],
+                                 capture_output=True, text=True, timeout=60)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        return [json.loads(line) for line in run.stdout.splitlines()]
+
+    def test_libraries_load_in_file_name_order_the_later_wrapping_the_earlier(self):
+        library = {"Brindlewick.dylib": (DEVICE / "rootful" / "Brindlewick.dylib").read_bytes(),
+                   "Brindlewick.plist": build_device.FILTER.encode()}
+        probe = (PROBES / "probe-arm64e.dylib").read_bytes()
+        # The probe inverts what the method it wraps answers; the library answers YES by itself.
+        for name, answer in [("Aprobe", True), ("Zprobe", False)]:
+            tweaks = dict(library, **{f"{name}.dylib": probe, f"{name}.plist": build_device.FILTER.encode()})
+            called, hooks = self.load(tweaks, "call SBTelephonyManager isRadioModuleDead", "hooks")
+            self.assertEqual(called["returned"], answer, name)
+            self.assertEqual([entry["library"] for entry in hooks["loader"]],
+                             sorted(name for name in tweaks if name.endswith(".dylib")))
+
+    def test_a_filter_the_process_does_not_match_loads_nothing_and_hooks_says_why(self):
+        probe = (PROBES / "probe-arm64e.dylib").read_bytes()
+        filters = {
+            "no probe.plist beside it": None,
+            "its filter takes no bundle, class or executable of this process":
+                plistlib.dumps({"Filter": {"Executables": ["Preferences"], "Classes": ["NoSuchClass"]}}),
+            "its filter holds no Filter dictionary": plistlib.dumps({"Bundles": ["com.apple.springboard"]}),
+            "ElleKit reads a CoreFoundationVersion of two numbers as one that no release is in":
+                plistlib.dumps({"Filter": {"Bundles": ["com.apple.springboard"],
+                                           "CoreFoundationVersion": [1000.0, 5000.0]}}),
+        }
+        for why, filter_plist in filters.items():
+            tweaks = {"probe.dylib": probe, **({"probe.plist": filter_plist} if filter_plist else {})}
+            [hooks] = self.load(tweaks, "hooks", release="14.8")
+            self.assertEqual(hooks["loader"], [{"library": "probe.dylib", "loaded": False, "why": why}])
+            self.assertEqual(hooks["hooks"], [])
+        # A class the runtime has is taken as a bundle the process has loaded is.
+        [hooks] = self.load({"probe.dylib": probe, "probe.plist": plistlib.dumps({"Filter": {"Classes": [
+            "SBTelephonyManager"]}})}, "hooks")
+        self.assertTrue(hooks["loader"][0]["loaded"])
 
 
 class RealInterfaces(unittest.TestCase):

@@ -1,179 +1,211 @@
 #!/usr/bin/env python3
-"""The packages as a user meets them: Debian's apt reads the repository as a file: source for each
-device architecture, dpkg installs each package into a scratch root whose status database holds
-what it depends on, and every field read back from a built package agrees with what it holds."""
+"""The packages and their repository as a phone's programs meet them: Debian's apt fetches the
+repository, signed with a key of the test's own, from 127.0.0.1, and refuses it changed or signed
+by another key; tools/install has Debian's dpkg install each package into a phone's root as that
+phone's dpkg would, and take it away again, the user's preference file staying."""
 import os
-import plistlib
 import re
-import struct
+import shutil
 import subprocess
 import tempfile
 import unittest
 from pathlib import Path
 
-from packaging import build_device, packages
+from packaging import definitions, packages
 from tests.packaging import test_device
+from tests.support import published
+from tools import phone
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 REPOSITORY = OUT / "repository"
-PACKAGE = build_device.IDENTIFIER
-DEPENDENCIES = ["firmware", "mobilesubstrate", "preferenceloader"]
+INSTALL = Path(__file__).resolve().parents[2] / "tools" / "install"
+PACKAGE = definitions.IDENTIFIER
 
 
-def layouts():
-    for name, layout in packages.LAYOUTS.items():
-        debs = list((REPOSITORY / "debs").glob(f"{PACKAGE}_*_{layout.architecture}.deb"))
-        assert len(debs) == 1, debs
-        yield name, layout, debs[0]
+def package_of(layout, repository=REPOSITORY, name=PACKAGE):
+    [deb] = (repository / "debs").glob(f"{name}_*_{layout.architecture}.deb")
+    return deb
 
 
-def status_database(architecture, firmware, leave_out=()):
-    """A device's dpkg status: the system as the `firmware` package, and the loader and PreferenceLoader."""
-    versions = {"firmware": firmware, "mobilesubstrate": "0.9.7000", "preferenceloader": "2.2.6"}
-    return "\n".join(f"Package: {name}\nStatus: install ok installed\nVersion: {versions[name]}\n"
-                     f"Architecture: {architecture}\nMaintainer: A Device <device@example.invalid>\n"
-                     f"Description: {name}\n" for name in DEPENDENCIES if name not in leave_out)
-
-
-def fields_of(text):
-    return dict(re.findall(r"^([\w-]+): (.*)$", text, re.M))
+def files_under(folder):
+    return {path.relative_to(folder): (path.read_bytes() if path.is_file() and not path.is_symlink() else None)
+            for path in Path(folder).rglob("*")}
 
 
 class Apt(unittest.TestCase):
-    def apt(self, architecture, firmware, *command, repository=REPOSITORY):
-        """Runs an apt command with state, cache and sources of its own: the machine's apt is untouched."""
-        home = Path(self.enterContext(tempfile.TemporaryDirectory()))
-        for folder in ("etc/sources.list.d", "etc/preferences.d", "etc/apt.conf.d", "state/lists/partial",
-                       "cache/archives/partial", "log"):
-            (home / folder).mkdir(parents=True)
-        (home / "status").write_text(status_database(architecture, firmware))
-        (home / "etc/sources.list").write_text(f"deb [trusted=yes] file:{repository.resolve()} ./\n")
-        (home / "apt.conf").write_text(
-            f'Dir "{home}/"; Dir::State "{home}/state"; Dir::State::status "{home}/status";\n'
-            f'Dir::Cache "{home}/cache"; Dir::Etc "{home}/etc"; Dir::Log "{home}/log";\n'
-            f'APT::Architecture "{architecture}"; APT::Architectures {{ "{architecture}"; }};\n'
-            'APT::Sandbox::User "root"; Debug::NoLocking "true";\n')
-        environment = dict(os.environ, APT_CONFIG=str(home / "apt.conf"))
-        results = []
-        for words in [("apt-get", "update"), *command]:
-            results.append(subprocess.run(words, env=environment, capture_output=True, text=True))
-        return results
+    @classmethod
+    def setUpClass(cls):
+        cls.scratch = Path(tempfile.mkdtemp(prefix="brindlewick-apt-"))
+        cls.signer = published.make_key(cls.scratch / "key")
+        cls.stranger = published.make_key(cls.scratch / "stranger", "Someone else <else@example.invalid>")
+        cls.served = []
+        cls.published = cls.publish("repo")
 
-    def test_apt_reads_the_repository_and_fetches_the_package_for_each_architecture(self):
-        # The build's own repository, and the one tools/repository makes to publish, with its pages.
-        published = Path(self.enterContext(tempfile.TemporaryDirectory())) / "published"
-        made = subprocess.run([Path(__file__).resolve().parents[2] / "tools" / "repository", "--base-url",
-                               "https://example.invalid/repo", published, "--device-out", OUT],
-                              capture_output=True, text=True)
-        self.assertEqual(made.returncode, 0, made.stderr)
-        for (name, layout, deb), repository in [(each, where) for where in (REPOSITORY, published)
-                                                for each in layouts()]:
-            architecture = layout.architecture
-            update, show, fetch = self.apt(architecture, "16.5", ("apt-cache", "show", PACKAGE),
-                                           ("apt-get", "install", "-y", "--download-only", PACKAGE),
-                                           repository=repository)
+    @classmethod
+    def tearDownClass(cls):
+        for served in cls.served:
+            served.stop()
+        cls.signer.stop()
+        cls.stranger.stop()
+        shutil.rmtree(cls.scratch)
+
+    @classmethod
+    def publish(cls, name, change=None):
+        """The repository, published signed and served; `change` alters the folder before it is served."""
+        folder = cls.scratch / name
+        made = published.publish(folder, OUT, "http://127.0.0.1/", cls.signer)
+        assert made.returncode == 0, made.stderr
+        if change:
+            change(folder)
+        cls.served.append(published.Served(folder))
+        return cls.served[-1].url
+
+    def apt(self, url, architecture, *commands, key=None):
+        key = key or self.scratch / "repo" / repository_key()
+        return published.apt(self.scratch, url, key, architecture, *commands)
+
+    def test_apt_trusts_the_signed_repository_and_downloads_each_package_for_each_architecture(self):
+        release = (self.scratch / "repo" / "Release").read_text()
+        self.assertEqual(re.search(r"^Architectures: (.*)$", release, re.M).group(1),
+                         " ".join(published.architectures()))
+        self.assertRegex((self.scratch / "repo" / "InRelease").read_text(), r"^-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA512")
+        for layout in packages.LAYOUTS.values():
+            wanted = [f"{name}:{layout.architecture}" for name in (PACKAGE, f"{PACKAGE}.keyring")]
+            downloads, (update, download) = self.apt(self.published, layout.architecture,
+                                                     ("apt-get", "download", *wanted))
             self.assertEqual(update.returncode, 0, update.stdout + update.stderr)
             self.assertNotRegex(update.stdout + update.stderr, r"(?m)^(Err|W|E):")
-            stanzas = show.stdout.strip().split("\n\n")
-            self.assertEqual(len(stanzas), 1, show.stdout)  # only the package for this architecture
-            shown = fields_of(stanzas[0])
-            self.assertEqual(shown["Architecture"], architecture)
-            self.assertEqual(shown["Depends"], fields_of(subprocess.check_output(
-                ["dpkg-deb", "-f", deb], text=True))["Depends"])
-            self.assertEqual(fetch.returncode, 0, fetch.stdout + fetch.stderr)
-            self.assertIn("Download complete", fetch.stdout)
-            page = f"https://example.invalid/repo/depictions/{PACKAGE}/"
-            if repository == published:
-                self.assertEqual((shown["Depiction"], shown["SileoDepiction"], shown["Icon"], shown["Name"]),
-                                 (page, page + "sileo.json", page + "icon.png", "Brindlewick"))
-            else:
-                self.assertNotIn("Depiction", shown)
+            self.assertEqual(download.returncode, 0, download.stdout + download.stderr)
+            self.assertEqual(sorted(path.name for path in downloads.iterdir()),
+                             sorted(package_of(layout, self.scratch / "repo", name).name
+                                    for name in (PACKAGE, f"{PACKAGE}.keyring")))
+            self.assertEqual((downloads / package_of(layout).name).read_bytes(), package_of(layout).read_bytes())
 
-    def test_apt_refuses_a_system_older_than_the_package_serves_and_a_damaged_package(self):
-        rootless = packages.LAYOUTS["rootless"]
-        _, install = self.apt(rootless.architecture, "14.8",
-                              ("apt-get", "install", "-y", "--download-only", PACKAGE))
+    def test_apt_refuses_the_repository_changed_or_signed_by_another_key_and_says_why(self):
+        def packages_changed(folder):
+            index = bytearray((folder / "Packages").read_bytes())
+            index[index.index(b"Version: ") + 9] ^= 1
+            (folder / "Packages").write_bytes(index)
+            for compressor in (["gzip", "-9nkf"], ["bzip2", "-9kf"], ["xz", "-9kf"]):
+                subprocess.run([*compressor, "Packages"], cwd=folder, check=True)
+
+        def release_changed(folder):
+            for name in ("Release", "InRelease"):
+                text = (folder / name).read_text()
+                (folder / name).write_text(text.replace("Origin: Brindlewick", "Origin: Brindlewicked"))
+
+        rootless = packages.LAYOUTS["rootless"].architecture
+        foreign = self.scratch / "stranger.gpg"
+        foreign.write_bytes(self.stranger.export())
+        for url, key, said in [(self.publish("packages", packages_changed), None,
+                                "Hash Sum mismatch|File has unexpected size"),
+                               (self.publish("release", release_changed), None, "BADSIG"),
+                               (self.published, foreign, "NO_PUBKEY")]:
+            _, (update, download) = self.apt(url, rootless, ("apt-get", "download", f"{PACKAGE}:{rootless}"), key=key)
+            said_by_apt = update.stdout + update.stderr + download.stdout + download.stderr
+            self.assertNotEqual(download.returncode, 0, said)
+            self.assertRegex(said_by_apt, said)
+
+    def test_apt_refuses_a_system_older_than_the_package_serves(self):
+        rootless = packages.LAYOUTS["rootless"].architecture
+        _, (_, install) = published.apt(self.scratch, self.published, self.scratch / "repo" / repository_key(),
+                                        rootless, ("apt-get", "install", "-y", "--download-only",
+                                                   f"{PACKAGE}:{rootless}"), firmware="14.8")
         self.assertNotEqual(install.returncode, 0)
-        self.assertIn("Depends: firmware (>= 15.0) but 14.8 is", install.stdout)
+        self.assertIn("Depends: firmware:iphoneos-arm64 (>= 15.0) but 14.8 is", install.stdout)
 
-        damaged = Path(self.enterContext(tempfile.TemporaryDirectory())) / "repository"
-        subprocess.run(["cp", "-r", REPOSITORY, damaged], check=True)
-        for deb in (damaged / "debs").iterdir():
-            deb.write_bytes(deb.read_bytes()[:-1] + b"\0")
-        _, fetch = self.apt(rootless.architecture, "16.5", ("apt-get", "install", "-y", "--download-only",
-                                                              PACKAGE), repository=damaged)
-        self.assertNotEqual(fetch.returncode, 0)
-        self.assertIn("Hash Sum mismatch", fetch.stdout + fetch.stderr)
+    def test_without_a_key_it_publishes_unsigned_and_says_so(self):
+        made = published.publish(self.scratch / "unsigned", OUT, "http://127.0.0.1/")
+        self.assertEqual(made.returncode, 0, made.stderr)
+        self.assertIn("published unsigned", made.stderr)
+        names = {path.name for path in (self.scratch / "unsigned").iterdir()}
+        self.assertLessEqual({"Release", "CydiaIcon.png", "CydiaIcon@2x.png", "CydiaIcon@3x.png"}, names)
+        self.assertFalse(names & {"InRelease", "Release.gpg", repository_key()})
 
 
-class Dpkg(unittest.TestCase):
-    def install(self, deb, architecture, leave_out=()):
-        root = Path(self.enterContext(tempfile.TemporaryDirectory()))
-        database = root / "var/lib/dpkg"
-        for folder in ("info", "updates", "triggers"):
-            (database / folder).mkdir(parents=True)
-        (database / "available").touch()
-        (database / "status").write_text(status_database(architecture, "16.5", leave_out))
-        for name in DEPENDENCIES:
-            (database / "info" / f"{name}.list").touch()
-        dpkg = ["dpkg", f"--root={root}", "--force-not-root", "--log=/dev/null"]
-        subprocess.run([*dpkg, "--add-architecture", architecture], check=True)
-        return root, subprocess.run([*dpkg, "--install", deb], capture_output=True, text=True)
+def repository_key():
+    return f"{PACKAGE}.gpg"
 
-    def test_each_package_installs_where_the_loader_and_preferenceloader_look(self):
-        for name, layout, deb in layouts():
-            root, run = self.install(deb, layout.architecture)
+
+class Install(unittest.TestCase):
+    def setUp(self):
+        self.scratch = Path(self.enterContext(tempfile.TemporaryDirectory()))
+
+    def phone(self, name="phone"):
+        root = self.scratch / name
+        root.mkdir()
+        return root, phone.with_preferences(root, {"kEnabled": True, "customtextEnabled": "Mine"})
+
+    def install(self, *arguments):
+        return subprocess.run([INSTALL, *map(str, arguments)], capture_output=True, text=True)
+
+    def test_each_package_installs_where_its_jailbreak_puts_it_and_goes_keeping_the_preferences(self):
+        for name, layout in packages.LAYOUTS.items():
+            root, preferences = self.phone(name)
+            run = self.install(root, package_of(layout), "--ios", "16.6")
             self.assertEqual(run.returncode, 0, run.stderr)
-            self.assertIn(f"Setting up {PACKAGE}", run.stdout)
-            libraries = root / (layout.prefix + packages.INSTALL_DIR).lstrip("/")
-            panes = root / (layout.prefix + packages.PANE_DIR).lstrip("/")
-            self.assertEqual((libraries / "Brindlewick.dylib").stat().st_mode & 0o777, 0o755)
-            self.assertIn(b"com.apple.springboard", (libraries / "Brindlewick.plist").read_bytes())
-            entry = plistlib.loads((panes / "Brindlewick.plist").read_bytes())["entry"]
-            icon = Path(entry["icon"])
-            # The sizes Settings draws a 29-point icon at, as UIImage finds them beside the name.
-            for suffix, pixels in (("", 29), ("@2x", 58), ("@3x", 87)):
-                png = (panes / f"{icon.stem}{suffix}{icon.suffix}").read_bytes()
-                self.assertEqual(png[:8], b"\x89PNG\r\n\x1a\n")
-                self.assertEqual(struct.unpack(">II", png[16:24]), (pixels, pixels), f"{name} {suffix}")
-            status = (root / "var/lib/dpkg/status").read_text()
-            self.assertIn(f"Package: {PACKAGE}\nStatus: install ok installed", status)
+            jailbroken = phone.jailbreak_of(root)
+            self.assertEqual(jailbroken.scheme, name)
+            self.assertEqual(jailbroken.dpkg("--verify", PACKAGE).stdout, "")  # every file as md5sums says
+            tweaks = jailbroken.files / (layout.prefix + packages.INSTALL_DIR).lstrip("/")
+            self.assertEqual((tweaks / "Brindlewick.dylib").stat().st_mode & 0o777, 0o755)
+            self.assertIn(b"com.apple.springboard", (tweaks / "Brindlewick.plist").read_bytes())
+            self.assertTrue((jailbroken.files / (layout.prefix + packages.PANE_DIR).lstrip("/") / "Brindlewick@3x.png")
+                            .is_file())
+            self.assertEqual((tweaks / ".jbroot").resolve() if name == "roothide" else None,
+                             jailbroken.home.resolve() if name == "roothide" else None)
+            # A newer version over it, then its removal: the preference file stays through both.
+            newer = self.scratch / f"newer-{name}.deb"
+            with tempfile.TemporaryDirectory() as stage:
+                subprocess.run(["dpkg-deb", "-R", package_of(layout), stage], check=True)
+                control = Path(stage, "DEBIAN", "control")
+                control.write_text(re.sub(r"^Version: .*$", "Version: 99.0.0", control.read_text(), flags=re.M))
+                subprocess.run(["dpkg-deb", "--root-owner-group", "-b", stage, newer], check=True, capture_output=True)
+            kept = preferences.read_bytes()
+            self.assertEqual(self.install(root, newer).returncode, 0)
+            self.assertIn("Version: 99.0.0", jailbroken.dpkg("--status", PACKAGE).stdout)
+            self.assertEqual(self.install("--remove", root).returncode, 0)
+            self.assertFalse((tweaks / "Brindlewick.dylib").exists(), name)
+            self.assertFalse((jailbroken.files / (layout.prefix + packages.PANE_DIR).lstrip("/")).exists(), name)
+            self.assertEqual(preferences.read_bytes(), kept)
 
-    def test_a_missing_dependency_stops_dpkg_with_its_own_message(self):
-        for name, layout, deb in layouts():
-            _, run = self.install(deb, layout.architecture, leave_out=["preferenceloader"])
-            self.assertNotEqual(run.returncode, 0, name)
-            self.assertIn(f"{PACKAGE}:{layout.architecture} depends on preferenceloader", run.stderr)
+    def test_its_own_errors_are_named_and_leave_the_root_as_it_was(self):
+        root, _ = self.phone()
+        rootless, rootful = (package_of(packages.LAYOUTS[name]) for name in ("rootless", "rootful"))
+        self.assertEqual(self.install(root, rootless, "--ios", "16.6").returncode, 0)
+        not_a_phone = self.scratch / "folder"
+        not_a_phone.mkdir()
+        (self.scratch / "text.deb").write_text("no package")
+        for arguments, said in [((root, self.scratch / "none.deb"), "is no Debian package"),
+                                ((root, self.scratch / "text.deb"), "is no Debian package"),
+                                ((root, rootful), "is a rootful package, and the phone at"),
+                                ((not_a_phone, rootless, "--ios", "16.6"), "is not a phone's root")]:
+            before = files_under(arguments[0])
+            run = self.install(*arguments)
+            self.assertEqual(run.returncode, 2, arguments)
+            self.assertIn(said, run.stderr)
+            self.assertEqual(files_under(arguments[0]), before)
 
-
-class Fields(unittest.TestCase):
-    def test_every_field_agrees_with_what_the_package_holds(self):
-        for name, layout, deb in layouts():
-            fields = fields_of(subprocess.check_output(["dpkg-deb", "-f", deb], text=True))
-            files = Path(self.enterContext(tempfile.TemporaryDirectory()))
-            subprocess.run(["dpkg-deb", "-x", deb, files], check=True)
-            library = files / (layout.prefix + packages.INSTALL_DIR).lstrip("/") / "Brindlewick.dylib"
-            archs = subprocess.check_output([build_device.LIPO, "-archs", library], text=True).split()
-            lowest = [test_device.lowest_system(test_device.tool(test_device.OBJDUMP, "--macho", f"--arch={arch}",
-                                                                 "--private-headers", library)) for arch in archs]
-            self.assertNotIn(None, lowest, name)
-            firmware = min(lowest, key=packages.version_key)
-            self.assertEqual(fields["Depends"], f"firmware (>= {firmware}), mobilesubstrate, preferenceloader")
-            # iphoneos-arm64 is the rootless jailbreaks' architecture: everything under /var/jb; roothide's
-            # iphoneos-arm64e names its scheme, not the processor, and packs at the rootful paths.
-            rootless = fields["Architecture"] == "iphoneos-arm64"
-            self.assertEqual(fields["Architecture"], {"rootful": "iphoneos-arm", "rootless": "iphoneos-arm64",
-                                                      "roothide": "iphoneos-arm64e"}[name])
-            installed = [path for path in files.rglob("*")]
-            self.assertTrue(all(str(path.relative_to(files)).startswith("var/jb") == rootless
-                                for path in installed if path.is_file()), name)
-            total = sum(path.stat().st_size for path in installed if path.is_file())
-            self.assertTrue(total / 1024 <= int(fields["Installed-Size"]) <= total / 1024 + len(installed), name)
-            self.assertEqual(fields["Package"], PACKAGE)
-            self.assertEqual(fields["Section"], "Tweaks")
-            for field in ("Name", "Version", "Maintainer", "Author"):
-                self.assertTrue(fields.get(field), f"{name} lacks {field}")
+    def test_each_package_reads_clean_and_says_what_it_holds(self):
+        for name, layout in packages.LAYOUTS.items():
+            deb = package_of(layout)
+            fields = dict(re.findall(r"^([\w-]+): (.*)$", subprocess.check_output(["dpkg-deb", "-f", deb], text=True),
+                                     re.M))
+            lowest = min(test_device.EXPECTED[name][0].values(), key=packages.version_key)
+            self.assertEqual(fields["Depends"], f"firmware (>= {lowest}), mobilesubstrate, preferenceloader")
+            self.assertEqual((fields["Package"], fields["Architecture"], fields["Section"]),
+                             (PACKAGE, layout.architecture, "Tweaks"))
+            self.assertTrue(all(fields.get(field) for field in ("Name", "Version", "Maintainer", "Author")), name)
             self.assertLessEqual(len(fields["Description"]), 80)  # the one line a list shows
+            for option in ("--info", "--contents"):
+                run = subprocess.run(["dpkg-deb", option, deb], capture_output=True, text=True)
+                self.assertEqual((run.returncode, run.stderr), (0, ""), option)
+            listed = subprocess.run(["dpkg-deb", "--contents", deb], capture_output=True, text=True).stdout
+            self.assertTrue(all(" root/root " in line for line in listed.splitlines()), layout.name)
+            with tempfile.TemporaryDirectory() as files:
+                subprocess.run(["dpkg-deb", "-x", deb, files], check=True)
+                size = sum(-(-path.stat().st_size // 1024) if path.is_file() else 1 for path in Path(files).rglob("*"))
+            self.assertEqual(int(fields["Installed-Size"]), size, name)
 
 
 if __name__ == "__main__":
