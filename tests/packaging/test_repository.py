@@ -65,9 +65,9 @@ class Apt(unittest.TestCase):
         return published.apt(self.scratch, url, key, architecture, *commands)
 
     def test_apt_trusts_the_signed_repository_and_downloads_each_package_for_each_architecture(self):
-        release = (self.scratch / "repo" / "Release").read_text()
-        self.assertEqual(re.search(r"^Architectures: (.*)$", release, re.M).group(1),
-                         " ".join(published.architectures()))
+        release = dict(re.findall(r"^(\w+): (.+)$", (self.scratch / "repo" / "Release").read_text(), re.M))
+        self.assertEqual(release["Architectures"], " ".join(published.architectures()))
+        self.assertTrue(all(release.get(field) for field in ("Components", "Origin", "Description")))  # as Sileo asks
         self.assertRegex((self.scratch / "repo" / "InRelease").read_text(), r"^-----BEGIN PGP SIGNED MESSAGE-----\nHash: SHA512")
         for layout in packages.LAYOUTS.values():
             wanted = [f"{name}:{layout.architecture}" for name in (PACKAGE, f"{PACKAGE}.keyring")]
