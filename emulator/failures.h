@@ -1,5 +1,5 @@
-// How emulated code fails, in two kinds the simulator keeps apart: the library's own crash, and
-// what this emulator cannot do for it.
+// How a device library fails under emulation, in the kinds the simulator keeps apart: a file its
+// loader refuses, the library's own crash, and what this emulator cannot do for it.
 #pragma once
 
 #include <stdexcept>
@@ -20,4 +20,25 @@ class Limit : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+namespace macho {
+
+// A file the loader refuses, with a message that says why.
+class LoadError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A file of several slices, read without saying which to run.
+class NoSliceChosen : public LoadError {
+  public:
+    using LoadError::LoadError;
+};
+
+// A slice the running system's loader would not run; says which system and why.
+class NotForThisSystem : public LoadError {
+  public:
+    using LoadError::LoadError;
+};
+
+} // namespace macho
 } // namespace emulator

@@ -279,11 +279,26 @@ void Processor::onTrap(void *uc, uint64_t address) {
     try {
         TrapContext context(*this, uc);
         trapHandler_(context, static_cast<uint32_t>((address - runtimeBase - trapsOffset) / 4));
+    } catch (const Fault &) {
+        stopWith(*running, std::current_exception());
+    } catch (const Limit &) {
+        stopWith(*running, std::current_exception());
+    } catch (const std::exception &raised) {
+        // Raised by native code the library called, it would unwind through the library's frames,
+        // which only a device's unwinder can do.
+        stopWith(*running, std::make_exception_ptr(Limit(
+                               std::string("an exception would unwind through the library's emulated code, "
+                                           "which emulation cannot do: ") +
+                               raised.what())));
     } catch (...) {
-        // Nothing may unwind through the emulator's C frames: stop, and rethrow after the run.
-        running->pending = std::current_exception();
-        uc_emu_stop(static_cast<uc_engine *>(uc));
+        stopWith(*running, std::current_exception());
     }
+}
+
+// Nothing may unwind through the emulator's C frames: stop, and rethrow after the run.
+void Processor::stopWith(Engine &running, std::exception_ptr failure) {
+    running.pending = std::move(failure);
+    uc_emu_stop(running.uc);
 }
 
 uint64_t Processor::runStub(uint64_t stub, uint64_t x0, uint64_t x1) {
@@ -320,6 +335,10 @@ void TrapContext::setResult(uint64_t value) {
 void TrapContext::setResults(uint64_t first, uint64_t second) {
     setResult(first);
     writeRegister(static_cast<uc_engine *>(engine_), processor_.abi_, processor_.abi_.secondResult, second);
+}
+
+uint64_t TrapContext::returnAddress() const {
+    return readRegister(static_cast<uc_engine *>(engine_), processor_.abi_, processor_.abi_.linkRegister);
 }
 
 void TrapContext::jump(uint64_t address) {

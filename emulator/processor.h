@@ -47,6 +47,8 @@ class TrapContext {
     void setResults(uint64_t first, uint64_t second); // a 16-byte structure on arm64
     // Continues at `address` with every argument register untouched, as a tail call.
     void jump(uint64_t address);
+    // Where the call that reached the trap returns to: the emulated code that made it.
+    uint64_t returnAddress() const;
 
   private:
     friend class Processor;
@@ -105,6 +107,9 @@ class Processor {
         imageBase_ = base;
         imageEnd_ = end;
     }
+    // An address as a fault message names it: its offset in the library's image, where it lies there.
+    std::string where(uint64_t pc) const;
+    bool inImage(uint64_t address) const { return address >= imageBase_ && address < imageEnd_; }
 
   private:
     friend class TrapContext;
@@ -119,7 +124,7 @@ class Processor {
     Engine &engine(size_t depth);
     void mapInto(Engine &engine, const Region &region);
     void onTrap(void *engine, uint64_t address);
-    std::string where(uint64_t pc) const;
+    void stopWith(Engine &running, std::exception_ptr failure);
     uint64_t runStub(uint64_t stub, uint64_t x0, uint64_t x1);
 
     macho::Arch arch_;

@@ -2,18 +2,13 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace sim {
+#include "sim/failures.h"
 
-// Bad input, with a message that names what was wrong.
-class InputError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
+namespace sim {
 
 struct Token {
     bool quoted; // "text"; its escapes are already resolved

@@ -91,7 +91,10 @@ class Session {
                                                    columns())) {
             std::cout << line << "\n";
         }
-        std::cout.flush();
+        // Another program reads the answers: one it cannot be given fails the run, not the command.
+        if (!std::cout.flush()) {
+            throw std::runtime_error("cannot write the answer to standard output");
+        }
     }
 
     // Runs one command; bad input is reported with where it came from, and the session goes on.

@@ -88,6 +88,22 @@ void readWithoutClass(Options &options, Given &given) {
     options.withoutClasses.push_back(cls);
 }
 
+void readRaising(Options &options, Given &given) {
+    std::string method = given.value();
+    size_t space = method.find(' ');
+    std::string cls = method.substr(0, space);
+    std::string selector = space == std::string::npos ? "" : method.substr(space + 1);
+    const auto &known = springboard::methods();
+    if (std::none_of(known.begin(), known.end(), [&](const springboard::HostMethod &row) {
+            return cls == row.cls && selector == row.selector && cls == row.implementer;
+        })) {
+        throw InputError(
+            "--host-raises: the host implements no " + formatValue({Value::Kind::text, method}) +
+            "; give a class and its method, as in --host-raises 'SBTelephonyManager setOperatorName:'");
+    }
+    options.raising.emplace_back(cls, selector);
+}
+
 void readArch(Options &options, Given &given) {
     std::string arch = given.value();
     if (!emulator::macho::archNamed(arch)) {
@@ -132,6 +148,11 @@ const std::vector<OptionRow> &optionRows() {
          "and method of the library's own sites at once, which no release has)",
          &readIos},
         {"--without-class", "CLASS", "the host lacks CLASS (repeatable)", &readWithoutClass},
+        {"--host-raises", "'CLASS SELECTOR'",
+         "the host's own implementation of that method raises, as a host method may, after it records what "
+         "it "
+         "received (repeatable)",
+         &readRaising},
         {"--operator", "NAME", "the network's operator name given at boot and by update (default Carrier)",
          [](Options &o, Given &g) { o.operatorName = g.text(); }},
         {"--sim", "ready|absent|locked",

@@ -22,6 +22,7 @@ struct Options {
     bool noProcessName = false;
     bool noProcessInfoClass = false;
     std::vector<std::string> withoutClasses;
+    std::vector<std::pair<std::string, std::string>> raising; // the host's methods that raise
     std::optional<springboard::Version> ios; // the host as this release has it; none: the full host
     bool noLibrary = false;
     std::string library;              // empty: the built native library beside the simulator

@@ -60,6 +60,9 @@ SimulatedHost::SimulatedHost(const Options &options, const std::string &libraryP
     springboard::installOnModel(options.withoutClasses, true,
                                 springboard::hostOf(options.ios, hostIsSpringBoard(options)));
     springboard::setSimCard(options.simCard);
+    for (const auto &[cls, selector] : options.raising) {
+        springboard::setRaising(cls, selector, true);
+    }
 
     model::trace::enable(options.trace);
     loader_ = options.library.empty() ? tweakFolderOf(options.root) : std::nullopt;
@@ -153,6 +156,8 @@ void SimulatedHost::load(const std::string &path, const Options &options, std::o
         if (!native_) {
             throw InputError("cannot load the library: " + libraryFailure());
         }
+        model::rethrowDeferredFailure(); // a crash of its initializer's, which could not unwind through
+                                         // dlopen
         return;
     }
     loadDeviceLibrary(path, options, system);
@@ -164,17 +169,7 @@ void SimulatedHost::loadDeviceLibrary(const std::string &path, const Options &op
     if (arch_) {
         arch = emulator::macho::archNamed(*arch_);
     }
-    try {
-        emulated_.push_back(
-            std::make_unique<emulator::EmulatedLibrary>(path, arch, options.executable, system));
-    } catch (const emulator::macho::NotForThisSystem &error) {
-        throw InputError("cannot load the library on " + std::string(error.what()));
-    } catch (const emulator::macho::NoSliceChosen &error) {
-        throw InputError("cannot load the library: " + std::string(error.what()) +
-                         "; choose one with --arch, or the phone with --phone");
-    } catch (const emulator::macho::LoadError &error) {
-        throw InputError("cannot load the library: " + std::string(error.what()));
-    }
+    emulated_.push_back(std::make_unique<emulator::EmulatedLibrary>(path, arch, options.executable, system));
 }
 
 void SimulatedHost::loadTweaks(const TweakFolder &folder, const Options &options,

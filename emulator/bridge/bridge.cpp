@@ -123,6 +123,13 @@ std::string Bridge::symbolAt(uint64_t address) const {
     return image_ ? macho::symbolAt(*image_, address - slide_) : "";
 }
 
+std::string Bridge::where(uint64_t address) const {
+    uint64_t plain = processor_.authenticates() ? address & 0x0000007FFFFFFFFFull : address;
+    std::string function =
+        image_ && processor_.inImage(plain) ? macho::functionAt(*image_, plain - slide_) : "";
+    return processor_.where(plain) + (function.empty() ? "" : " (in " + function + ")");
+}
+
 uint64_t Bridge::emulatedFunction(PlatformImp imp) const {
     auto found = closureOf_.find(imp);
     return found == closureOf_.end() ? 0 : found->second->function;

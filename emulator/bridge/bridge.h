@@ -56,6 +56,8 @@ class Bridge {
     void nameFrom(const macho::Image &image, uint64_t slide);
     // The symbol defined at emulated `address` in that image, or empty.
     std::string symbolAt(uint64_t address) const;
+    // An emulated address as a report names it: the function of the library it lies in, where known.
+    std::string where(uint64_t address) const;
 
     const Signature &signature(const std::string &encoding);
     uint64_t addTrap(std::function<void(TrapContext &)> handler);

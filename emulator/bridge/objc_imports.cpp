@@ -7,8 +7,21 @@
 namespace emulator {
 namespace {
 
-// objc_msgSend and objc_msgSend_stret: `first` is 1 when a hidden structure pointer comes first.
+void sendChecked(Bridge &bridge, TrapContext &context, unsigned first);
+
+// objc_msgSend and objc_msgSend_stret: `first` is 1 when a hidden structure pointer comes first. A
+// message the platform refuses ends the process on a device, as the library's own crash: it says
+// which message, and where the library sent it from.
 void sendMessage(Bridge &bridge, TrapContext &context, unsigned first) {
+    try {
+        sendChecked(bridge, context, first);
+    } catch (const model::PlatformRefusal &refusal) {
+        throw Fault(std::string("the platform refused a message the library sent from ") +
+                    bridge.where(context.returnAddress()) + ": " + refusal.what());
+    }
+}
+
+void sendChecked(Bridge &bridge, TrapContext &context, unsigned first) {
     Handles &handles = bridge.handles();
     PlatformId receiver = handles.native<PlatformObjectOpaque>(context.argument(first));
     PlatformSel sel =

@@ -1,6 +1,7 @@
 #include "emulator/macho/image.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "emulator/macho/bytes.h"
 #include "emulator/macho/fixups.h"
@@ -414,10 +415,14 @@ Image readImage(std::string_view file, std::optional<Arch> arch) {
     return image;
 }
 
-std::string symbolAt(const Image &image, uint64_t address) {
+namespace {
+
+// The defined symbol nearest at or before `address` (exactly at it, with `exact`), and its value.
+std::pair<std::string, uint64_t> nearestSymbol(const Image &image, uint64_t address, bool exact) {
     constexpr uint8_t debugging = 0xe0, kind = 0x0e, definedInSection = 0x0e;
     bool wide = is64Bit(image.arch);
     size_t entry = wide ? 16 : 12;
+    std::pair<std::string, uint64_t> best{"", 0};
     try {
         Bytes slice(image.bytes);
         Bytes strings =
@@ -429,15 +434,33 @@ std::string symbolAt(const Image &image, uint64_t address) {
             uint8_t type = table.little<uint8_t>(at + 4, "a symbol");
             uint64_t value = wide ? table.little<uint64_t>(at + 8, "a symbol")
                                   : table.little<uint32_t>(at + 8, "a symbol");
-            if (!(type & debugging) && (type & kind) == definedInSection && value == address) {
+            bool near = exact ? value == address : value <= address && value >= best.second;
+            if (!(type & debugging) && (type & kind) == definedInSection && near) {
                 std::string name = strings.cString(table.little<uint32_t>(at, "a symbol"), "a symbol's name");
-                return name.starts_with("_") ? name.substr(1) : name;
+                best = {name.starts_with("_") ? name.substr(1) : name, value};
             }
         }
     } catch (const LoadError &) {
         // A table that lies outside the slice names nothing; the loader never needed it.
     }
-    return "";
+    return best;
+}
+
+} // namespace
+
+std::string symbolAt(const Image &image, uint64_t address) {
+    return nearestSymbol(image, address, true).first;
+}
+
+std::string functionAt(const Image &image, uint64_t address) {
+    auto [name, value] = nearestSymbol(image, address & ~uint64_t(1), false); // a Thumb address's low bit
+    if (name.empty()) {
+        return "";
+    }
+    char offset[32];
+    std::snprintf(offset, sizeof offset, "+0x%llx",
+                  static_cast<unsigned long long>((address & ~uint64_t(1)) - value));
+    return name + offset;
 }
 
 } // namespace emulator::macho

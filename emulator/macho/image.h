@@ -5,30 +5,13 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "emulator/failures.h"
+
 namespace emulator::macho {
-
-// A file the loader refuses, with a message that says why.
-class LoadError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// A file of several slices, read without saying which to run.
-class NoSliceChosen : public LoadError {
-  public:
-    using LoadError::LoadError;
-};
-
-// A slice the running system's loader would not run; says which system and why.
-class NotForThisSystem : public LoadError {
-  public:
-    using LoadError::LoadError;
-};
 
 enum class Arch { armv7, armv7s, arm64, arm64e };
 std::optional<Arch> archNamed(std::string_view name);
@@ -120,6 +103,9 @@ constexpr uint32_t sectionInitOffsets = 0x16;
 // dropped), as a debugger names a function or a variable; empty where the table names none, or
 // where it lies outside the slice.
 std::string symbolAt(const Image &image, uint64_t address);
+// The function `address` (unslid) lies in, as "name+0xOFFSET" from the nearest symbol defined at or
+// before it; empty where none is.
+std::string functionAt(const Image &image, uint64_t address);
 
 // Picks the slice for `arch` from a fat or thin Mach-O file; without `arch`, a file must hold
 // exactly one slice. Reads and checks it whole. `file` must outlive the image.

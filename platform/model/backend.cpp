@@ -40,11 +40,22 @@ std::string describe(PlatformUInteger value) {
         static const PlatformSel named = selector(name);                                                     \
         return named;                                                                                        \
     }())
+// A message the platform refuses ends the process on a device, as the library's own crash, which
+// says which message it was. It may have come from the library's initializer, which the system's
+// loader runs and nothing may unwind through: the crash is raised where the call into the library
+// returns (model::rethrowDeferredFailure), and the library meanwhile gets zero.
 template <typename R, typename... A> R librarySend(PlatformId receiver, PlatformSel sel, A... arguments) {
     if (trace::enabled()) {
         trace::record(trace::message(receiver, sel, {describe(arguments)...}));
     }
-    return send<R>(receiver, sel, arguments...);
+    try {
+        return send<R>(receiver, sel, arguments...);
+    } catch (const PlatformRefusal &refusal) {
+        deferFailure(std::make_exception_ptr(
+            LibraryCrash("the platform refused the library's " +
+                         trace::message(receiver, sel, {describe(arguments)...}) + ": " + refusal.what())));
+        return R();
+    }
 }
 
 // A Foundation class by name, asked of the runtime once, as the Darwin backend asks.

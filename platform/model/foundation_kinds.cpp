@@ -194,7 +194,7 @@ bool isValidUTF8(std::string_view bytes) {
 
 PlatformId makeString(std::string_view utf8) {
     if (!isValidUTF8(utf8)) {
-        throw HostException("not UTF-8 text");
+        throw PlatformRefusal("not UTF-8 text");
     }
     return (new String(std::string(utf8)))->id();
 }

@@ -118,7 +118,7 @@ inline String *asString(PlatformId id) {
 // The object behind `id` as the kind a message needs; raises as the platform does otherwise.
 template <typename Kind> Kind &as(PlatformId id, const char *selectorName) {
     if (!id) {
-        throw HostException(std::string(selectorName) + ": nil argument");
+        throw PlatformRefusal(std::string(selectorName) + ": nil argument");
     }
     auto *kind = dynamic_cast<Kind *>(object(id));
     if (!kind) {

@@ -64,7 +64,7 @@ String &text(PlatformId self, const char *selector) {
 
 PlatformId stringWithUTF8String(PlatformId, PlatformSel, const char *utf8) {
     if (!utf8) {
-        throw HostException("+[NSString stringWithUTF8String:]: NULL cString");
+        throw PlatformRefusal("+[NSString stringWithUTF8String:]: NULL cString");
     }
     return isValidUTF8(utf8) ? autorelease((new String(utf8))->id()) : nullptr;
 }
@@ -153,7 +153,7 @@ PlatformUInteger count(PlatformId self, PlatformSel) {
 PlatformId objectAtIndexedSubscript(PlatformId self, PlatformSel, PlatformUInteger index) {
     const auto &elements = as<Array>(self, "objectAtIndexedSubscript:").elements();
     if (index >= elements.size()) {
-        throw HostException("-[NSArray objectAtIndexedSubscript:]: index beyond bounds");
+        throw PlatformRefusal("-[NSArray objectAtIndexedSubscript:]: index beyond bounds");
     }
     return elements[index]->id();
 }

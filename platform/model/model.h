@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/foundation.h"
+#include "platform/model/failures.h"
 #include "platform/notify.h"
 #include "platform/objects.h"
 
@@ -26,13 +27,6 @@ struct ifaddrs;
 namespace model {
 
 class Class;
-
-// A failure the platform would raise as an exception (an unrecognized selector, a message to an
-// object of the wrong kind), or one a host implementation raises on purpose.
-class HostException : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // A reference-counted object. Created with one reference, which the creator owns.
 class Object {
@@ -230,7 +224,7 @@ void setSymbolNamer(SymbolNamer namer);
 const char *outcomeName(HookOutcome outcome);
 
 // Foundation's property-list kinds. Each make* returns a reference the caller owns.
-PlatformId makeString(std::string_view utf8); // throws HostException for text that is not UTF-8
+PlatformId makeString(std::string_view utf8); // throws PlatformRefusal for text that is not UTF-8
 PlatformId makeInteger(int64_t value);
 PlatformId makeReal(double value);
 PlatformId makeBoolean(bool value);

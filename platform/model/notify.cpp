@@ -225,7 +225,7 @@ void setDeliveryFailureHandler(void (*handler)(std::exception_ptr failure)) {
 
 void postDarwinNotification(const std::string &name, const void *object, PlatformId userInfo) {
     if (name.size() > maximumNotificationName) {
-        throw HostException("notification name too long");
+        throw PlatformRefusal("notification name too long");
     }
     Centre &c = centre();
     std::future<void> done;

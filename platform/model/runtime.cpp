@@ -95,7 +95,7 @@ void Object::release() {
     }
     long before = refs_.fetch_sub(1, std::memory_order_acq_rel);
     if (before <= 0) {
-        throw HostException("over-release of " + describe());
+        throw PlatformRefusal("over-release of " + describe());
     }
     if (before == 1) {
         delete this;
@@ -212,13 +212,13 @@ Class *registerClass(const std::string &name, const std::string &superclassName)
     if (!superclassName.empty()) {
         superclass = registeredClass(superclassName);
         if (!superclass) {
-            throw HostException("no superclass " + superclassName + " for " + name);
+            throw std::logic_error("no superclass " + superclassName + " for " + name);
         }
     }
     Runtime &rt = runtime();
     std::unique_lock guard(rt.lock);
     if (rt.classes.count(name)) {
-        throw HostException("class " + name + " is already defined");
+        throw std::logic_error("class " + name + " is already defined");
     }
     // A root class's metaclass inherits from the root class, so class objects answer its methods.
     Class *metaSuperclass = superclass ? superclass->isa() : nullptr;
@@ -286,9 +286,9 @@ Method methodFor(PlatformId receiver, PlatformSel sel) {
 
 void raiseUnrecognized(PlatformId receiver, PlatformSel sel) {
     Class *isa = object(receiver)->isa();
-    throw HostException(std::string(isa->isMetaclass() ? "+[" : "-[") + isa->name() + " " +
-                        selectorName(sel) + "]: unrecognized selector sent to " +
-                        (isa->isMetaclass() ? "class" : "instance"));
+    throw PlatformRefusal(std::string(isa->isMetaclass() ? "+[" : "-[") + isa->name() + " " +
+                          selectorName(sel) + "]: unrecognized selector sent to " +
+                          (isa->isMetaclass() ? "class" : "instance"));
 }
 
 namespace {
@@ -339,7 +339,7 @@ size_t pushAutoreleasePool() {
 void popAutoreleasePool(size_t depth) {
     PoolStack &stack = pools();
     if (depth == 0 || depth > stack.marks.size()) {
-        throw HostException("autorelease pool popped out of order");
+        throw PlatformRefusal("autorelease pool popped out of order");
     }
     size_t mark = stack.marks[depth - 1];
     stack.marks.resize(depth - 1);

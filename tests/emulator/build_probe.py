@@ -2,9 +2,10 @@
 """Builds the emulator tests' own device libraries into OUT (build_probe.py DESCRIPTION OUT, the
 description being CMake's device-build.json):
 
-  probe-arm64e.dylib   the probe, compiled and finished as the arm64e slice of the library is
-  thumb-armv7.dylib    the library's armv7 slice compiled in Thumb mode, which the old linker's
-                       broken Thumb shims make crash
+  probe-arm64e.dylib     the probe, compiled and finished as the arm64e slice of the library is
+  refusing-arm64e.dylib  a library that sends, as it loads, a message the platform refuses
+  thumb-armv7.dylib      the library's armv7 slice compiled in Thumb mode, which the old linker's
+                         broken Thumb shims make crash
 """
 import shutil
 import sys
@@ -22,21 +23,33 @@ PROBE_IMPORTS = {
 }
 
 
-def probe(directory, out):
+def arm64e_library(directory, sources, imports, name):
+    """A small library of C and assembler sources, linked and finished as the arm64e slice is."""
     rootful = packages.LAYOUTS["rootful"]
     target = rootful.slice_target(rootful.slice_named("arm64e"))
     objects = []
-    for source in (HERE / "probe.c", HERE / "probe_auth.s"):
+    for source in sources:
         obj = directory / (source.stem + ".o")
         build_device.run(build_device.CLANG_AUTHENTICATING, "-x", "c" if source.suffix == ".c" else "assembler",
                          "-target", target, "-O2", "-ffreestanding", "-c", source, "-o", obj)
         objects.append(obj)
-    linked = directory / "probe.dylib"
+    linked = directory / "linked.dylib"
     build_device.run(build_device.LINKER, "-dylib", "-arch", "arm64", "-platform_version", "ios", "14.0", "14.0",
-                     "-install_name", "/probe.dylib", "-fixup_chains", "-init_offsets", "-o", linked, *objects,
-                     *build_device.write_text_stubs(directory, PROBE_IMPORTS))
-    finished, _ = arm64e.finish(linked.read_bytes(), "probe")
+                     "-install_name", f"/{name}", "-fixup_chains", "-init_offsets", "-o", linked, *objects,
+                     *build_device.write_text_stubs(directory, imports))
+    finished, _ = arm64e.finish(linked.read_bytes(), name)
+    return finished
+
+
+def probe(directory, out):
+    finished = arm64e_library(directory, [HERE / "probe.c", HERE / "probe_auth.s"], PROBE_IMPORTS, "probe.dylib")
     (out / "probe-arm64e.dylib").write_bytes(finished)
+
+
+def refusing(directory, out):
+    imports = {"/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_objc_msgSend", "_sel_registerName"]}
+    (out / "refusing-arm64e.dylib").write_bytes(arm64e_library(directory, [HERE / "refusing.c"], imports,
+                                                               "refusing.dylib"))
 
 
 def thumb(directory, out):
@@ -54,7 +67,7 @@ def main():
     build_device.configure(sys.argv[1])
     out = Path(sys.argv[2])
     out.mkdir(parents=True, exist_ok=True)
-    for build in (probe, thumb):
+    for build in (probe, refusing, thumb):
         with tempfile.TemporaryDirectory() as directory:
             build(Path(directory), out)
     return 0

@@ -18,13 +18,13 @@ SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 PROBES = Path(os.environ["BRINDLEWICK_PROBES"])
 DEVICE = Path(os.environ["BRINDLEWICK_DEVICE_OUT"])
 NATIVE = os.environ["BRINDLEWICK_LIBRARY"]
-BAD_INPUT, CRASHED = 2, 3
+OWN_FAILURE, BAD_INPUT, CRASHED, LIMIT = 1, 2, 3, 4
 
 
-def simulate(library, *commands, arch=None, release=None):
-    """The simulator on a device whose preference file turns the radio group on."""
+def simulate(library, *commands, arch=None, release=None, settings=None):
+    """The simulator on a device whose preference file turns the radio group on, or holds `settings`."""
     with tempfile.TemporaryDirectory() as root:
-        phone.with_preferences(root, {"k3Enabled": True}, binary=False)
+        phone.with_preferences(root, settings or {"k3Enabled": True}, binary=False)
         arguments = [SIMULATOR, "--root", root, "--library", str(library), "--trace"]
         arguments += ["--arch", arch] if arch else []
         arguments += ["--ios", release] if release else []
@@ -200,6 +200,37 @@ class TheLoader(unittest.TestCase):
         [hooks] = self.load({"probe.dylib": probe, "probe.plist": plistlib.dumps({"Filter": {"Classes": [
             "SBTelephonyManager"]}})}, "hooks")
         self.assertTrue(hooks["loader"][0]["loaded"])
+
+
+class Statuses(unittest.TestCase):
+    def test_each_status_is_reached_by_a_real_cause_natively_and_under_emulation(self):
+        rootful = DEVICE / "rootful" / "Brindlewick.dylib"
+        raising = ["--host-raises", "SBTelephonyManager setOperatorName:", 'call SBTelephonyManager setOperatorName: "X"']
+        cases = [
+            (NATIVE, None, ["status"], 0, None),
+            (NATIVE, None, ["frob"], BAD_INPUT, "unknown command frob"),
+            # The host raising passes to the host's caller through the native library; under emulation
+            # it would unwind through emulated frames, which the emulator cannot do.
+            (NATIVE, None, raising, BAD_INPUT, "the host raised: -[SBTelephonyManager setOperatorName:] raised"),
+            (rootful, "arm64", raising, LIMIT, "an exception would unwind through the library's emulated code"),
+            # A message the platform refuses, sent by a library as it loads: its crash, either way.
+            (PROBES / "refusing.so", None, ["status"], CRASHED,
+             "the library crashed while loading: the platform refused the library's -[NSString count]"),
+            (PROBES / "refusing-arm64e.dylib", None, ["status"], CRASHED,
+             "the platform refused a message the library sent from"),
+        ]
+        for library, arch, commands, status, said in cases:
+            run = simulate(library, *commands, arch=arch, settings={"kEnabled": True, "customtextEnabled": "Mine"})
+            self.assertEqual(run.returncode, status, f"{library}: {run.stderr}")
+            if said:
+                self.assertIn(said, run.stderr)
+        # Its own failure: an answer it cannot write.
+        with tempfile.TemporaryDirectory() as root, open("/dev/full", "w") as full:
+            phone.lay_out(root)
+            run = subprocess.run([SIMULATOR, "--root", root, "--library", NATIVE, "status"], stdout=full,
+                                 stderr=subprocess.PIPE, text=True)
+        self.assertEqual(run.returncode, OWN_FAILURE)
+        self.assertIn("cannot write the answer to standard output", run.stderr)
 
 
 class RealInterfaces(unittest.TestCase):

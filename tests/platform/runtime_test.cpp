@@ -28,7 +28,7 @@ PlatformId newInstance(model::Class *cls) {
 TEST(MessageSending, UnknownSelectorRaises) {
     model::Class *cls = model::defineClass("RuntimeUnknownSelector");
     PlatformStrongRef receiver = PlatformStrongRef::adopt(newInstance(cls));
-    EXPECT_THROW(model::send<PlatformUInteger>(receiver.get(), "noSuchMethod"), model::HostException);
+    EXPECT_THROW(model::send<PlatformUInteger>(receiver.get(), "noSuchMethod"), model::PlatformRefusal);
 }
 
 TEST(Interception, LaterReplacementsWrapEarlierOnes) {
