@@ -2,15 +2,17 @@
 
 #include "overrides/replacements.h"
 
+// The groups, named as the site table names them, in the order start-up considers them, each gated
+// by its feature's flag.
 namespace {
-enum { KENABLE, K1ENABLE, K2ENABLE, K3ENABLE, K4ENABLE, K5ENABLE };
-}
+#define GROUP_NAME(unused, flag, group, text, name) group,
+enum { BRINDLEWICK_FEATURES(GROUP_NAME, ) };
+#undef GROUP_NAME
+} // namespace
 
-// In the order start-up considers them, each gated by the flag of the same name.
-const HookGroup hookGroups[hookGroupCount] = {
-    {&Settings::kEnabled},  {&Settings::k1Enabled}, {&Settings::k2Enabled},
-    {&Settings::k3Enabled}, {&Settings::k4Enabled}, {&Settings::k5Enabled},
-};
+#define GROUP_ROW(unused, flag, group, text, name) {&Settings::flag},
+const HookGroup hookGroups[hookGroupCount] = {BRINDLEWICK_FEATURES(GROUP_ROW, )};
+#undef GROUP_ROW
 
 // A design row has no last column: its condition is null.
 #define SITE_CONDITION(...) SITE_CONDITION_OR_NULL(__VA_ARGS__ __VA_OPT__(, ) nullptr)

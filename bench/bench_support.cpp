@@ -13,8 +13,11 @@ std::string preferenceBytes(Encoding encoding, size_t padding) {
 #define FLAG(key) entries.emplace_back(#key, plist_new_bool(1));
     BRINDLEWICK_FLAG_KEYS(FLAG)
 #undef FLAG
-    entries.emplace_back("customtextEnabled", plist_new_string("Brindlewick"));
-    entries.emplace_back("customtext2Enabled", plist_new_string("No SIM? No problem"));
+    const char *texts[] = {"Brindlewick", "No SIM? No problem"}; // the example device's
+    const char **next = texts;
+#define TEXT(key) entries.emplace_back(#key, plist_new_string(*next++));
+    BRINDLEWICK_TEXT_KEYS(TEXT)
+#undef TEXT
     if (padding) {
         plist_t array = plist_new_array();
         for (size_t i = 0; i < padding; ++i) {

@@ -11,6 +11,7 @@
 #include "activation/startup.h"
 #include "bench/bench_support.h"
 #include "platform/model/model.h"
+#include "settings/preferences.h"
 #include "settings/settings.h"
 #include "sim/springboard/model_runtime.h"
 #include "sim/springboard/springboard.h"
@@ -37,6 +38,17 @@ void send(PlatformId self, const springboard::HostMethod &method) {
 }
 
 std::filesystem::path preferenceFile;
+
+// The flag that gates a group, from the one table of features.
+const char *flagOf(std::string_view group) {
+#define FLAG_OF(unused, flag, name, text, feature)                                                           \
+    if (group == #name) {                                                                                    \
+        return #flag;                                                                                        \
+    }
+    BRINDLEWICK_FEATURES(FLAG_OF, )
+#undef FLAG_OF
+    return nullptr;
+}
 
 // The floor and the load themselves, so that their scaling over threads reads beside the sites'.
 void floorReadAndParse(benchmark::State &state) {
@@ -101,9 +113,9 @@ int main(int argc, char **argv) {
         // Turn off the groups beyond the requested layers for start-up only.
         plist_t parsed = nullptr;
         plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &parsed);
-        plist_dict_set_item(parsed, "k4Enabled", plist_new_bool(0));
+        plist_dict_set_item(parsed, flagOf("K4ENABLE"), plist_new_bool(0));
         if (layers == 1) {
-            plist_dict_set_item(parsed, "k1Enabled", plist_new_bool(0));
+            plist_dict_set_item(parsed, flagOf("K1ENABLE"), plist_new_bool(0));
         }
         char *start = nullptr;
         uint32_t length = 0;

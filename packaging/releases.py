@@ -7,6 +7,8 @@ import re
 from dataclasses import dataclass
 from pathlib import Path
 
+from . import definitions
+
 DATA = Path(__file__).resolve().parent / "releases.json"
 NO_EFFECT = "no effect"
 TAGLINE = "Your own text in place of the carrier name"
@@ -26,18 +28,28 @@ class Feature:
     yours: str = None
 
 
-FEATURES = [
-    Feature("Custom carrier text", {"kEnabled": True, "customtextEnabled": "Moxfathom"}, ("operator", "SBTelephonyManager"),
-            sample="Moxfathom", yours="your carrier text"),
-    Feature("Hide carrier name", {"k1Enabled": True}, ("operator", "SBTelephonyManager")),
-    Feature("Show Wi-Fi address", {"k4Enabled": True}, ("operator", "SBTelephonyManager"),
-            sample=WIFI_ADDRESS, yours="the Wi-Fi (en0) address"),
+# How each feature is measured, by its name, in the order the table and Settings show them: the
+# piece of the status it changes; where it shows a text of its own, the text it is measured with,
+# in the user's words; where a phone shows it only in one state, that state.
+OPERATOR = ("operator", "SBTelephonyManager")
+MEASURES = {
+    "Custom carrier text": dict(piece=OPERATOR, sample="Moxfathom", yours="your carrier text"),
+    "Hide carrier name": dict(piece=OPERATOR),
+    "Show Wi-Fi address": dict(piece=OPERATOR, sample=WIFI_ADDRESS, yours="the Wi-Fi (en0) address"),
     # A phone shows the SIM-status text only with no usable SIM in.
-    Feature("Custom SIM text", {"k2Enabled": True, "customtext2Enabled": "Roaming"}, ("sim",), ("--sim", "absent"),
-            sample="Roaming", yours="your SIM text"),
-    Feature("Radio reported dead", {"k3Enabled": True}, ("radio",)),
-    Feature("Force dual SIM", {"k5Enabled": True}, ("dualSIM",)),
-]
+    "Custom SIM text": dict(piece=("sim",), options=("--sim", "absent"), sample="Roaming", yours="your SIM text"),
+    "Radio reported dead": dict(piece=("radio",)),
+    "Force dual SIM": dict(piece=("dualSIM",)),
+}
+
+
+def _feature(row):
+    measure = MEASURES[row.name]
+    preferences = {row.flag: True, **({row.text: measure["sample"]} if row.text else {})}
+    return Feature(row.name, preferences, **measure)
+
+
+FEATURES = [_feature(row) for name in MEASURES for row in definitions.FEATURES if row.name == name]
 
 
 def in_your_words(feature, cell):

@@ -6,6 +6,7 @@
 
 #include "platform/model/model.h"
 #include "settings/preferences.h"
+#include "sim/features.h"
 #include "sim/help.h"
 #include "sim/packages.h"
 #include "sim/preference_file.h"
@@ -91,6 +92,20 @@ Reply words(Json json, std::vector<std::string> cells) {
 
 } // namespace
 
+namespace {
+
+// The examples of an edit, from the first feature's own keys.
+const std::string &setExample() {
+    static const std::string example = "set " + std::string(features().front().text) + " \"Moxfathom\"";
+    return example;
+}
+const std::string &unsetExample() {
+    static const std::string example = "unset " + std::string(features().front().flag);
+    return example;
+}
+
+} // namespace
+
 const std::vector<Command> &commands() {
     static const std::vector<Command> all = {
         {"call", "call CLASS SELECTOR [ARG ...]",
@@ -111,9 +126,9 @@ const std::vector<Command> &commands() {
          "plays the network's next operator-name update: the host's own code hands the name on again",
          "update \"Carrier\"", false, -1, &SimulatedHost::update},
         {"set", "set KEY VALUE", "writes a setting as the Settings pane does, and announces it",
-         "set customtextEnabled \"Moxfathom\"", true, -1, &SimulatedHost::edit},
+         setExample().c_str(), true, -1, &SimulatedHost::edit},
         {"unset", "unset KEY", "removes a setting as the Settings pane does, and announces it",
-         "unset kEnabled", true, -1, &SimulatedHost::edit},
+         unsetExample().c_str(), true, -1, &SimulatedHost::edit},
         {"pane", "pane", "the Settings pane's cells with the values they show", "pane", false, 0,
          &SimulatedHost::pane},
         {"package", "package [DEVICE]",
@@ -375,6 +390,29 @@ std::string SimulatedHost::keys() const {
     return list;
 }
 
+// The preference file as Settings reads it, not as the library does (none of this is its reading):
+// no dictionary where there is no file, and a file that holds no property-list dictionary refused.
+model::Ref SimulatedHost::preferences() const {
+    std::optional<std::string> bytes = readRegularFile(preferenceFile_);
+    model::Ref read = model::Ref::adopt(bytes ? model::readPropertyListDictionary(*bytes) : nullptr);
+    if (bytes && !read.get()) {
+        throw InputError(
+            preferenceFile_.string() +
+            " holds no property-list dictionary, so Settings cannot show it; it was left as it is");
+    }
+    return read;
+}
+
+// Your texts where the file holds them, for an answer that only mentions them: a file Settings cannot
+// read holds none.
+std::optional<model::Ref> SimulatedHost::yourPreferences() const {
+    try {
+        return preferences();
+    } catch (const InputError &) {
+        return std::nullopt;
+    }
+}
+
 // The network's next operator-name update, as the host's own code hands it on: the carrier name an
 // edit changes shows from here on.
 Reply SimulatedHost::update(const std::vector<Token> &tokens) {
@@ -389,44 +427,54 @@ Reply SimulatedHost::update(const std::vector<Token> &tokens) {
     return words(Json{{"command", "update"}, {"operator", jsonText(name)}}, {"update", quoteText(name)});
 }
 
-// Which group a key belongs to, and what of the status bar it changes, and when that is asked for.
-std::string SimulatedHost::whenItShows(const std::string &key) const {
+// When an edit of `key` shows in this host, as the library's start-up left it, and of what kind that
+// is: at the host's next operator-name update, the next time the status bar asks, after a respring,
+// never on this release, or not at all while the library is not loaded.
+SimulatedHost::WhenItShows SimulatedHost::whenItShows(const std::string &key, bool setting) const {
     if (!libraryLoaded_) {
-        return "the library is not loaded here";
+        return {"no-library", "the library is not loaded here"};
     }
-    static const std::pair<const char *, const char *> groups[] = {
-        {"kEnabled", "KENABLE"},   {"customtextEnabled", "KENABLE"},   {"k1Enabled", "K1ENABLE"},
-        {"k2Enabled", "K2ENABLE"}, {"customtext2Enabled", "K2ENABLE"}, {"k3Enabled", "K3ENABLE"},
-        {"k4Enabled", "K4ENABLE"}, {"k5Enabled", "K5ENABLE"}};
-    const char *group = std::find_if(std::begin(groups), std::end(groups), [&](auto &row) {
-                            return key == row.first;
-                        })->second;
+    const Feature *feature = featureOfKey(key);
+    if (!feature) {
+        throw std::logic_error("the pane names " + key + ", which no feature of the library's reads");
+    }
+    const springboard::Host &host = springboard::installedHost();
+    if (host.version) {
+        for (const FeatureAnswer &answer : PackageFacts::ofThisBuild().featuresOn(*host.version)) {
+            if (answer.name == feature->name && !answer.acts) {
+                return {"never", "never shows on " + host.name() + ": " + answer.why};
+            }
+        }
+    }
+    std::string_view group = feature->group;
     bool installed = false;
     for (const model::HookRecord &record : model::hookRecords()) {
         std::optional<SiteName> site = siteOfSlot(record.slot);
-        installed |=
-            site && group == std::string_view(site->group) && record.outcome == model::HookOutcome::installed;
+        installed |= site && group == site->group && record.outcome == model::HookOutcome::installed;
     }
     if (!installed) {
-        return std::string("takes effect after a respring: ") + group +
-               " was off, or found nothing to replace, when this host started";
+        return {"after-respring", "takes effect after a respring: " + std::string(group) +
+                                      " was off, or found nothing to replace, when this host started"};
     }
-    std::string_view name = group;
-    if (name == "K5ENABLE") {
-        return "dual SIM stays forced until a respring, whatever the file says";
+    if (!setting && feature->text && key == feature->text) {
+        return {"after-respring", "the library keeps the text it last read until a respring: a load leaves a "
+                                  "text whose key is gone as it was"};
     }
-    if (name == "K2ENABLE" || name == "K3ENABLE") {
-        return "shows the next time the status bar asks (status does)";
+    if (group == "K5ENABLE") {
+        return {"forced", "dual SIM stays forced until a respring, whatever the file says"};
     }
-    return "shows at the host's next operator-name update (update plays one)";
+    if (group == "K2ENABLE" || group == "K3ENABLE") {
+        return {"when-asked", "shows the next time the status bar asks (status does)"};
+    }
+    return {"at-update", "shows at the host's next operator-name update (update plays one)"};
 }
 
 // What the pane does when a cell changes: write the file, then announce it.
 Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
     bool setting = tokens[0].text == "set";
     if (tokens.size() != (setting ? 3u : 2u)) {
-        throw InputError(setting ? "set takes a key and a value, as in set customtextEnabled \"Moxfathom\""
-                                 : "unset takes a key, as in unset kEnabled");
+        throw InputError(setting ? "set takes a key and a value, as in " + setExample()
+                                 : "unset takes a key, as in " + unsetExample());
     }
     const PaneCell &cell = cellFor(tokens[1]);
     std::optional<Value> value;
@@ -435,16 +483,17 @@ Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
     }
     editPreference(preferenceFile_, cell, value);
     model::postDarwinNotification(BRINDLEWICK_CHANGE_NOTIFICATION);
-    std::string when = whenItShows(cell.key);
+    WhenItShows when = whenItShows(cell.key, setting);
     Json json{{"command", tokens[0].text}, {"key", cell.key}};
     std::vector<std::string> cells = {tokens[0].text, cell.key};
     if (setting) {
         json["value"] = toJson(*value);
         cells.push_back(formatValue(*value));
     }
-    json["when"] = when;
+    json["when"] = when.words;
+    json["shows"] = when.kind;
     cells.back() += ";";
-    cells.push_back(when);
+    cells.push_back(when.words);
     return words(std::move(json), std::move(cells));
 }
 
@@ -452,9 +501,7 @@ Reply SimulatedHost::edit(const std::vector<Token> &tokens) {
 // cell's default when it has none. A filtered group without a cell there shows its footer alone.
 Reply SimulatedHost::pane(const std::vector<Token> &) {
     model::AutoreleasePool pool;
-    // Read here, not through the platform: the pane's reading is not one of the library's.
-    model::Ref prefs =
-        model::Ref::adopt(model::readPropertyListDictionary(readRegularFile(preferenceFile_).value_or("")));
+    model::Ref prefs = preferences();
     std::optional<double> version = springboard::installedHost().coreFoundationVersion();
     std::vector<const PaneCell *> shown;
     for (const PaneCell &cell : pane_) {
@@ -597,10 +644,9 @@ Reply SimulatedHost::package(const std::vector<Token> &tokens) {
         reply.json["where"] = phone->whereTheCarrierShows();
     }
     model::AutoreleasePool pool;
-    model::Ref preferences =
-        model::Ref::adopt(model::readPropertyListDictionary(readRegularFile(preferenceFile_).value_or("")));
+    std::optional<model::Ref> yours = yourPreferences();
     for (const FeatureAnswer &feature : answer.features) {
-        std::string shows = inUserWords(feature, preferences.get());
+        std::string shows = inUserWords(feature, yours ? yours->get() : nullptr);
         reply.rows.push_back({feature.name, feature.acts ? shows : "no effect: " + feature.why});
         reply.json["features"].push_back({{"feature", feature.name},
                                           {"acts", feature.acts},
@@ -676,8 +722,9 @@ Reply SimulatedHost::help(const std::vector<Token> &tokens) {
         if (!command) {
             throw InputError("no command " + tokens[1].text + " (help lists the commands)");
         }
-        std::string text =
-            std::string(command->form) + ": " + command->summary + "; e.g. " + command->example;
+        bool bare = std::string_view(command->form) == command->example;
+        std::string text = std::string(command->form) + ": " + command->summary +
+                           (bare ? "" : std::string("; e.g. ") + command->example);
         std::string_view form = command->form;
         if (form.find("KEY") != std::string_view::npos) {
             text += "; KEY is one of " + keys();

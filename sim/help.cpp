@@ -97,10 +97,11 @@ std::string usage() {
     for (const std::string &line : alignedColumns(rows, "  ", 100)) {
         text += line + "\n";
     }
-    text +=
-        "Each COMMAND is one shell argument, quoted where it has spaces:\n"
-        "  brindlewick-sim 'set kEnabled NO' 'call SBTelephonyManager setOperatorName: \"Carrier\"' status\n"
-        "With no COMMAND, commands are read from standard input, one a line.\n";
+    text += "Each COMMAND is one shell argument, quoted where it has spaces:\n"
+            "  brindlewick-sim '" +
+            std::string(findCommand("set")->example) +
+            "' 'call SBTelephonyManager setOperatorName: \"Carrier\"' status\n"
+            "With no COMMAND, commands are read from standard input, one a line.\n";
     return text;
 }
 

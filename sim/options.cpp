@@ -147,7 +147,8 @@ const std::vector<OptionRow> &optionRows() {
          "class "
          "and method of the library's own sites at once, which no release has)",
          &readIos},
-        {"--without-class", "CLASS", "the host lacks CLASS (repeatable)", &readWithoutClass},
+        {"--without-class", "CLASS", "the host lacks CLASS, and any subclass of it (repeatable)",
+         &readWithoutClass},
         {"--host-raises", "'CLASS SELECTOR'",
          "the host's own implementation of that method raises, as a host method may, after it records what "
          "it "

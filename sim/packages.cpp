@@ -258,7 +258,7 @@ PackageChoice choiceFor(const Facts &facts, const std::string &version, const Js
 }
 
 // What each feature does on `release`, as the release table says, and why where it does nothing.
-std::vector<FeatureAnswer> featuresOn(const Facts &facts, const Version &release) {
+std::vector<FeatureAnswer> featuresIn(const Facts &facts, const Version &release) {
     std::vector<FeatureAnswer> features;
     const Json &reasons = facts.json().contains("why") ? facts.json()["why"] : Json::object();
     for (const Json &era : facts.list(facts.json(), "eras")) {
@@ -283,6 +283,10 @@ std::vector<FeatureAnswer> featuresOn(const Facts &facts, const Version &release
 }
 
 } // namespace
+
+std::vector<FeatureAnswer> PackageFacts::featuresOn(const Version &release) const {
+    return featuresIn(data_->releases, release);
+}
 
 std::optional<std::pair<std::string, std::string>> PackageFacts::sampleOf(const std::string &feature) const {
     const Facts &facts = data_->releases;
@@ -336,7 +340,7 @@ PackageAnswer PackageFacts::answer(const Version &release, const std::optional<P
                                                 : "a jailbreak runs there, but " + unservedWhy.front());
         return answer;
     }
-    answer.features = featuresOn(data_->releases, release);
+    answer.features = featuresIn(data_->releases, release);
     return answer;
 }
 

@@ -79,6 +79,8 @@ class PackageFacts {
     // processors of `arch`'s slice.
     PackageAnswer answer(const springboard::Version &release, const std::optional<Phone> &phone,
                          const std::optional<std::string> &arch) const;
+    // What each feature does on `release`, as the release table says.
+    std::vector<FeatureAnswer> featuresOn(const springboard::Version &release) const;
     // The text the measurement put where a feature shows one of its own ("Moxfathom"), if any, and
     // what it stands for in a user's words ("your carrier text").
     std::optional<std::pair<std::string, std::string>> sampleOf(const std::string &feature) const;

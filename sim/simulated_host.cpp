@@ -140,7 +140,9 @@ void SimulatedHost::registerOnNetwork(const std::string &operatorName) {
 
 // As the loader maps a library into a starting process: a native one with dlopen, a device one
 // under emulation. Either way its initializer has run when this returns.
-void SimulatedHost::load(const std::string &path, const Options &options, std::optional<uint32_t> system) {
+void SimulatedHost::load(const std::string &given, const Options &options, std::optional<uint32_t> system) {
+    // A name without a folder is the file in the current one, not one the system's search path finds.
+    std::string path = given.find('/') == std::string::npos ? "./" + given : given;
     std::optional<std::string> start = readRegularFile(path, 4);
     if (!start || start->size() < 4) {
         throw InputError("cannot read the library " + path);

@@ -62,14 +62,21 @@ class SimulatedHost {
     // The phone --phone names, checked against the release and the slice asked for.
     void takePhone(const Options &options);
     void registerOnNetwork(const std::string &operatorName);
-    // When an edit of `key` shows in this host, as the library's start-up left it.
-    std::string whenItShows(const std::string &key) const;
+    // When an edit of `key` (setting it, or else removing it) shows in this host, as the library's
+    // start-up left it: its kind, as JSON gives it, and in words.
+    struct WhenItShows {
+        const char *kind;
+        std::string words;
+    };
+    WhenItShows whenItShows(const std::string &key, bool setting) const;
     const PaneCell &cellFor(const Token &key) const;
     std::string keys() const; // the pane's keys, as a list for a message
     std::optional<Phone> phoneAskedOf(const std::vector<Token> &tokens,
                                       const springboard::Version &release) const;
     std::string inUserWords(const FeatureAnswer &feature, PlatformId preferences) const;
     std::string groupOfFeature(const std::string &feature) const;
+    model::Ref preferences() const;
+    std::optional<model::Ref> yourPreferences() const;
     PlatformId objectNamed(const std::string &name);
     PlatformId toObject(const Value &value);
     Value describe(PlatformId object) const;

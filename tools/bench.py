@@ -74,8 +74,8 @@ def costs(library, arch, options, warm_up, calls):
         preferences = Path(root) / definitions.PREFERENCES["rootful"].lstrip("/")
         preferences.parent.mkdir(parents=True)
         flags = {key: True for key in definitions.FLAG_KEYS}
-        preferences.write_bytes(plistlib.dumps({**flags, "customtextEnabled": "Moxfathom",
-                                                "customtext2Enabled": "Roaming"}, fmt=plistlib.FMT_BINARY))
+        texts = dict(zip(definitions.TEXT_KEYS, ("Moxfathom", "Roaming")))
+        preferences.write_bytes(plistlib.dumps({**flags, **texts}, fmt=plistlib.FMT_BINARY))
         commands = [*warm_up, "instructions", "trace"]
         for step in calls:
             commands += [step, "instructions", "trace"]

@@ -291,6 +291,9 @@ void yieldThread();
 constexpr size_t maximumNotificationName = 1024;
 void postDarwinNotification(const std::string &name, const void *object = nullptr,
                             PlatformId userInfo = nullptr);
+// "brindlewick-notify/DEVICE:INODE/" of a root: each observing process of it binds an abstract
+// socket whose name starts so. Empty when the root cannot be looked at.
+std::string notifySocketPrefix(const std::filesystem::path &root);
 // What happens when an observer raises on a post from another process, which nobody waits for:
 // the process ends, as a device's would, through `handler` (which must not return); without one,
 // by std::terminate.

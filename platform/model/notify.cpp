@@ -46,15 +46,17 @@ struct Delivery {
     std::optional<std::promise<void>> done; // empty for a post from another process
 };
 
-// "brindlewick-notify/DEVICE:INODE/" of a root, the prefix of its processes' socket names; empty
-// when the root cannot be looked at.
-std::string socketPrefix(const std::filesystem::path &root) {
+} // namespace
+
+std::string notifySocketPrefix(const std::filesystem::path &root) {
     struct stat info {};
     if (::stat(root.c_str(), &info) != 0) {
         return "";
     }
     return "brindlewick-notify/" + std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino) + "/";
 }
+
+namespace {
 
 // An abstract socket's address: a NUL, then the name, with no terminator.
 std::optional<std::pair<sockaddr_un, socklen_t>> socketAddress(const std::string &name) {
@@ -154,7 +156,7 @@ struct Centre {
         if (!ownSocket.empty()) {
             return;
         }
-        std::string prefix = socketPrefix(deviceRoot());
+        std::string prefix = notifySocketPrefix(deviceRoot());
         std::string name = prefix + std::to_string(getpid());
         std::optional<std::pair<sockaddr_un, socklen_t>> address = socketAddress(name);
         int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -197,7 +199,7 @@ Centre &centre() {
 
 // Sends `name` to every other process listening on the current root.
 void postToOtherProcesses(const std::string &name, const std::string &ownSocket) {
-    std::string prefix = socketPrefix(deviceRoot());
+    std::string prefix = notifySocketPrefix(deviceRoot());
     if (prefix.empty()) {
         return;
     }

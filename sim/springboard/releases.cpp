@@ -301,15 +301,16 @@ ReleaseReading readRelease(std::string_view text) {
         return {std::nullopt, "there is no iOS " + std::to_string(version.major) + ": the releases are " +
                                   releasesCovered()};
     }
+    // Apple may have shipped a release past the newest known since: it is taken as that one.
+    if (line == &newest && lastOf(newest) < version) {
+        return {lastOf(newest), "",
+                releaseName(version) + " is newer than the newest release known here, and is taken as " +
+                    releaseName(lastOf(newest))};
+    }
     bool pastMinor = version.minor >= int(line->lastPatch.size());
     if (pastMinor || version.patch > line->lastPatch[version.minor]) {
         Version last =
             pastMinor ? lastOf(*line) : Version{line->major, version.minor, line->lastPatch[version.minor]};
-        if (line == &newest) {
-            return {last, "",
-                    releaseName(version) + " is newer than the newest release known here, " +
-                        releaseName(last) + ", and is taken as it"};
-        }
         std::string span =
             "iOS " + std::to_string(version.major) + (pastMinor ? "" : "." + std::to_string(version.minor));
         return {std::nullopt, span + " ends with " + releaseName(last).substr(4)};

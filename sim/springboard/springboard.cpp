@@ -304,11 +304,13 @@ void install(const Runtime &runtime, const std::vector<std::string> &withoutClas
         }
     }
     for (const ClassDefinition &definition : definitions()) {
-        if (without.count(definition.name) || !shape.hasClass(definition.name)) {
+        const char *superclass = superclassOf(definition.name);
+        // The runtime realizes no class whose superclass is missing: a subclass goes with it.
+        if (without.count(definition.name) || !shape.hasClass(definition.name) ||
+            (superclass && without.count(superclass))) {
             continue;
         }
-        const char *superclass = superclassOf(definition.name);
-        bool superclassThere = superclass && !without.count(superclass) && shape.hasClass(superclass);
+        bool superclassThere = superclass && shape.hasClass(superclass);
         std::vector<Runtime::Method> methods;
         for (const Runtime::Method &method : definition.methods) {
             if (shape.hasMethod(definition.name, method.selector)) {

@@ -1,7 +1,13 @@
-// The simulator's command language.
+// The simulator's command language, and the facts its answers read.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
 
 #include "sim/command_line.h"
+#include "sim/packages.h"
 
 namespace {
 
@@ -47,6 +53,39 @@ TEST(FormatValue, WhatIsPrintedParsesBackToTheSameValue) {
         ASSERT_EQ(tokens.size(), 1u) << printed;
         EXPECT_EQ(tokens[0].text, text) << printed;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Facts a package answer reads, broken one field at a time: each is named, never read as a default.
+TEST(PackageFacts, ABrokenFactIsNamedNotReadAsADefault) {
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("facts-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::string phone = R"({"model": "iPhone X", "chip": 11, "from": "11.0", "to": "16.7.16", "form": "notch",
+                            "points": 375, "scale": 3})";
+    auto answerWith = [&](std::string device) {
+        std::ofstream(folder / "packages.json")
+            << R"({"slices": [], "layouts": [], "jailbreaks": [], "devices": [)" << device << "]}";
+        std::ofstream(folder / "releases.json") << R"({"eras": []})";
+        sim::PackageFacts facts(folder / "packages.json", folder / "releases.json", "1.0");
+        try {
+            facts.answer(springboard::Version{16, 0, 0}, facts.phone("iphone x"), std::nullopt);
+        } catch (const sim::InputError &error) {
+            return std::string(error.what());
+        }
+        return std::string("answered");
+    };
+    EXPECT_EQ(answerWith(phone), "answered");
+    EXPECT_EQ(answerWith(std::regex_replace(phone, std::regex(R"("chip": 11, )"), "")),
+              "packages.json has no whole number chip where one is needed");
+    EXPECT_EQ(answerWith(std::regex_replace(phone, std::regex("16.7.16"), "16.x")),
+              "packages.json has to \"16.x\", which is no release number");
+    EXPECT_EQ(answerWith(std::regex_replace(phone, std::regex("notch"), "slab")),
+              "packages.json gives the iPhone X a form \"slab\" of no known kind");
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "platform/model/model.h"
 #include "tests/sim/simulator_driving.h"
@@ -22,18 +23,20 @@ std::string fileBytes(const TestDevice &device) {
 TEST(SettingsEdits, SetWritesAWholeBinaryFileKeepingTheOtherKeys) {
     TestDevice device;
     device.writePreferences({{"k3Enabled", yes()}, {"unrelated", text("kept")}}, Encoding::xml);
-    Finished run =
-        runProgram(simulator, on(device, {"set kEnabled YES", "set customtextEnabled \"Caf\\xc3\\xa9\"",
-                                          "set k4Enabled 2", "unset k3Enabled", "unset k1Enabled"}));
+    std::vector<std::string> arguments =
+        on(device, {"set kEnabled YES", "set customtextEnabled \"Caf\\xc3\\xa9\"", "set k4Enabled 2",
+                    "unset k3Enabled", "unset k1Enabled"});
+    arguments.insert(arguments.begin(), "--json");
+    Finished run = runProgram(simulator, arguments);
     ASSERT_EQ(run.status, 0) << run.err;
     // Each says when it shows: the radio's group is the only one this host started with.
-    const std::string respring = "; takes effect after a respring: ";
-    const std::string asleep = " was off, or found nothing to replace, when this host started\n";
-    EXPECT_EQ(run.out, "set kEnabled YES" + respring + "KENABLE" + asleep + "set customtextEnabled \"Caf\u00e9\"" +
-                           respring + "KENABLE" + asleep + "set k4Enabled 2" + respring + "K4ENABLE" + asleep +
-                           "unset k3Enabled; shows the next time the status bar asks (status does)\n"
-                           "unset k1Enabled" +
-                           respring + "K1ENABLE" + asleep);
+    std::vector<std::string> kinds;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        kinds.push_back(nlohmann::json::parse(line).at("shows"));
+    }
+    EXPECT_EQ(kinds, (std::vector<std::string>{"after-respring", "after-respring", "after-respring",
+                                               "when-asked", "after-respring"}));
     std::string bytes = fileBytes(device);
     EXPECT_EQ(bytes.substr(0, 8), "bplist00");
     PlatformStrongRef prefs = PlatformStrongRef::adopt(model::readPropertyListDictionary(bytes));
@@ -41,6 +44,10 @@ TEST(SettingsEdits, SetWritesAWholeBinaryFileKeepingTheOtherKeys) {
     EXPECT_EQ(platformBoolValue(platformObjectForKey(prefs.get(), "kEnabled")), 1);
     EXPECT_EQ(model::stringValue(platformObjectForKey(prefs.get(), "customtextEnabled")), "Caf\u00e9");
     EXPECT_EQ(model::object(platformObjectForKey(prefs.get(), "k4Enabled"))->describe(), "2");
+    EXPECT_EQ(runProgram(simulator, on(device, {"set k4Enabled -1"})).status, 0); // a signed integer, kept so
+    PlatformStrongRef negative =
+        PlatformStrongRef::adopt(model::readPropertyListDictionary(fileBytes(device)));
+    EXPECT_EQ(model::object(platformObjectForKey(negative.get(), "k4Enabled"))->describe(), "-1");
     EXPECT_EQ(platformObjectForKey(prefs.get(), "k3Enabled"), nullptr);
     EXPECT_EQ(model::stringValue(platformObjectForKey(prefs.get(), "unrelated")), "kept");
     size_t files = 0;

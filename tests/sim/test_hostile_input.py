@@ -111,7 +111,11 @@ class HostileInput(unittest.TestCase):
             ("a release that never shipped for a phone", plain, ["--ios", "13.2.1", "status"], 2, "HomePod"),
             ("a major there never was", plain, ["--ios", "19", "status"], 2, "there is no iOS 19"),
             ("an empty release", plain, ["--ios", "", "status"], 2, "not a release number"),
-            ("a release newer than the newest known", plain, ["--ios", "26.9", "status"], 0, "taken as it"),
+            ("a release newer than the newest known", plain, ["--ios", "26.9", "status"], 0, "taken as iOS 26.7.1"),
+            ("a patch of the newest major that never shipped", plain, ["--ios", "26.3.5", "status"], 2,
+             "iOS 26.3 ends with 26.3.1"),
+            ("bytes that are no property list: pane", lambda d: d.file.write_bytes(bytes(range(256))), ["pane"], 2,
+             "holds no property-list dictionary"),
         ]
         if os.geteuid() == 0 and shutil.which("setpriv"):
             cases.append(("a file nobody may read", mode_000, ["set kEnabled NO"], 2, "Permission denied"))
