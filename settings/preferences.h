@@ -1,5 +1,5 @@
 // The preference file, its change notification and its keys, defined here once: the library
-// compiles them in, and the tools (the packaging, the simulator, the tests) read them from here.
+// compiles them in, and the tools (the device build, the simulator, the tests) read them from here.
 #pragma once
 
 #define BRINDLEWICK_IDENTIFIER "com.moxfathom.brindlewick"

@@ -1,6 +1,6 @@
 // What to install for a release and a phone: the package of each jailbreak that runs there, the
 // slice of it the loader takes, which features act, and the phones themselves, from the facts the
-// device build and the release table keep (packaging/packages.json, packaging/releases.json).
+// device build and the release table keep (device_build/packages.json, device_build/releases.json).
 #pragma once
 
 #include <filesystem>

@@ -21,8 +21,8 @@ from collections import Counter
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-from packaging import definitions
-from packaging import packages
+from device_build import definitions
+from device_build import packages
 
 BUILD = ROOT / "build" / "default" / "bench"
 SIMULATOR = ROOT / "build" / "default" / "brindlewick-sim"

@@ -18,8 +18,8 @@ import subprocess
 import sys
 from pathlib import Path
 
-from packaging import definitions
-from packaging import packages
+from device_build import definitions
+from device_build import packages
 from tools import phone
 
 BAD_INPUT = 2

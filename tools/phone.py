@@ -7,8 +7,8 @@ import secrets
 import subprocess
 from pathlib import Path
 
-from packaging import definitions
-from packaging import packages
+from device_build import definitions
+from device_build import packages
 
 PREFERENCES = definitions.PREFERENCES["rootless"].lstrip("/")  # the file's real place
 # Where roothide puts the jailbreak's files: a folder of its own whose name changes with every

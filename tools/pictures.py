@@ -1,4 +1,4 @@
-"""Draws the status bars the README and the package's page show (packaging/depiction.py lists them),
+"""Draws the status bars the README and the package's page show (device_build/depiction.py lists them),
 each on the bundled example device, into DIR (default build/default/pictures).
 
   tools/pictures [DIR]     tools/pictures docs draws the README's own again
@@ -10,7 +10,7 @@ import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-from packaging import depiction
+from device_build import depiction
 
 
 def main():

@@ -1,4 +1,4 @@
-"""The README's parts made from facts kept elsewhere: the release table (packaging/releases.json)
+"""The README's parts made from facts kept elsewhere: the release table (device_build/releases.json)
 and the simulator's options (its own table, as `brindlewick-sim --json --help` gives it).
 
   tools/readme [--simulator SIM] [--write]
@@ -11,7 +11,7 @@ import subprocess
 import sys
 from pathlib import Path
 
-from packaging import releases
+from device_build import releases
 
 ROOT = Path(__file__).resolve().parent.parent
 README = ROOT / "README.md"

@@ -4,10 +4,10 @@ time, and prints what the status bar then shows, a column an era of releases tha
 
   tools/releases [--simulator SIM] [--device-out DIR] [--native] [--write]
 
---native runs the native library alone; --write keeps the measurement in packaging/releases.json
+--native runs the native library alone; --write keeps the measurement in device_build/releases.json
 (whose reasons for each "no effect" it leaves as they are) and puts the table into README.md.
 Exits 1 when two builds of the library show different things on the same release, or, with
---write, when a "no effect" has no reason in packaging/releases.json.
+--write, when a "no effect" has no reason in device_build/releases.json.
 """
 import argparse
 import concurrent.futures
@@ -18,8 +18,8 @@ import tempfile
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parent.parent
-from packaging import packages
-from packaging import releases
+from device_build import packages
+from device_build import releases
 from tools import phone, readme
 
 

@@ -15,10 +15,10 @@ from pathlib import Path
 from urllib.parse import urlparse
 
 ROOT = Path(__file__).resolve().parent.parent
-from packaging import definitions
-from packaging import depiction
-from packaging import repository
-from packaging.commands import BuildError, run
+from device_build import definitions
+from device_build import depiction
+from device_build import repository
+from device_build.commands import BuildError, run
 
 BAD_INPUT = 2
 DEFAULT_DEVICE_OUT = ROOT / "build" / "default" / "device"

@@ -1,6 +1,6 @@
 // The install names of the libraries a device slice imports from. With the addFunction calls that
 // name them (objc_imports.cpp, system_imports.cpp) this is the emulator's one import table. The
-// device build's own (IMPORTS in packaging/build_device.py) is kept apart on purpose: a slice that
+// device build's own (IMPORTS in device_build/build_device.py) is kept apart on purpose: a slice that
 // imports what this table does not answer fails its bind in the tests, which is how a wrong entry
 // on either side shows.
 #pragma once

@@ -13,9 +13,9 @@ from pathlib import Path
 from PIL import Image
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-from packaging import definitions
-from packaging import depiction
-from packaging import releases
+from device_build import definitions
+from device_build import depiction
+from device_build import releases
 from tests.support import published
 
 DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]

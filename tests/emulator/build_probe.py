@@ -13,8 +13,8 @@ import tempfile
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-from packaging import arm64e
-from packaging import build_device, packages
+from device_build import arm64e
+from device_build import build_device, packages
 
 PROBE_IMPORTS = {
     "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_sel_registerName"],

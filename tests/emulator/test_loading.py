@@ -11,7 +11,8 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from packaging import arm64e_check, build_device, packages
+from device_build import build_device, packages
+from tests.device_build import arm64e_check
 from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]

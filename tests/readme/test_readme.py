@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """What the README and the notes in docs/ say is what the build does now: the release table is the
-one kept in packaging/releases.json, which is what tools/releases measures; the Settings pane shows
+one kept in device_build/releases.json, which is what tools/releases measures; the Settings pane shows
 a feature's switch exactly where that table says the feature acts, and says why everywhere else;
 and the figures of the device library are those the build prints."""
 import json
@@ -12,7 +12,7 @@ import unittest
 from pathlib import Path
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-from packaging import releases
+from device_build import releases
 from tools import readme
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
@@ -38,7 +38,7 @@ class Readme(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         kept = releases.load()
         self.assertEqual(releases.render(kept), run.stdout.strip(),
-                         "packaging/releases.json is stale: run tools/releases --write")
+                         "device_build/releases.json is stale: run tools/releases --write")
         self.assertEqual(releases.missing_reasons(kept), [])
         # The release table and the options as their one tables have them now.
         for name, content in readme.parts(SIMULATOR).items():

@@ -45,7 +45,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from packaging import packages
+from device_build import packages
 from tools import phone
 
 REPLY_SECONDS = 30

@@ -15,7 +15,7 @@ from pathlib import Path
 from PIL import Image, ImageChops
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-from packaging import definitions
+from device_build import definitions
 from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]

@@ -13,7 +13,7 @@ import unittest
 from pathlib import Path
 
 REPOSITORY = Path(__file__).resolve().parents[2]
-from packaging import definitions
+from device_build import definitions
 from tools import phone
 
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]

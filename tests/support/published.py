@@ -9,8 +9,8 @@ import tempfile
 import threading
 from pathlib import Path
 
-from packaging import packages
-from packaging import repository
+from device_build import packages
+from device_build import repository
 from tools import phone
 
 ROOT = Path(__file__).resolve().parents[2]

@@ -8,10 +8,10 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from packaging import arm64e_check
-from packaging import build_device, packages
-from packaging import definitions
-from packaging import macho_sign
+from tests.device_build import arm64e_check
+from device_build import build_device, packages
+from device_build import definitions
+from device_build import macho_sign
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 OBJDUMP, NM = (f"llvm-{tool}-{packages.TOOLCHAIN['LLVM']}" for tool in ("objdump", "nm"))

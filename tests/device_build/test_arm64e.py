@@ -7,9 +7,9 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from packaging import arm64e
-from packaging import arm64e_check
-from packaging import build_device, packages
+from device_build import arm64e
+from tests.device_build import arm64e_check
+from device_build import build_device, packages
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 

@@ -9,8 +9,8 @@ from pathlib import Path
 from .commands import run
 
 ROOT = Path(__file__).resolve().parent.parent
-ICON = ROOT / "packaging" / "pane" / "icon.svg"
-BANNER = ROOT / "packaging" / "banner.svg"
+ICON = ROOT / "device_build" / "pane" / "icon.svg"
+BANNER = ROOT / "device_build" / "banner.svg"
 
 
 def installed_size(stage):

@@ -11,8 +11,8 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from packaging import definitions, packages
-from tests.packaging import test_device
+from device_build import definitions, packages
+from tests.device_build import test_device
 from tests.support import published
 from tools import phone
 

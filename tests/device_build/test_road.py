@@ -13,7 +13,7 @@ from pathlib import Path
 
 from PIL import Image
 
-from packaging import definitions, packages
+from device_build import definitions, packages
 from tests.support import published
 from tools import phone
 

@@ -4,8 +4,8 @@ from the signer, recomputes every hash."""
 import struct
 import unittest
 
-from packaging import arm64e_check
-from packaging import macho_sign
+from tests.device_build import arm64e_check
+from device_build import macho_sign
 
 
 def unsigned_macho(is64=True, padding=64, body=10000):
