@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "platform/model/model.h"
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 
 std::string preferenceBytes(Encoding encoding, size_t padding) {
     PrefEntries entries;

@@ -5,7 +5,7 @@
 
 #include "bench/bench_support.h"
 #include "platform/model/model.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 
 namespace {
 

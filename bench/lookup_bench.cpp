@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "activation/startup.h"
+#include "library/activation/startup.h"
 #include "bench/bench_support.h"
 #include "platform/model/model.h"
 #include "sim/springboard/model_runtime.h"

@@ -8,11 +8,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "activation/startup.h"
+#include "library/activation/startup.h"
 #include "bench/bench_support.h"
 #include "platform/model/model.h"
-#include "settings/preferences.h"
-#include "settings/settings.h"
+#include "library/settings/preferences.h"
+#include "library/settings/settings.h"
 #include "sim/springboard/model_runtime.h"
 #include "sim/springboard/springboard.h"
 

@@ -1,10 +1,10 @@
-"""The names the library and its tools share, read from settings/preferences.h, where they are
+"""The names the library and its tools share, read from library/settings/preferences.h, where they are
 defined once."""
 import re
 from pathlib import Path
 from typing import NamedTuple
 
-HEADER = Path(__file__).resolve().parent.parent / "settings" / "preferences.h"
+HEADER = Path(__file__).resolve().parent.parent / "library" / "settings" / "preferences.h"
 _TEXT = HEADER.read_text().replace("\\\n", " ")  # a macro continued over lines as one line
 
 

@@ -5,7 +5,7 @@
 #include <charconv>
 
 #include "platform/model/model.h"
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 #include "sim/features.h"
 #include "sim/help.h"
 #include "sim/packages.h"

@@ -1,6 +1,6 @@
 #include "sim/features.h"
 
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 
 namespace sim {
 namespace {

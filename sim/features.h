@@ -1,5 +1,5 @@
 // The library's features as the simulator names them, from the one table of them
-// (settings/preferences.h): each one's flag, its hook group, the text it shows where it has one of
+// (library/settings/preferences.h): each one's flag, its hook group, the text it shows where it has one of
 // its own, and its name, as Settings and the release table give it.
 #pragma once
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 #include "sim/command_line.h"
 #include "sim/preference_file.h"
 

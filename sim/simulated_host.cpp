@@ -7,7 +7,7 @@
 
 #include "emulator/emulated_library.h"
 #include "platform/model/model.h"
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 #include "sim/native_symbols.h"
 #include "sim/preference_file.h"
 #include "sim/springboard/model_runtime.h"

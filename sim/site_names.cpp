@@ -1,6 +1,6 @@
 #include "sim/site_names.h"
 
-#include "overrides/hook_sites.h"
+#include "library/overrides/hook_sites.h"
 
 namespace sim {
 namespace {

@@ -1,6 +1,6 @@
 // Which of the library's hook sites an interception was for, from the name of the slot it was
 // handed: its number, its group and whether it is one of the library's own sites or a release
-// site (see overrides/hook_sites.h).
+// site (see library/overrides/hook_sites.h).
 #pragma once
 
 #include <optional>

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "overrides/hook_sites.h"
+#include "library/overrides/hook_sites.h"
 #include "sim/springboard/classes.h"
 
 namespace springboard {

@@ -16,7 +16,7 @@
 
 #include "emulator/macho/image.h"
 #include "platform/model/model.h"
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 #include "sim/outcome.h"
 #include "sim/simulated_host.h"
 #include "sim/statuses.h"

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "activation/startup.h"
+#include "library/activation/startup.h"
 #include "platform/model/model.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 #include "sim/springboard/model_runtime.h"
 #include "sim/springboard/springboard.h"
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "activation/startup.h"
+#include "library/activation/startup.h"
 #include "platform/objects.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 #include "sim/springboard/classes.h"
 #include "sim/springboard/springboard.h"
 #include "tests/gnustep/springboard_runtime.h"

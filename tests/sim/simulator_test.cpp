@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 #include "tests/sim/simulator_driving.h"
 #include "tests/support/library_host.h"
 #include "tests/support/preferences.h"

@@ -16,7 +16,7 @@
 
 #include "emulator/emulated_library.h"
 #include "platform/model/model.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 #include "sim/network.h"
 #include "sim/springboard/model_runtime.h"
 #include "tests/support/fresh_process.h"

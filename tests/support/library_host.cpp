@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "activation/startup.h"
-#include "settings/preferences.h"
+#include "library/activation/startup.h"
+#include "library/settings/preferences.h"
 #include "sim/springboard/model_runtime.h"
 
 void startLibraryHost(const TestDevice &device, HostSetup setup) {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "platform/model/model.h"
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 
 TestDevice::TestDevice() {
     std::string pattern = (std::filesystem::temp_directory_path() / "brindlewick-device-XXXXXX").string();

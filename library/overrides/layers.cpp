@@ -1,9 +1,9 @@
 // The layers each replacement runs, one per kind of change, and the replacements themselves, one
 // per row of the site table. A layer reloads the settings (but for dual SIM), decides, and either
 // answers by itself or calls the implementation its own site displaced, from its own slot.
-#include "overrides/replacements.h"
+#include "library/overrides/replacements.h"
 #include "platform/foundation.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 
 namespace {
 

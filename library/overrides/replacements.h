@@ -3,7 +3,7 @@
 // but its own.
 #pragma once
 
-#include "overrides/hook_sites.h"
+#include "library/overrides/hook_sites.h"
 #include "platform/objects.h"
 
 // What each kind of host method takes after its receiver and selector, as its replacement is

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "platform/model/model.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 #include "tests/support/fresh_process.h"
 #include "tests/support/library_host.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/objects.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 
 // A set of replacements installed together when its flag is on at start-up.
 struct HookGroup {

@@ -1,6 +1,6 @@
-#include "activation/hook_table.h"
+#include "library/activation/hook_table.h"
 
-#include "overrides/replacements.h"
+#include "library/overrides/replacements.h"
 
 // The groups, named as the site table names them, in the order start-up considers them, each gated
 // by its feature's flag.

@@ -1,4 +1,4 @@
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 
 #include "platform/foundation.h"
 #include "platform/sync.h"

@@ -1,6 +1,6 @@
 // The library's only entry: the loader maps it into a host process and this runs once, on the
 // loading thread, before the host can call any method it replaces.
-#include "activation/startup.h"
+#include "library/activation/startup.h"
 
 __attribute__((constructor)) static void brindlewickInitializer(int, char **, char **) {
     startUp();

@@ -1,4 +1,4 @@
-#include "activation/eligibility.h"
+#include "library/activation/eligibility.h"
 
 #include "platform/foundation.h"
 

@@ -1,10 +1,10 @@
-#include "activation/startup.h"
+#include "library/activation/startup.h"
 
-#include "activation/eligibility.h"
-#include "activation/hook_table.h"
+#include "library/activation/eligibility.h"
+#include "library/activation/hook_table.h"
 #include "platform/foundation.h"
 #include "platform/notify.h"
-#include "settings/settings.h"
+#include "library/settings/settings.h"
 
 namespace {
 

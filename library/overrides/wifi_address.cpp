@@ -1,5 +1,5 @@
 // The IPv4 address of the Wi-Fi interface, as the Wi-Fi layer passes it on as the operator name.
-#include "overrides/replacements.h"
+#include "library/overrides/replacements.h"
 #include "platform/foundation.h"
 #include "platform/interfaces.h"
 

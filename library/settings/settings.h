@@ -3,7 +3,7 @@
 
 #include "platform/notify.h"
 #include "platform/objects.h"
-#include "settings/preferences.h"
+#include "library/settings/preferences.h"
 
 // How many flags and texts the key lists name: every count of them is this one.
 #define BRINDLEWICK_COUNT_KEY(key) +1
