@@ -5,8 +5,8 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "platform/model/model.h"
 #include "library/settings/preferences.h"
+#include "platform/model/model.h"
 
 std::string preferenceBytes(Encoding encoding, size_t padding) {
     PrefEntries entries;

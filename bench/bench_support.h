@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/plist_writing.h"
+#include "platform/model/plist_writer.h"
 
 // The eight keys, every flag on, plus `padding` entries in an array to reach larger sizes.
 std::string preferenceBytes(Encoding encoding, size_t padding);

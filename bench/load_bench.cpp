@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include "bench/bench_support.h"
-#include "platform/model/model.h"
 #include "library/settings/settings.h"
+#include "platform/model/model.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include <cstring>
 
-#include "library/activation/startup.h"
 #include "bench/bench_support.h"
+#include "library/activation/startup.h"
 #include "platform/model/model.h"
-#include "sim/springboard/model_runtime.h"
-#include "sim/springboard/springboard.h"
+#include "springboard/model_runtime.h"
+#include "springboard/springboard.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "library/activation/startup.h"
 #include "bench/bench_support.h"
-#include "platform/model/model.h"
+#include "library/activation/startup.h"
 #include "library/settings/preferences.h"
 #include "library/settings/settings.h"
-#include "sim/springboard/model_runtime.h"
-#include "sim/springboard/springboard.h"
+#include "platform/model/model.h"
+#include "springboard/model_runtime.h"
+#include "springboard/springboard.h"
 
 namespace {
 

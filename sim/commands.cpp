@@ -4,15 +4,15 @@
 #include <algorithm>
 #include <charconv>
 
-#include "platform/model/model.h"
 #include "library/settings/preferences.h"
+#include "platform/model/model.h"
 #include "sim/features.h"
 #include "sim/help.h"
 #include "sim/packages.h"
 #include "sim/preference_file.h"
 #include "sim/simulated_host.h"
 #include "sim/site_names.h"
-#include "sim/springboard/springboard.h"
+#include "springboard/springboard.h"
 
 namespace sim {
 namespace {

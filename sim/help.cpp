@@ -3,7 +3,7 @@
 #include "sim/commands.h"
 #include "sim/device_root.h"
 #include "sim/options.h"
-#include "sim/springboard/releases.h"
+#include "springboard/releases.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include "platform/model/model.h"
 #include "sim/command_line.h"
 #include "sim/help.h"
-#include "sim/springboard/springboard.h"
+#include "springboard/springboard.h"
 
 namespace sim {
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "sim/network.h"
-#include "sim/springboard/releases.h"
-#include "sim/springboard/springboard.h"
+#include "springboard/releases.h"
+#include "springboard/springboard.h"
 
 namespace sim {
 

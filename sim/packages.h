@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/springboard/releases.h"
+#include "springboard/releases.h"
 
 namespace sim {
 

@@ -6,12 +6,12 @@
 #include <algorithm>
 
 #include "emulator/emulated_library.h"
-#include "platform/model/model.h"
 #include "library/settings/preferences.h"
+#include "platform/model/model.h"
 #include "sim/native_symbols.h"
 #include "sim/preference_file.h"
-#include "sim/springboard/model_runtime.h"
-#include "sim/springboard/springboard.h"
+#include "springboard/model_runtime.h"
+#include "springboard/springboard.h"
 
 namespace sim {
 namespace {

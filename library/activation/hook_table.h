@@ -1,8 +1,8 @@
 // The hook groups and their sites, in install order, as the site table (overrides/hook_sites.h) lists them.
 #pragma once
 
-#include "platform/objects.h"
 #include "library/settings/settings.h"
+#include "platform/objects.h"
 
 // A set of replacements installed together when its flag is on at start-up.
 struct HookGroup {

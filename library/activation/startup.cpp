@@ -2,9 +2,9 @@
 
 #include "library/activation/eligibility.h"
 #include "library/activation/hook_table.h"
+#include "library/settings/settings.h"
 #include "platform/foundation.h"
 #include "platform/notify.h"
-#include "library/settings/settings.h"
 
 namespace {
 

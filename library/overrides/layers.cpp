@@ -2,8 +2,8 @@
 // per row of the site table. A layer reloads the settings (but for dual SIM), decides, and either
 // answers by itself or calls the implementation its own site displaced, from its own slot.
 #include "library/overrides/replacements.h"
-#include "platform/foundation.h"
 #include "library/settings/settings.h"
+#include "platform/foundation.h"
 
 namespace {
 

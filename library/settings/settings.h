@@ -1,9 +1,9 @@
 // The process-wide settings: six flags and two texts, refilled from the preference file.
 #pragma once
 
+#include "library/settings/preferences.h"
 #include "platform/notify.h"
 #include "platform/objects.h"
-#include "library/settings/preferences.h"
 
 // How many flags and texts the key lists name: every count of them is this one.
 #define BRINDLEWICK_COUNT_KEY(key) +1
@@ -40,4 +40,3 @@ PlatformBool settingsFlag(PlatformBool Settings::*flag);
 // A strong reference the caller must release to the text the last load kept under `text`, or
 // null when there is none or when it is not a string: the host would send it string messages.
 PlatformId copySettingsText(PlatformId Settings::*text);
-

@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "emulator/macho/image.h"
-#include "platform/model/model.h"
 #include "library/settings/preferences.h"
+#include "platform/model/model.h"
 #include "sim/outcome.h"
 #include "sim/simulated_host.h"
 #include "sim/statuses.h"

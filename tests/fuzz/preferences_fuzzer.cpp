@@ -7,10 +7,10 @@
 #include <fstream>
 
 #include "library/activation/startup.h"
-#include "platform/model/model.h"
 #include "library/settings/settings.h"
-#include "sim/springboard/model_runtime.h"
-#include "sim/springboard/springboard.h"
+#include "platform/model/model.h"
+#include "springboard/model_runtime.h"
+#include "springboard/springboard.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "library/activation/startup.h"
-#include "platform/objects.h"
 #include "library/settings/settings.h"
-#include "sim/springboard/classes.h"
-#include "sim/springboard/springboard.h"
+#include "platform/objects.h"
+#include "springboard/classes.h"
+#include "springboard/springboard.h"
 #include "tests/gnustep/springboard_runtime.h"
 #include "tests/gnustep/test_platform.h"
 #include "tests/support/fresh_process.h"

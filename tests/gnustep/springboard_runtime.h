@@ -1,4 +1,4 @@
-// The simulated SpringBoard (sim/springboard/) in GCC's Objective-C runtime, and the sends the
+// The simulated SpringBoard (springboard/) in GCC's Objective-C runtime, and the sends the
 // host makes to its own instances there. Free of Objective-C types, for plain C++ tests.
 #pragma once
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/objects.h"
-#include "sim/springboard/releases.h"
+#include "springboard/releases.h"
 
 void installSpringBoardOnGnustep(const std::vector<std::string> &withoutClasses = {},
                                  const springboard::Host &host = {});

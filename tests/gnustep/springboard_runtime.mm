@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "sim/springboard/springboard.h"
+#include "springboard/springboard.h"
 
 // GCC's runtime functions used here, declared over the platform's own types: its header would
 // declare objc_getClass and sel_registerName a second time, with other types.

@@ -15,10 +15,10 @@
 #include <thread>
 
 #include "emulator/emulated_library.h"
-#include "platform/model/model.h"
 #include "library/settings/settings.h"
+#include "platform/model/model.h"
 #include "sim/network.h"
-#include "sim/springboard/model_runtime.h"
+#include "springboard/model_runtime.h"
 #include "tests/support/fresh_process.h"
 #include "tests/support/library_host.h"
 #include "tests/support/process.h"

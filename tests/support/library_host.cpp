@@ -4,7 +4,7 @@
 
 #include "library/activation/startup.h"
 #include "library/settings/preferences.h"
-#include "sim/springboard/model_runtime.h"
+#include "springboard/model_runtime.h"
 
 void startLibraryHost(const TestDevice &device, HostSetup setup) {
     springboard::installOnModel(setup.withoutClasses);

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/model/model.h"
-#include "sim/springboard/springboard.h"
+#include "springboard/springboard.h"
 #include "tests/support/preferences.h"
 
 struct HostSetup {

@@ -7,8 +7,8 @@
 #include <iterator>
 #include <stdexcept>
 
-#include "platform/model/model.h"
 #include "library/settings/preferences.h"
+#include "platform/model/model.h"
 
 TestDevice::TestDevice() {
     std::string pattern = (std::filesystem::temp_directory_path() / "brindlewick-device-XXXXXX").string();

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "tests/support/plist_writing.h"
+#include "platform/model/plist_writer.h"
 
 class TestDevice {
   public:

@@ -8,8 +8,8 @@
 #include <set>
 #include <thread>
 
-#include "platform/model/model.h"
 #include "library/settings/settings.h"
+#include "platform/model/model.h"
 #include "tests/support/fresh_process.h"
 #include "tests/support/library_host.h"
 

@@ -1,5 +1,5 @@
-// Property lists written with libplist, in either encoding: the preference files of tests and
-// benchmarks.
+// The device's preferences service as far as the programs around the library need it: a preference
+// file's bytes, in either encoding, written with libplist, for the tests and the benchmarks.
 #pragma once
 
 #include <plist/plist.h>

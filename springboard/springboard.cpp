@@ -1,4 +1,4 @@
-#include "sim/springboard/springboard.h"
+#include "springboard/springboard.h"
 
 #include <map>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "tests/support/plist_writing.h"
+#include "platform/model/plist_writer.h"
 
 #include <stdlib.h>
 

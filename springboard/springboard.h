@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "platform/objects.h"
-#include "sim/springboard/classes.h"
-#include "sim/springboard/releases.h"
+#include "springboard/classes.h"
+#include "springboard/releases.h"
 
 namespace springboard {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/springboard/releases.h"
+#include "springboard/releases.h"
 
 namespace springboard {
 

@@ -1,7 +1,7 @@
-#include "sim/springboard/model_runtime.h"
+#include "springboard/model_runtime.h"
 
 #include "platform/model/model.h"
-#include "sim/springboard/springboard.h"
+#include "springboard/springboard.h"
 
 namespace springboard {
 namespace {

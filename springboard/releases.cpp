@@ -1,10 +1,10 @@
-#include "sim/springboard/releases.h"
+#include "springboard/releases.h"
 
 #include <algorithm>
 #include <charconv>
 
 #include "library/overrides/hook_sites.h"
-#include "sim/springboard/classes.h"
+#include "springboard/classes.h"
 
 namespace springboard {
 namespace {
