@@ -26,7 +26,7 @@ from . import macho_sign
 
 CPU_TYPE_ARM64 = 0x0100000C
 CPU_SUBTYPE_ARM64E_VERSIONED = 0x80000002
-LC_SEGMENT_64, LC_SYMTAB = 0x19, 0x2
+LC_SYMTAB = 0x2
 LC_DYLD_INFO, LC_DYLD_INFO_ONLY, LC_DYLD_CHAINED_FIXUPS = 0x22, 0x80000022, 0x80000034
 ARM64_RELOC_AUTHENTICATED_POINTER = 11
 PTR_ARM64E, PTR_64, PTR_64_OFFSET = 1, 2, 6
@@ -41,43 +41,22 @@ class Arm64eError(Exception):
     pass
 
 
-def _name(raw):
-    return raw.rstrip(b"\0").decode()
-
-
-def _commands(data):
-    """(offset, cmd) of each load command, as the signer's reader finds them."""
+def _image(data):
+    """The image as the signer's reader finds it: a 64-bit ARM Mach-O file."""
     try:
         image = macho_sign.MachO(data)
     except macho_sign.SignError as error:
         raise Arm64eError(str(error)) from None
     if not image.is64 or struct.unpack_from("<I", data, 4)[0] != CPU_TYPE_ARM64:
         raise Arm64eError("not a 64-bit ARM Mach-O file")
-    return [(offset, cmd) for offset, cmd, _ in image.commands]
-
-
-def _segments(data):
-    """[(name, vmaddr, vmsize, fileoff, filesize, [(sectname, addr, size, offset, flags, reloff, nreloc)])]"""
-    segments = []
-    for offset, cmd in _commands(data):
-        if cmd != LC_SEGMENT_64:
-            continue
-        name = _name(data[offset + 8:offset + 24])
-        vmaddr, vmsize, fileoff, filesize = struct.unpack_from("<QQQQ", data, offset + 24)
-        nsects = struct.unpack_from("<I", data, offset + 64)[0]
-        sections = []
-        for i in range(nsects):
-            at = offset + 72 + 80 * i
-            addr, size, sect_offset, _, reloff, nreloc, flags = struct.unpack_from("<QQIIIII", data, at + 32)
-            sections.append((_name(data[at:at + 16]), addr, size, sect_offset, flags, reloff, nreloc))
-        segments.append((name, vmaddr, vmsize, fileoff, filesize, sections))
-    return segments
+    return image
 
 
 def authenticated_relocations(data):
     """(section, symbol) of every authenticated relocation in a relocatable object."""
+    image = _image(data)
     symbols = []
-    for offset, cmd in _commands(data):
+    for offset, cmd, _ in image.commands:
         if cmd == LC_SYMTAB:
             symoff, nsyms, stroff, _ = struct.unpack_from("<IIII", data, offset + 8)
             for i in range(nsyms):
@@ -85,16 +64,16 @@ def authenticated_relocations(data):
                 end = data.index(b"\0", stroff + strx)
                 symbols.append(data[stroff + strx:end].decode())
     found = []
-    for _, _, _, _, _, sections in _segments(data):
-        for sectname, _, _, _, _, reloff, nreloc in sections:
-            for i in range(nreloc):
-                address, info = struct.unpack_from("<iI", data, reloff + 8 * i)
+    for segment in image.segments():
+        for section in segment.sections:
+            for i in range(section.nreloc):
+                address, info = struct.unpack_from("<iI", data, section.reloff + 8 * i)
                 if address < 0:
                     continue  # a scattered relocation, which arm64 objects do not have
                 if info >> 28 == ARM64_RELOC_AUTHENTICATED_POINTER:
                     index, external = info & 0xFFFFFF, (info >> 27) & 1
                     symbol = symbols[index] if external and index < len(symbols) else f"section {index}"
-                    found.append((sectname, symbol))
+                    found.append((section.name, symbol))
     return found
 
 
@@ -113,8 +92,8 @@ def _chained_imports(data, blob):
 def _rechain(data, segments, blob, base):
     """Re-encodes every chain in place; returns the slots it made authenticated."""
     personality = {i for i, name in enumerate(_chained_imports(data, blob)) if name == PERSONALITY}
-    authenticated_ranges = [(addr, addr + size) for _, _, _, _, _, sections in segments
-                            for name, addr, size, *_ in sections if name == AUTHENTICATED_SECTION]
+    authenticated_ranges = [(section.addr, section.addr + section.size) for segment in segments
+                            for section in segment.sections if section.name == AUTHENTICATED_SECTION]
     starts = blob + struct.unpack_from("<I", data, blob + 4)[0]
     seg_count = struct.unpack_from("<I", data, starts)[0]
     signed = []
@@ -126,7 +105,7 @@ def _rechain(data, segments, blob, base):
         _, page_size, pointer_format, segment_offset, _, page_count = struct.unpack_from("<IHHQIH", data, at)
         if pointer_format not in (PTR_64, PTR_64_OFFSET):
             raise Arm64eError(f"chains of pointer format {pointer_format}, not DYLD_CHAINED_PTR_64")
-        name, vmaddr, _, fileoff, _, _ = segments[s]
+        name, vmaddr, fileoff = segments[s].name, segments[s].vmaddr, segments[s].fileoff
         for page in range(page_count):
             start = struct.unpack_from("<H", data, at + 22 + 2 * page)[0]
             if start == PAGE_START_NONE:
@@ -174,19 +153,20 @@ def finish(linked, identifier):
     data = bytearray(linked)
     if struct.unpack_from("<I", data, 8)[0] != 0:
         raise Arm64eError("the image is not a plain arm64 image")
-    commands = dict((cmd, offset) for offset, cmd in _commands(data))
+    image = _image(data)
+    commands = {cmd: offset for offset, cmd, _ in image.commands}
     if LC_DYLD_INFO in commands or LC_DYLD_INFO_ONLY in commands or LC_DYLD_CHAINED_FIXUPS not in commands:
         raise Arm64eError("the image must have chained fixups and no classic dyld info")
-    segments = _segments(data)
-    sections = {name: (offset, flags) for _, _, _, _, _, found in segments for name, _, _, offset, flags, _, _ in found}
+    segments = image.segments()
+    sections = {section.name: section.offset for segment in segments for section in segment.sections}
     if "__mod_init_func" in sections:
         raise Arm64eError("initializers must be __init_offsets, which the loader signs itself")
-    base = min(vmaddr for name, vmaddr, *_ in segments if name != "__PAGEZERO")
+    base = min(segment.vmaddr for segment in segments if segment.name != "__PAGEZERO")
     blob = struct.unpack_from("<I", data, commands[LC_DYLD_CHAINED_FIXUPS] + 8)[0]
     signed = _rechain(data, segments, blob, base)
     struct.pack_into("<I", data, 8, CPU_SUBTYPE_ARM64E_VERSIONED)
     if "__objc_imageinfo" in sections:
-        offset = sections["__objc_imageinfo"][0]
+        offset = sections["__objc_imageinfo"]
         flags = struct.unpack_from("<I", data, offset + 4)[0]
         struct.pack_into("<I", data, offset + 4, flags | IMAGE_INFO_SIGNED_CLASS_RO)
     return macho_sign.sign(bytes(data), identifier), signed

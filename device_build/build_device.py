@@ -269,7 +269,7 @@ def build_package(out, layout, library):
     pane.mkdir(parents=True)
     (pane / "Brindlewick.plist").write_bytes(pane_cells.render())
     draw_icon(pane)
-    return deb.build(stage, control(layout), out / f"{layout.package}_{DESCRIPTION['version']}_{layout.architecture}.deb")
+    return deb.build(stage, control(layout), out / layout.file_name(DESCRIPTION["version"]))
 
 
 def build(out):

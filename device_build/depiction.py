@@ -15,7 +15,6 @@ from . import deb
 from . import packages
 from . import pane as pane_cells
 from . import releases
-from .commands import run
 
 ROOT = Path(__file__).resolve().parent.parent
 CHANGELOG = ROOT / "CHANGELOG.md"
@@ -102,8 +101,7 @@ def by_era(table):
         for feature in releases.FEATURES:
             cell = era.shows[feature.name]
             reason = next((why for label, why in table.why.get(feature.name, {}).items()
-                           if releases.parse_label(label)[0] <= era.first <= (releases.parse_label(label)[1] or 999)),
-                          "")
+                           if releases.label_covers(label, era.first)), "")
             lines.append((feature.name, releases.acts(cell),
                           releases.in_your_words(feature, cell) if releases.acts(cell) else reason or cell))
         eras.append((f"iOS {era.label}", lines))

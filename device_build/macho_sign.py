@@ -9,6 +9,7 @@ and extends __LINKEDIT over the blob; `verify` parses it back and recomputes eve
 import hashlib
 import struct
 import sys
+from typing import NamedTuple
 
 MH_MAGIC, MH_MAGIC_64 = 0xFEEDFACE, 0xFEEDFACF
 LC_SEGMENT, LC_SEGMENT_64, LC_CODE_SIGNATURE = 0x1, 0x19, 0x1D
@@ -33,6 +34,49 @@ class SignError(Exception):
     pass
 
 
+FAT_MAGIC = 0xCAFEBABE
+CPU_TYPE_ARM, CPU_TYPE_ARM64 = 12, 0x0100000C
+ARCHS = {(CPU_TYPE_ARM, 9): "armv7", (CPU_TYPE_ARM, 11): "armv7s", (CPU_TYPE_ARM64, 0): "arm64",
+         (CPU_TYPE_ARM64, 2): "arm64e"}
+LC_VERSION_MIN_IPHONEOS, LC_BUILD_VERSION = 0x25, 0x32
+
+
+def slices(data):
+    """{processor name: its bytes} of a fat file, or of a thin one (its one slice)."""
+    if struct.unpack_from(">I", data, 0)[0] != FAT_MAGIC:
+        cputype, subtype = struct.unpack_from("<II", data, 4)
+        return {ARCHS.get((cputype, subtype & 0xFF), "?"): bytes(data)}
+    found = {}
+    for i in range(struct.unpack_from(">I", data, 4)[0]):
+        cputype, subtype, offset, size, _ = struct.unpack_from(">IIIII", data, 8 + 20 * i)
+        found[ARCHS.get((cputype, subtype & 0xFF), "?")] = bytes(data[offset:offset + size])
+    return found
+
+
+class Section(NamedTuple):
+    name: str
+    addr: int
+    size: int
+    offset: int
+    flags: int
+    reloff: int
+    nreloc: int
+
+
+class Segment(NamedTuple):
+    command: int  # where its load command starts
+    name: str
+    vmaddr: int
+    vmsize: int
+    fileoff: int
+    filesize: int
+    sections: list
+
+
+def _name(raw):
+    return bytes(raw).rstrip(b"\0").decode()
+
+
 class MachO:
     """The parts of a thin Mach-O a signature touches."""
 
@@ -53,17 +97,35 @@ class MachO:
             self.commands.append((offset, cmd, size))
             offset += size
 
-    def segment(self, name):
-        """(command offset, vmaddr, vmsize, fileoff, filesize) of a segment, or None."""
+    def segments(self):
+        """Every segment of the file's own width, with its sections, in load-command order."""
+        found = []
+        wide = self.is64
         for offset, cmd, _ in self.commands:
-            if cmd == LC_SEGMENT_64 and self.is64:
-                segname = self.data[offset + 8:offset + 24].rstrip(b"\0").decode()
-                if segname == name:
-                    return (offset,) + struct.unpack_from("<QQQQ", self.data, offset + 24)
-            elif cmd == LC_SEGMENT and not self.is64:
-                segname = self.data[offset + 8:offset + 24].rstrip(b"\0").decode()
-                if segname == name:
-                    return (offset,) + struct.unpack_from("<IIII", self.data, offset + 24)
+            if cmd != (LC_SEGMENT_64 if wide else LC_SEGMENT):
+                continue
+            fields = struct.unpack_from("<QQQQ" if wide else "<IIII", self.data, offset + 24)
+            nsects = struct.unpack_from("<I", self.data, offset + (64 if wide else 48))[0]
+            sections = []
+            for i in range(nsects):
+                at = offset + (72 + 80 * i if wide else 56 + 68 * i)
+                addr, size = struct.unpack_from("<QQ" if wide else "<II", self.data, at + 32)
+                sect_offset, _, reloff, nreloc, flags = struct.unpack_from("<IIIII", self.data, at + (48 if wide else 40))
+                sections.append(Section(_name(self.data[at:at + 16]), addr, size, sect_offset, flags, reloff, nreloc))
+            found.append(Segment(offset, _name(self.data[offset + 8:offset + 24]), *fields, sections))
+        return found
+
+    def segment(self, name):
+        """A segment by its name, or None."""
+        return next((segment for segment in self.segments() if segment.name == name), None)
+
+    def lowest_system(self):
+        """The first iOS the slice declares it runs on, as "14.0", or None where it declares none."""
+        for offset, cmd, _ in self.commands:
+            if cmd in (LC_VERSION_MIN_IPHONEOS, LC_BUILD_VERSION):
+                packed = struct.unpack_from("<I", self.data, offset + (12 if cmd == LC_BUILD_VERSION else 8))[0]
+                text = f"{packed >> 16}.{packed >> 8 & 0xFF}"
+                return text + (f".{packed & 0xFF}" if packed & 0xFF else "")
         return None
 
     def code_signature(self):
@@ -75,21 +137,9 @@ class MachO:
 
     def first_section_offset(self):
         """Where the first section's bytes start: the load commands may grow up to there."""
-        first = len(self.data)
-        section_size = 80 if self.is64 else 68
-        for offset, cmd, _ in self.commands:
-            if cmd not in (LC_SEGMENT, LC_SEGMENT_64) or (cmd == LC_SEGMENT_64) != self.is64:
-                continue
-            nsects = struct.unpack_from("<I", self.data, offset + (64 if self.is64 else 48))[0]
-            sections = offset + (72 if self.is64 else 56)
-            for i in range(nsects):
-                at = sections + i * section_size
-                fileoff = struct.unpack_from("<I", self.data, at + (48 if self.is64 else 40))[0]
-                stype = struct.unpack_from("<I", self.data, at + (64 if self.is64 else 56))[0] & 0xFF
-                if fileoff and stype not in (0x1, 0xC):  # zerofill sections have no bytes
-                    first = min(first, fileoff)
-        return first
-
+        zerofill = (0x1, 0xC)  # zerofill sections have no bytes
+        return min((section.offset for segment in self.segments() for section in segment.sections
+                    if section.offset and section.flags & 0xFF not in zerofill), default=len(self.data))
 
 def _code_directory(image, code_limit, hash_type, identifier, requirements, exec_seg):
     hasher = HASHES[hash_type]
@@ -149,7 +199,7 @@ def sign(data, identifier):
     image = bytearray(image) + bytes(dataoff - len(image))
     size = _signature_size(dataoff, identifier)
     struct.pack_into("<IIII", image, command_offset, LC_CODE_SIGNATURE, 16, dataoff, size)
-    seg_offset, _, _, fileoff, _ = linkedit
+    seg_offset, fileoff = linkedit.command, linkedit.fileoff
     new_filesize = dataoff + size - fileoff
     new_vmsize = (new_filesize + 0x3FFF) & ~0x3FFF
     if macho.is64:
@@ -158,7 +208,7 @@ def sign(data, identifier):
         struct.pack_into("<III", image, seg_offset + 28, new_vmsize, fileoff, new_filesize)
 
     requirements = struct.pack(">III", CSMAGIC_REQUIREMENTS, 12, 0)
-    exec_seg = (text[3], text[4])
+    exec_seg = (text.fileoff, text.filesize)
     blob = _superblob([
         (CSSLOT_CODEDIRECTORY, _code_directory(image, dataoff, CS_HASHTYPE_SHA1, identifier, requirements, exec_seg)),
         (CSSLOT_REQUIREMENTS, requirements),
@@ -180,7 +230,7 @@ def verify(data):
     if dataoff + datasize != len(data):
         raise SignError("the signature does not end the file")
     linkedit = macho.segment("__LINKEDIT")
-    if not linkedit or linkedit[3] + linkedit[4] != len(data):
+    if not linkedit or linkedit.fileoff + linkedit.filesize != len(data):
         raise SignError("__LINKEDIT does not cover the signature")
     blob = bytes(data[dataoff:])
     magic, length, count = struct.unpack_from(">III", blob, 0)

@@ -8,6 +8,7 @@ from dataclasses import dataclass
 from pathlib import Path
 
 from . import definitions
+from . import releases
 
 DATA = Path(__file__).resolve().parent / "packages.json"
 # The toolchain's Debian versions, as toolchain.env names them once for the whole build.
@@ -22,18 +23,25 @@ def version_key(text):
 
 @dataclass(frozen=True)
 class Slice:
-    """A processor the library is built for: its chips (A5 is 5), the first system its code can run
-    on (arm64e: the first whose loader takes a third-party arm64e library), and how it is built."""
+    """A processor the library is built for: its chips (A5 is 5; the highest None: every later
+    one), the first system its code can run on (arm64e: the first whose loader takes a third-party
+    arm64e library), the last system that runs its code (None: no last, yet; 32-bit ARM ends with
+    10.3.4), and how it is built."""
     name: str
     chips: tuple
     lowest_system: str
+    last_system: str | None
     old_linker: bool = False
     authenticated: bool = False
 
+    def takes(self, chip):
+        """Whether a phone with processor `chip` runs this slice."""
+        return self.chips[0] <= chip and (self.chips[1] is None or chip <= self.chips[1])
+
     @property
     def last_major(self):
-        """The last iOS major whose devices have this processor: 32-bit ARM ends with iOS 10."""
-        return 10 if self.old_linker else 99
+        """The last iOS major that runs this processor's code, or None where none has stopped."""
+        return version_key(self.last_system)[0] if self.last_system else None
 
 
 @dataclass(frozen=True)
@@ -65,9 +73,13 @@ class Layout:
         """The lowest system a slice declares: its processor's, or the layout's when that is later."""
         return max(slice_.lowest_system, self.lowest_system, key=version_key)
 
-    def majors_served(self, slice_):
-        """The first and the last iOS major a slice runs on."""
-        return version_key(self.slice_minimum(slice_))[0], slice_.last_major
+    def serves(self, slice_, major):
+        """Whether a slice of this package runs on iOS `major`: from the first system it declares to
+        the last that runs its processor's code."""
+        return releases.majors_cover(version_key(self.slice_minimum(slice_))[0], slice_.last_major, major)
+
+    def file_name(self, version):
+        return f"{self.package}_{version}_{self.architecture}.deb"
 
     def slice_target(self, slice_):
         return f"{slice_.name}-apple-ios{self.slice_minimum(slice_)}"
@@ -89,8 +101,8 @@ class Jailbreak:
 
 
 _data = json.loads(DATA.read_text())
-SLICES = {row["name"]: Slice(row["name"], tuple(row["chips"]), row["lowestSystem"], row.get("oldLinker", False),
-                             row.get("authenticated", False)) for row in _data["slices"]}
+SLICES = {row["name"]: Slice(row["name"], tuple(row["chips"]), row["lowestSystem"], row["lastSystem"],
+                             row.get("oldLinker", False), row.get("authenticated", False)) for row in _data["slices"]}
 LAYOUTS = {row["name"]: Layout(row["name"], row["architecture"], row["prefix"],
                                definitions.PREFERENCES[row["preferences"]], row["substrate"],
                                tuple(SLICES[name] for name in row["slices"]), row["lowestSystem"], row["why"])
@@ -108,8 +120,7 @@ def not_served(layout):
     last release), where a processor's devices start before the slice for it does."""
     gaps = []
     for slice_ in layout.slices:
-        first = min((device["from"] for device in DEVICES if slice_.chips[0] <= device["chip"] <= slice_.chips[1]),
-                    key=version_key)
+        first = min((device["from"] for device in DEVICES if slice_.takes(device["chip"])), key=version_key)
         served = layout.slice_minimum(slice_)
         if version_key(first) < version_key(served) and version_key(layout.lowest_system) < version_key(served):
             gaps.append((slice_, max(first, layout.lowest_system, key=version_key), served))

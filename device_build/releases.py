@@ -73,7 +73,7 @@ class Era:
         return label(self.first, self.last)
 
     def covers(self, major):
-        return major >= self.first and (self.last is None or major <= self.last)
+        return majors_cover(self.first, self.last, major)
 
 
 def label(first, last):
@@ -89,6 +89,15 @@ def parse_label(label):
         raise ValueError(f"not an era: {label}")
     first = int(match.group(1))
     return first, None if label.endswith("later") else int(match.group(2) or first)
+
+
+def majors_cover(first, last, major):
+    """Whether the majors `first` to `last` (None: and every later one) hold `major`."""
+    return first <= major and (last is None or major <= last)
+
+
+def label_covers(label, major):
+    return majors_cover(*parse_label(label), major)
 
 
 @dataclass

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "library/settings/preferences.h"
 #include "sim/command_line.h"
 #include "sim/preference_file.h"
 
@@ -15,11 +14,17 @@ namespace {
 using Json = nlohmann::ordered_json;
 using springboard::Version;
 
-// A file of facts, and each field of it as its reader needs it: a missing field or one of another
-// kind is named, never read as a default.
+struct Chips {
+    int lowest;
+    std::optional<int> highest; // none: every later one
+    bool hold(int chip) const { return chip >= lowest && (!highest || chip <= *highest); }
+};
+
+// The facts the build decided, and each field of them as its reader needs it: a missing field or
+// one of another kind is named, never read as a default.
 class Facts {
   public:
-    Facts(const std::filesystem::path &file) : file_(file.filename().string()) {
+    explicit Facts(const std::filesystem::path &file) : file_(file.filename().string()) {
         std::optional<std::string> bytes = readRegularFile(file);
         json_ = bytes ? Json::parse(*bytes, nullptr, false) : Json();
         if (!json_.is_object()) {
@@ -44,28 +49,40 @@ class Facts {
         }
         return found.get<int>();
     }
+    // A whole number, or none where the facts write null ("and later").
+    std::optional<int> bound(const Json &object, const char *name) const {
+        if (object.contains(name) && object[name].is_null()) {
+            return std::nullopt;
+        }
+        return number(object, name);
+    }
+    bool truth(const Json &object, const char *name) const {
+        return at(object, name, Json::value_t::boolean).get<bool>();
+    }
     const Json &list(const Json &object, const char *name) const {
         return at(object, name, Json::value_t::array);
     }
-    // "17.3.1", as the facts write a release.
+    // [17, 3, 1], as the facts write a release.
     Version version(const Json &object, const char *name) const {
-        std::string written = text(object, name);
-        std::optional<Version> parts = springboard::parseVersion(written);
-        if (!parts) {
-            throw InputError(file_ + " has " + name + " \"" + written + "\", which is no release number");
+        const Json &parts = list(object, name);
+        if (parts.size() != 3 || !std::all_of(parts.begin(), parts.end(),
+                                              [](const Json &part) { return part.is_number_integer(); })) {
+            throw InputError(file_ + " has a " + name + " that is no release number");
         }
-        return *parts;
+        return Version{parts[0].get<int>(), parts[1].get<int>(), parts[2].get<int>()};
     }
-    // The chips a fact names, [lowest, highest]; every chip when it names none.
-    std::pair<int, int> chips(const Json &object) const {
-        if (!object.contains("chips")) {
-            return {0, 99};
+    // The chips a fact names: [lowest, highest], the highest null for every later one; null for all.
+    Chips chips(const Json &object) const {
+        if (object.contains("chips") && object["chips"].is_null()) {
+            return {0, std::nullopt};
         }
         const Json &pair = list(object, "chips");
-        if (pair.size() != 2 || !pair[0].is_number_integer() || !pair[1].is_number_integer()) {
+        if (pair.size() != 2 || !pair[0].is_number_integer() ||
+            !(pair[1].is_number_integer() || pair[1].is_null())) {
             throw InputError(file_ + " has chips that are not [lowest, highest]");
         }
-        return {pair[0].get<int>(), pair[1].get<int>()};
+        return {pair[0].get<int>(),
+                pair[1].is_null() ? std::nullopt : std::optional<int>(pair[1].get<int>())};
     }
 
   private:
@@ -73,13 +90,13 @@ class Facts {
     Json json_;
 };
 
-bool overlap(std::pair<int, int> a, std::pair<int, int> b) {
-    return a.first <= b.second && b.first <= a.second;
+bool overlap(const Chips &a, const Chips &b) {
+    return (!b.highest || a.lowest <= *b.highest) && (!a.highest || b.lowest <= *a.highest);
 }
 
-std::string chipRange(std::pair<int, int> chips) {
-    std::string lowest = "A" + std::to_string(chips.first);
-    return chips.first == chips.second ? lowest : lowest + " to A" + std::to_string(chips.second);
+std::string chipRange(const Chips &chips) {
+    std::string lowest = "A" + std::to_string(chips.lowest);
+    return chips.highest == chips.lowest ? lowest : lowest + " to A" + std::to_string(*chips.highest);
 }
 
 std::string shortName(const Version &version) {
@@ -91,17 +108,6 @@ std::string lowered(std::string_view text) {
     std::transform(made.begin(), made.end(), made.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return made;
-}
-
-// A run of releases the release table names: "6-11", "12" or "12 and later".
-bool labelCovers(const std::string &label, int major) {
-    int first = std::atoi(label.c_str());
-    size_t dash = label.find('-');
-    if (label.ends_with("and later")) {
-        return major >= first;
-    }
-    int last = dash == std::string::npos ? first : std::atoi(label.c_str() + dash + 1);
-    return major >= first && major <= last;
 }
 
 } // namespace
@@ -119,67 +125,58 @@ std::string Phone::whereTheCarrierShows() const {
 }
 
 struct PackageFacts::Data {
-    Facts packages;
-    Facts releases;
-    std::string version;
+    Facts facts;
 };
 
 const PackageFacts &PackageFacts::ofThisBuild() {
-    static const PackageFacts facts(BRINDLEWICK_PACKAGES_FILE, BRINDLEWICK_RELEASES_FILE,
-                                    BRINDLEWICK_VERSION);
+    static const PackageFacts facts(BRINDLEWICK_PACKAGE_FACTS);
     return facts;
 }
 
-PackageFacts::PackageFacts(const std::filesystem::path &packages, const std::filesystem::path &releases,
-                           std::string version)
-    : data_(std::make_shared<Data>(Data{Facts(packages), Facts(releases), std::move(version)})) {}
+PackageFacts::PackageFacts(const std::filesystem::path &facts)
+    : data_(std::make_shared<Data>(Data{Facts(facts)})) {}
 
 std::vector<std::string> PackageFacts::models() const {
     std::vector<std::string> names;
-    for (const Json &device : data_->packages.list(data_->packages.json(), "devices")) {
-        names.push_back(data_->packages.text(device, "model"));
+    for (const Json &phone : data_->facts.list(data_->facts.json(), "phones")) {
+        names.push_back(data_->facts.text(phone, "model"));
     }
     return names;
 }
 
+namespace {
+
+Phone phoneOf(const Facts &facts, const Json &row) {
+    static const std::pair<const char *, Phone::Form> forms[] = {
+        {"home button", Phone::Form::homeButton},
+        {"notch", Phone::Form::notch},
+        {"Dynamic Island", Phone::Form::dynamicIsland}};
+    std::string model = facts.text(row, "model");
+    std::string form = facts.text(row, "form");
+    auto known =
+        std::find_if(std::begin(forms), std::end(forms), [&](auto &pair) { return form == pair.first; });
+    if (known == std::end(forms)) {
+        throw InputError("the package facts give the " + model + " a form \"" + form + "\" of no known kind");
+    }
+    return Phone{
+        model,         facts.number(row, "chip"),   facts.version(row, "from"), facts.version(row, "to"),
+        known->second, facts.number(row, "points"), facts.number(row, "scale"), facts.text(row, "slice")};
+}
+
+} // namespace
+
 Phone PackageFacts::phone(std::string_view name) const {
-    const Facts &facts = data_->packages;
+    const Facts &facts = data_->facts;
     std::string asked = lowered(name);
     std::vector<std::string> alike;
-    for (const Json &device : facts.list(facts.json(), "devices")) {
-        std::string model = facts.text(device, "model");
-        if (lowered(model) != asked) {
-            if (!asked.empty() && lowered(model).find(asked) != std::string::npos) {
-                alike.push_back(model);
-            }
-            continue;
+    for (const Json &row : facts.list(facts.json(), "phones")) {
+        std::string model = lowered(facts.text(row, "model"));
+        if (model == asked) {
+            return phoneOf(facts, row);
         }
-        static const std::pair<const char *, Phone::Form> forms[] = {
-            {"home button", Phone::Form::homeButton},
-            {"notch", Phone::Form::notch},
-            {"Dynamic Island", Phone::Form::dynamicIsland}};
-        std::string form = facts.text(device, "form");
-        auto known =
-            std::find_if(std::begin(forms), std::end(forms), [&](auto &row) { return form == row.first; });
-        if (known == std::end(forms)) {
-            throw InputError("packages.json gives the " + model + " a form \"" + form +
-                             "\" of no known kind");
+        if (!asked.empty() && model.find(asked) != std::string::npos) {
+            alike.push_back(facts.text(row, "model"));
         }
-        Phone phone{model,
-                    facts.number(device, "chip"),
-                    facts.version(device, "from"),
-                    facts.version(device, "to"),
-                    known->second,
-                    facts.number(device, "points"),
-                    facts.number(device, "scale"),
-                    ""};
-        for (const Json &slice : facts.list(facts.json(), "slices")) {
-            std::pair<int, int> chips = facts.chips(slice);
-            if (phone.chip >= chips.first && phone.chip <= chips.second) {
-                phone.slice = facts.text(slice, "name");
-            }
-        }
-        return phone;
     }
     std::string suggestion;
     for (const std::string &model : alike) {
@@ -191,22 +188,21 @@ Phone PackageFacts::phone(std::string_view name) const {
 namespace {
 
 // The chips, within `chips`, of the phones that ran `release`; none when no phone did.
-std::optional<std::pair<int, int>> chipsThatRan(const Facts &facts, const Version &release,
-                                                std::pair<int, int> chips) {
-    std::optional<std::pair<int, int>> found;
-    for (const Json &device : facts.list(facts.json(), "devices")) {
-        int chip = facts.number(device, "chip");
-        bool ran = facts.version(device, "from") <= release && release <= facts.version(device, "to");
-        if (ran && chip >= chips.first && chip <= chips.second) {
-            found = found ? std::pair(std::min(found->first, chip), std::max(found->second, chip))
-                          : std::pair(chip, chip);
+std::optional<Chips> chipsThatRan(const Facts &facts, const Version &release, const Chips &chips) {
+    std::optional<Chips> found;
+    for (const Json &phone : facts.list(facts.json(), "phones")) {
+        int chip = facts.number(phone, "chip");
+        bool ran = facts.version(phone, "from") <= release && release <= facts.version(phone, "to");
+        if (ran && chips.hold(chip)) {
+            found = found ? Chips{std::min(found->lowest, chip), std::max(*found->highest, chip)}
+                          : Chips{chip, chip};
         }
     }
     return found;
 }
 
 // Whether a jailbreak's facts take in `release` on any of `chips`.
-bool covers(const Facts &facts, const Json &jailbreak, const Version &release, std::pair<int, int> chips) {
+bool covers(const Facts &facts, const Json &jailbreak, const Version &release, const Chips &chips) {
     for (const Json &span : facts.list(jailbreak, "covers")) {
         if (facts.version(span, "from") <= release && release <= facts.version(span, "to") &&
             overlap(facts.chips(span), chips)) {
@@ -216,112 +212,92 @@ bool covers(const Facts &facts, const Json &jailbreak, const Version &release, s
     return false;
 }
 
-// The package of `layout` for `chips` on `release`: the jailbreaks of its scheme that run there,
-// and the slice the loader takes, of the processor's own and only from the lowest system that slice
-// declares.
-PackageChoice choiceFor(const Facts &facts, const std::string &version, const Json &layout,
-                        const Version &release, std::pair<int, int> chips) {
-    std::string architecture = facts.text(layout, "architecture");
-    PackageChoice choice{facts.text(layout, "name"),
-                         std::string(BRINDLEWICK_IDENTIFIER) + "_" + version + "_" + architecture + ".deb",
-                         architecture,
+// A package for `chips` on `release`: the jailbreaks of its scheme that run there, and the slice the
+// loader takes, of the processor's own and only from the first system the package declares for it.
+PackageChoice choiceFor(const Facts &facts, const Json &package, const Version &release, const Chips &chips) {
+    PackageChoice choice{facts.text(package, "scheme"),
+                         facts.text(package, "file"),
+                         facts.text(package, "architecture"),
                          {},
                          "",
                          ""};
-    for (const Json &jailbreak : facts.list(facts.json(), "jailbreaks")) {
-        if (facts.text(jailbreak, "scheme") == choice.layout && covers(facts, jailbreak, release, chips)) {
+    for (const Json &jailbreak : facts.list(package, "jailbreaks")) {
+        if (covers(facts, jailbreak, release, chips)) {
             choice.jailbreaks.push_back(facts.text(jailbreak, "name"));
         }
     }
-    for (const Json &name : facts.list(layout, "slices")) {
-        const Json &slices = facts.list(facts.json(), "slices");
-        auto slice =
-            std::find_if(slices.begin(), slices.end(), [&](const Json &row) { return row["name"] == name; });
-        if (slice == slices.end() || !name.is_string()) {
-            throw InputError("packages.json's " + choice.layout +
-                             " package names a slice it does not describe");
-        }
-        if (!overlap(facts.chips(*slice), chips)) {
+    for (const Json &slice : facts.list(package, "slices")) {
+        if (!overlap(facts.chips(slice), chips)) {
             continue;
         }
-        Version lowest =
-            std::max(facts.version(*slice, "lowestSystem"), facts.version(layout, "lowestSystem"));
-        if (release < lowest) {
-            choice.whyNone = "its loader cannot take the package's " + name.get<std::string>() +
-                             " slice before iOS " + shortName(lowest);
+        Version first = facts.version(slice, "from");
+        if (release < first) {
+            choice.whyNone = "its loader cannot take the package's " + facts.text(slice, "name") +
+                             " slice before iOS " + shortName(first);
         } else {
-            choice.slice = name;
+            choice.slice = facts.text(slice, "name");
             choice.whyNone.clear();
         }
     }
     return choice;
 }
 
-// What each feature does on `release`, as the release table says, and why where it does nothing.
-std::vector<FeatureAnswer> featuresIn(const Facts &facts, const Version &release) {
-    std::vector<FeatureAnswer> features;
-    const Json &reasons = facts.json().contains("why") ? facts.json()["why"] : Json::object();
-    for (const Json &era : facts.list(facts.json(), "eras")) {
-        if (!labelCovers(facts.text(era, "releases"), release.major)) {
-            continue;
-        }
-        for (const auto &[name, shows] : facts.at(era, "shows", Json::value_t::object).items()) {
-            if (!shows.is_string()) {
-                throw InputError("releases.json says nothing of what " + name + " shows");
-            }
-            FeatureAnswer feature{name, shows, !shows.get<std::string>().starts_with("no effect"), ""};
-            const Json itsReasons = reasons.value(name, Json::object());
-            for (const auto &[label, why] : itsReasons.items()) {
-                if (!feature.acts && labelCovers(label, release.major) && why.is_string()) {
-                    feature.why = why;
-                }
-            }
-            features.push_back(std::move(feature));
+// Who is asked of: the phone, or the chips of each slice's processors that ran the release (of
+// `arch`'s slice alone when one is named).
+std::vector<std::pair<std::string, Chips>> askedOf(const Facts &facts, const Version &release,
+                                                   const std::optional<Phone> &phone,
+                                                   const std::optional<std::string> &arch) {
+    if (phone) {
+        return {{phone->model + " (A" + std::to_string(phone->chip) + ")", Chips{phone->chip, phone->chip}}};
+    }
+    std::vector<std::pair<std::string, Chips>> asked;
+    for (const Json &slice : facts.list(facts.json(), "slices")) {
+        std::optional<Chips> ran = chipsThatRan(facts, release, facts.chips(slice));
+        if ((!arch || *arch == facts.text(slice, "name")) && ran) {
+            asked.push_back({chipRange(*ran), *ran});
         }
     }
-    return features;
+    return asked;
 }
 
 } // namespace
 
 std::vector<FeatureAnswer> PackageFacts::featuresOn(const Version &release) const {
-    return featuresIn(data_->releases, release);
+    const Facts &facts = data_->facts;
+    std::vector<FeatureAnswer> features;
+    for (const Json &era : facts.list(facts.json(), "eras")) {
+        std::optional<int> last = facts.bound(era, "last");
+        if (release.major < facts.number(era, "first") || (last && release.major > *last)) {
+            continue;
+        }
+        for (const Json &feature : facts.list(era, "features")) {
+            features.push_back({facts.text(feature, "name"), facts.text(feature, "shows"),
+                                facts.truth(feature, "acts"), facts.text(feature, "why")});
+        }
+    }
+    return features;
 }
 
 std::optional<std::pair<std::string, std::string>> PackageFacts::sampleOf(const std::string &feature) const {
-    const Facts &facts = data_->releases;
-    const Json &all = facts.json();
-    if (!all.contains("samples") || !all["samples"].contains(feature)) {
-        return std::nullopt;
+    const Facts &facts = data_->facts;
+    for (const Json &sample : facts.list(facts.json(), "samples")) {
+        if (facts.text(sample, "feature") == feature) {
+            return std::pair(facts.text(sample, "text"), facts.text(sample, "yours"));
+        }
     }
-    const Json &sample = all["samples"][feature];
-    return std::pair(facts.text(sample, "text"), facts.text(sample, "yours"));
+    return std::nullopt;
 }
 
 PackageAnswer PackageFacts::answer(const Version &release, const std::optional<Phone> &phone,
                                    const std::optional<std::string> &arch) const {
-    const Facts &facts = data_->packages;
-    const Json &all = facts.json();
-    std::vector<std::pair<std::string, std::pair<int, int>>> asked; // (who, chips)
-    if (phone) {
-        asked.push_back(
-            {phone->model + " (A" + std::to_string(phone->chip) + ")", {phone->chip, phone->chip}});
-    } else {
-        for (const Json &slice : facts.list(all, "slices")) {
-            std::optional<std::pair<int, int>> ran = chipsThatRan(facts, release, facts.chips(slice));
-            if ((!arch || *arch == facts.text(slice, "name")) && ran) {
-                asked.push_back({chipRange(*ran), *ran});
-            }
-        }
-    }
-
+    const Facts &facts = data_->facts;
     PackageAnswer answer;
     bool anyServed = false;
     std::vector<std::string> unservedWhy;
-    for (const auto &[who, chips] : asked) {
+    for (const auto &[who, chips] : askedOf(facts, release, phone, arch)) {
         ProcessorAnswer processors{who, {}};
-        for (const Json &layout : facts.list(all, "layouts")) {
-            PackageChoice choice = choiceFor(facts, data_->version, layout, release, chips);
+        for (const Json &package : facts.list(facts.json(), "packages")) {
+            PackageChoice choice = choiceFor(facts, package, release, chips);
             if (choice.jailbreaks.empty()) {
                 continue;
             }
@@ -340,7 +316,7 @@ PackageAnswer PackageFacts::answer(const Version &release, const std::optional<P
                                                 : "a jailbreak runs there, but " + unservedWhy.front());
         return answer;
     }
-    answer.features = featuresIn(data_->releases, release);
+    answer.features = featuresOn(release);
     return answer;
 }
 

@@ -1,6 +1,6 @@
 // What to install for a release and a phone: the package of each jailbreak that runs there, the
-// slice of it the loader takes, which features act, and the phones themselves, from the facts the
-// device build and the release table keep (device_build/packages.json, device_build/releases.json).
+// slice of it the loader takes, which features act, and the phones themselves, looked up in the facts
+// the build decides from device_build/packages.json and device_build/releases.json.
 #pragma once
 
 #include <filesystem>
@@ -66,9 +66,9 @@ class PackageFacts {
     // This build's facts, read once. Throws InputError when they cannot be read.
     static const PackageFacts &ofThisBuild();
 
-    // Throws InputError when a file cannot be read or holds no such facts.
-    PackageFacts(const std::filesystem::path &packages, const std::filesystem::path &releases,
-                 std::string version);
+    // The facts device_build/facts.py decided. Throws InputError when the file cannot be read or
+    // holds no such facts.
+    explicit PackageFacts(const std::filesystem::path &facts);
 
     // The phone Apple names so, letter case aside. Throws InputError for one these facts do not
     // name, naming those whose names hold what was asked.

@@ -91,7 +91,7 @@ def device_costs(library, arch):
     where the slice runs on its release."""
     measured = costs(library, arch, [], [], [f"post {definitions.NOTIFICATION}"] + [f"call {c}" for c in SITE_CALLS])
     lookups = [f"call {call}" for call in LOOKUP_CALLS]
-    if packages.SLICES[arch].last_major >= int(LOOKUP_RELEASE.split(".")[0]):
+    if packages.LAYOUTS["rootful"].serves(packages.SLICES[arch], int(LOOKUP_RELEASE.split(".")[0])):
         measured += costs(library, arch, ["--ios", LOOKUP_RELEASE], lookups, lookups)
     return measured
 

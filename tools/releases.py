@@ -42,11 +42,10 @@ def builds(device_out, native_only):
         return found
     for layout_name, layout in packages.LAYOUTS.items():
         for slice_ in layout.slices:
-            lowest, newest = layout.majors_served(slice_)
             name = slice_.name + ("" if layout_name == "rootful" else f" ({layout_name})")
             found.append((name, ["--library", str(device_out / layout_name / "Brindlewick.dylib"),
                                  "--arch", slice_.name],
-                          lambda major, lowest=lowest, newest=newest: lowest <= major <= newest))
+                          lambda major, layout=layout, slice_=slice_: layout.serves(slice_, major)))
     return found
 
 

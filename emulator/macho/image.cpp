@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 #include "emulator/macho/bytes.h"
 #include "emulator/macho/fixups.h"
+#include "facts/slice_last_systems.h"
 
 namespace emulator::macho {
 namespace {
@@ -334,7 +336,12 @@ const char *archName(Arch arch) {
 }
 
 std::optional<uint32_t> lastSystemOf(Arch arch) {
-    return is64Bit(arch) ? std::nullopt : std::optional<uint32_t>(0x0A0304);
+    for (const facts::SliceLastSystem &row : facts::sliceLastSystems) {
+        if (std::string_view(archName(arch)) == row.slice && row.packed != 0) {
+            return row.packed;
+        }
+    }
+    return std::nullopt;
 }
 
 std::string systemName(uint32_t packed) {

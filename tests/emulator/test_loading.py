@@ -11,7 +11,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from device_build import build_device, packages
+from device_build import build_device, macho_sign, packages
 from tests.device_build import arm64e_check
 from tools import phone
 
@@ -34,12 +34,7 @@ def simulate(library, *commands, arch=None, release=None, settings=None):
 
 def thin(arch):
     """One slice of the rootful library, as a thin file."""
-    fat = (DEVICE / "rootful" / "Brindlewick.dylib").read_bytes()
-    for i in range(struct.unpack_from(">I", fat, 4)[0]):
-        _, subtype, offset, size, _ = struct.unpack_from(">IIIII", fat, 8 + 20 * i)
-        if {"arm64": 0, "arm64e": 0x80000002}.get(arch) == subtype:
-            return bytearray(fat[offset:offset + size])
-    raise AssertionError(arch)
+    return bytearray(macho_sign.slices((DEVICE / "rootful" / "Brindlewick.dylib").read_bytes())[arch])
 
 
 def with_change(data, change, directory):

@@ -45,7 +45,7 @@ import tempfile
 import time
 from pathlib import Path
 
-from device_build import packages
+from device_build import macho_sign, packages
 from tools import phone
 
 REPLY_SECONDS = 30
@@ -228,14 +228,20 @@ def directive(line, name):
     return (match.group(1) or "binary", match.group(2)) if match else None
 
 
-def serves(arch, layout):
+def serves(arch, layout, library):
     """Whether a build runs on a release's major: a slice from its lowest system on, and no later
-    than its processor's devices go; the native library on every release."""
+    than its processor's code runs; the native library on every release. Facts that claim a later
+    first system than the slice's own load commands declare would skip releases the slice runs on:
+    they fail the run."""
     if not arch:
         return lambda major: True
     chosen = packages.LAYOUTS[layout]
-    lowest, newest = chosen.majors_served(chosen.slice_named(arch))
-    return lambda major: lowest <= major <= newest
+    slice_ = chosen.slice_named(arch)
+    declared = macho_sign.MachO(macho_sign.slices(Path(library).read_bytes())[arch]).lowest_system()
+    if declared and packages.version_key(declared) < packages.version_key(chosen.slice_minimum(slice_)):
+        raise ScenarioError(f"the package facts say the {layout} {arch} slice runs from iOS "
+                            f"{chosen.slice_minimum(slice_)}, but its load commands say from iOS {declared}")
+    return lambda major: chosen.serves(slice_, major)
 
 
 def run_scenario(lines, base_command, preference_path, served):
@@ -337,7 +343,11 @@ def main():
     failures = 0
     count = 0
     skipped = 0
-    served = serves(arguments.arch, arguments.layout)
+    try:
+        served = serves(arguments.arch, arguments.layout, arguments.library)
+    except ScenarioError as error:
+        print(f"FAIL {error}", file=sys.stderr)
+        return 1
     for path in arguments.files:
         for title, number, lines in read_scenarios(path):
             count += 1

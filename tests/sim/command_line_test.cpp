@@ -64,13 +64,13 @@ TEST(PackageFacts, ABrokenFactIsNamedNotReadAsADefault) {
     std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("facts-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
-    std::string phone = R"({"model": "iPhone X", "chip": 11, "from": "11.0", "to": "16.7.16", "form": "notch",
-                            "points": 375, "scale": 3})";
-    auto answerWith = [&](std::string device) {
-        std::ofstream(folder / "packages.json")
-            << R"({"slices": [], "layouts": [], "jailbreaks": [], "devices": [)" << device << "]}";
-        std::ofstream(folder / "releases.json") << R"({"eras": []})";
-        sim::PackageFacts facts(folder / "packages.json", folder / "releases.json", "1.0");
+    std::string phone = R"({"model": "iPhone X", "chip": 11, "from": [11, 0, 0], "to": [16, 7, 16],
+                            "form": "notch", "points": 375, "scale": 3, "slice": "arm64"})";
+    auto answerWith = [&](std::string row) {
+        std::ofstream(folder / "facts.json") << R"({"slices": [{"name": "arm64", "chips": [7, null]}],
+            "packages": [], "eras": [], "samples": [], "phones": [)"
+                                             << row << "]}";
+        sim::PackageFacts facts(folder / "facts.json");
         try {
             facts.answer(springboard::Version{16, 0, 0}, facts.phone("iphone x"), std::nullopt);
         } catch (const sim::InputError &error) {
@@ -80,11 +80,11 @@ TEST(PackageFacts, ABrokenFactIsNamedNotReadAsADefault) {
     };
     EXPECT_EQ(answerWith(phone), "answered");
     EXPECT_EQ(answerWith(std::regex_replace(phone, std::regex(R"("chip": 11, )"), "")),
-              "packages.json has no whole number chip where one is needed");
-    EXPECT_EQ(answerWith(std::regex_replace(phone, std::regex("16.7.16"), "16.x")),
-              "packages.json has to \"16.x\", which is no release number");
+              "facts.json has no whole number chip where one is needed");
+    EXPECT_EQ(answerWith(std::regex_replace(phone, std::regex("16, 7, 16"), "16, 7")),
+              "facts.json has a to that is no release number");
     EXPECT_EQ(answerWith(std::regex_replace(phone, std::regex("notch"), "slab")),
-              "packages.json gives the iPhone X a form \"slab\" of no known kind");
+              "the package facts give the iPhone X a form \"slab\" of no known kind");
     std::filesystem::remove_all(folder);
 }
 
