@@ -22,7 +22,7 @@ struct Lookup {
 
 void lookUp(benchmark::State &state, Lookup lookup) {
     PlatformId bundle = springboard::instance(springboard::bundle);
-    PlatformSel selector = model::selector(springboard::lookUpText);
+    PlatformSel selector = model::selector(springboard::sel::lookUpText);
     long reads = model::dictionaryFileReads();
     for (auto _ : state) {
         model::AutoreleasePool pool;

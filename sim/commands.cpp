@@ -217,9 +217,9 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     // Each shape the host's methods have: the result's kind, then each argument's.
     std::string shape = callable.result + callable.arguments;
     if (shape == "@") {
-        returned = describe(model::send<PlatformId>(receiver, method.selector));
+        returned = valueOf(model::send<PlatformId>(receiver, method.selector));
     } else if (shape == "@@") {
-        returned = describe(model::send<PlatformId>(receiver, method.selector, objects.at(0)));
+        returned = valueOf(model::send<PlatformId>(receiver, method.selector, objects.at(0)));
     } else if (shape == "c") {
         returned = truthValue(model::send<PlatformBool>(receiver, method.selector));
     } else if (shape == "vc") {
@@ -229,7 +229,7 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     } else if (shape == "v@@") {
         model::send(receiver, method.selector, objects.at(0), objects.at(1));
     } else if (shape == "@@@@") {
-        returned = describe(
+        returned = valueOf(
             model::send<PlatformId>(receiver, method.selector, objects.at(0), objects.at(1), objects.at(2)));
     } else {
         throw std::logic_error("the host has a method of a shape call cannot send: " + shape);
@@ -247,7 +247,7 @@ Reply SimulatedHost::call(const std::vector<Token> &tokens) {
     Json received = Json::array();
     for (const springboard::Argument &argument :
          springboard::lastArguments(method.implementer, method.selector)) {
-        Value value = argument.isObject ? describe(argument.object) : truthValue(argument.truth);
+        Value value = argument.isObject ? valueOf(argument.object) : truthValue(argument.truth);
         cells.push_back(formatValue(value));
         received.push_back(toJson(value));
     }

@@ -117,25 +117,10 @@ void SimulatedHost::takePhone(const Options &options) {
     arch_ = phone_->slice;
 }
 
-// Registering on the network, the host hands its telephony classes the operator's name: the full
-// host both of them, a release's host as that release's own code does.
 void SimulatedHost::registerOnNetwork(const std::string &operatorName) {
     model::AutoreleasePool pool;
     model::Ref name = model::Ref::adopt(model::makeString(operatorName));
-    PlatformId context = objectNamed("subscription");
-    const springboard::Era *era = springboard::installedHost().era;
-    if (!era) {
-        for (const char *cls : {springboard::manager, springboard::provider}) {
-            model::send(springboard::instance(cls),
-                        "_reallySetOperatorName:inSubscriptionContext:", name.get(), context);
-        }
-    } else if (!era->setsName.cls) {
-        springboard::setOperatorNameDirectly(name.get());
-    } else if (std::string_view(era->setsName.selector).ends_with("inSubscriptionContext:")) {
-        model::send(springboard::instance(era->setsName.cls), era->setsName.selector, name.get(), context);
-    } else {
-        model::send(springboard::instance(era->setsName.cls), era->setsName.selector, name.get());
-    }
+    springboard::registerOnNetwork(name.get(), objectNamed("subscription"));
 }
 
 // As the loader maps a library into a starting process: a native one with dlopen, a device one
@@ -224,96 +209,58 @@ PlatformId SimulatedHost::toObject(const Value &value) {
     }
 }
 
-Value SimulatedHost::describe(PlatformId object) const {
-    if (!object) {
+Value valueOf(PlatformId object) {
+    model::KindOf found = model::kindOf(object);
+    switch (found.kind) {
+    case model::KindOf::Kind::nil:
         return {Value::Kind::nil, ""};
+    case model::KindOf::Kind::string:
+        return {Value::Kind::text, found.text};
+    case model::KindOf::Kind::boolean:
+        return {found.integer ? Value::Kind::yes : Value::Kind::no, ""};
+    case model::KindOf::Kind::integer:
+        return {Value::Kind::integer, "", found.integer};
+    case model::KindOf::Kind::token:
+    case model::KindOf::Kind::other:
+        break;
     }
-    if (std::optional<std::string> text = model::stringValue(object)) {
-        return {Value::Kind::text, *text};
-    }
-    std::string shown = model::object(object)->describe();
-    if (!shown.empty() && shown[0] == '@') {
-        return {Value::Kind::object, shown.substr(1)};
-    }
-    if (shown == "YES" || shown == "NO") {
-        return {shown == "YES" ? Value::Kind::yes : Value::Kind::no, ""};
-    }
-    try {
-        return {Value::Kind::integer, "", std::stoll(shown)};
-    } catch (const std::exception &) {
-        return {Value::Kind::object, shown};
-    }
+    return {Value::Kind::object, found.text};
 }
+
+namespace {
+
+// A piece as `status` prints it, as JSON, and the text drawn. In JSON a piece that is not a name is
+// an object, so no operator's name reads as one.
+StatusBar::Piece rendered(const springboard::Piece &piece) {
+    switch (piece.state) {
+    case springboard::Piece::State::absent:
+        return {"absent", Json{{"absent", true}}, std::nullopt};
+    case springboard::Piece::State::unset:
+        return {"unset", Json{{"unset", true}}, std::nullopt};
+    case springboard::Piece::State::held:
+        break;
+    }
+    Value value = valueOf(piece.value);
+    return {value.kind == Value::Kind::nil ? "none" : formatValue(value), toJson(value),
+            model::stringValue(piece.value)};
+}
+
+} // namespace
 
 StatusBar SimulatedHost::statusBar() {
     model::AutoreleasePool pool;
-    StatusBar bar;
-    // A piece of no class the host has is absent.
-    auto piece = [&](const std::optional<springboard::StoredName> &stored) {
-        // In JSON a piece that is not a name is an object, so no operator's name reads as one.
-        if (!stored) {
-            return StatusBar::Piece{"absent", Json{{"absent", true}}, std::nullopt};
-        }
-        if (!stored->received) {
-            return StatusBar::Piece{"unset", Json{{"unset", true}}, std::nullopt};
-        }
-        Value value = describe(stored->name);
-        std::optional<std::string> text = model::stringValue(stored->name);
-        return StatusBar::Piece{value.kind == Value::Kind::nil ? "none" : formatValue(value), toJson(value),
-                                text};
-    };
-    // Where the host has no method of its own for a piece, a release's host makes it in code the
-    // runtime never dispatches; the full host has no such code, and the piece is absent.
+    springboard::StatusBarReading read = springboard::readStatusBar();
+    static const char *const radios[] = {"absent", "on", "dead"};
+    static const char *const switches[] = {"absent", "off", "on"};
     const springboard::Host &host = springboard::installedHost();
-    const springboard::Era &shape = host.shape();
-    auto through = [&](const char *cls, const char *selector) {
-        return cls && host.hasMethod(cls, selector) ? springboard::instance(cls) : nullptr;
-    };
-    auto nameOf = [&](const char *cls) {
-        return springboard::instance(cls) ? std::optional(springboard::lastOperatorName(cls)) : std::nullopt;
-    };
-    bar.carrier = piece(nameOf(shape.shownFrom));
-    // The provider's name: its own on the full host; from 13 the one it hands the status bar.
-    bar.providerCarrier = piece(springboard::instance(springboard::provider)
-                                    ? nameOf(host.era ? shape.shownFrom : springboard::provider)
-                                    : std::nullopt);
-
-    model::Ref simState = model::Ref::adopt(model::makeString(springboard::simCardState(simCard_).status));
-    std::optional<springboard::StoredName> sim;
-    // From 16 the data provider makes the carrier's place itself, in SpringBoard alone.
-    bool providerMakesIt = shape.looksUpTexts && springboard::instance(springboard::domainDataProvider);
-    if (providerMakesIt) {
-        sim = {true, springboard::lookedUpSIMText()};
-    } else if (PlatformId source = through(shape.simTextFrom, "_displayStringForSIMStatus:")) {
-        sim = {true, model::send<PlatformId>(source, "_displayStringForSIMStatus:", simState.get())};
-    } else if (host.era && !shape.looksUpTexts) {
-        sim = {true, springboard::simStatusTextDirectly(simState.get())};
-    }
-    bar.sim = piece(sim);
-
-    PlatformId radio = through(shape.radioFrom, "isRadioModuleDead");
-    bool dead = radio && model::send<PlatformBool>(radio, "isRadioModuleDead");
-    bar.radio = !radio && !host.era ? "absent" : dead ? "dead" : "on";
-    PlatformId data = through(shape.dualSIMFrom, "isDualSIMEnabled");
-    bool dual = data && model::send<PlatformBool>(data, "isDualSIMEnabled");
-    bar.dualSIM = !data && !host.era ? "absent" : dual ? "on" : "off";
-
-    // In the carrier's place a phone shows the SIM-status text while the card is not ready, and
-    // "No Service" while the radio is off the network.
-    bar.simCard = springboard::simCardState(simCard_).name;
-    if (shape.looksUpTexts) {
-        bar.shown = piece(
-            providerMakesIt ? std::optional(springboard::StoredName{true, springboard::serviceDescription()})
-                            : std::nullopt);
-    } else if (simCard_ != springboard::SimCard::ready) {
-        bar.shown = bar.sim;
-    } else if (dead) {
-        bar.shown = {"\"No Service\"", "No Service", "No Service"};
-    } else {
-        bar.shown = bar.carrier;
-    }
-    bar.ios = host.version ? host.version->major : 0;
-    return bar;
+    return StatusBar{rendered(read.carrier),
+                     rendered(read.providerCarrier),
+                     rendered(read.sim),
+                     radios[static_cast<int>(read.radio)],
+                     switches[static_cast<int>(read.dualSIM)],
+                     springboard::simCardState(simCard_).name,
+                     rendered(read.shown),
+                     host.version ? host.version->major : 0};
 }
 
 } // namespace sim

@@ -20,6 +20,9 @@
 
 namespace sim {
 
+// An object as the command language writes it: told by its kind, as the model platform tells it.
+Value valueOf(PlatformId object);
+
 class SimulatedHost {
   public:
     // Throws InputError when the root cannot be used or the library cannot be loaded.
@@ -79,7 +82,6 @@ class SimulatedHost {
     std::optional<model::Ref> yourPreferences() const;
     PlatformId objectNamed(const std::string &name);
     PlatformId toObject(const Value &value);
-    Value describe(PlatformId object) const;
 
     std::map<std::string, model::Ref> objects_; // @NAME, the same object for a whole run
     std::vector<model::Ref> made_;              // text and numbers given as arguments

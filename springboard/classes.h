@@ -20,10 +20,29 @@ inline constexpr char domainDataProvider[] = "STTelephonyStatusDomainDataProvide
 inline constexpr char subscriptionInfo[] = "STTelephonySubscriptionInfo";
 inline constexpr char mutableSubscriptionInfo[] = "STMutableTelephonySubscriptionInfo";
 
-// Foundation's class the host's own code looks its texts up through, and the selector it sends:
-// every host has it, as the platform's (see springboard::serviceDescription).
+// Foundation's class the host's own code looks its texts up through: every host has it, as the
+// platform's (see springboard::serviceDescription).
 inline constexpr char bundle[] = "NSBundle";
+
+// The selectors of the host's classes, and those its own code sends to Foundation's objects.
+namespace sel {
+inline constexpr char setOperatorName[] = "setOperatorName:";
+inline constexpr char reallySetOperatorName[] = "_reallySetOperatorName:";
+inline constexpr char reallySetOperatorNameInContext[] = "_reallySetOperatorName:inSubscriptionContext:";
+inline constexpr char setOperatorNameInContext[] = "_setOperatorName:inSubscriptionContext:";
+inline constexpr char operatorName[] = "operatorName";
+inline constexpr char simStatus[] = "SIMStatus";
+inline constexpr char displayStringForSIMStatus[] = "_displayStringForSIMStatus:";
+inline constexpr char isRadioModuleDead[] = "isRadioModuleDead";
+inline constexpr char needsUserIdentificationModule[] = "needsUserIdentificationModule";
+inline constexpr char isDualSIMEnabled[] = "isDualSIMEnabled";
+inline constexpr char setDualSIMEnabled[] = "setDualSIMEnabled:";
+inline constexpr char setCachedDualSIMEnabled[] = "setCachedDualSIMEnabled:";
+inline constexpr char otherSIMInfoIfSIMPresent[] = "_otherSIMInfoIfSIMPresent:";
+inline constexpr char bundleForClass[] = "bundleForClass:";
 inline constexpr char lookUpText[] = "localizedStringForKey:value:table:";
+inline constexpr char isEqualToString[] = "isEqualToString:";
+} // namespace sel
 
 // Every class, in the order the host defines them: a superclass before its subclass.
 inline constexpr const char *allClasses[] = {manager,

@@ -1,5 +1,7 @@
 #include "springboard/springboard.h"
 
+#include "springboard/dispatch.h"
+
 #include <map>
 #include <mutex>
 #include <set>
@@ -33,11 +35,6 @@ struct HostState {
 HostState &state() {
     static HostState *instance = new HostState; // the notify centre's thread may call in during exit
     return *instance;
-}
-
-SimCard currentCard() {
-    std::lock_guard guard(state().lock);
-    return state().simCard;
 }
 
 void releaseArguments(std::vector<Argument> &arguments) {
@@ -102,40 +99,6 @@ PlatformImp passedTo(const char *className, PlatformId self, PlatformSel cmd, Pl
     }
     inner = host.runtime.selector(era->passesTo);
     return host.runtime.lookUp(self, inner);
-}
-
-// A message the host's own code sends, through the runtime, as compiled code sends it.
-template <typename R, typename... A>
-R call(PlatformImp imp, PlatformId receiver, PlatformSel selector, A... arguments) {
-    auto typed = reinterpret_cast<R (*)(PlatformId, PlatformSel, A...)>(imp);
-    void (*rethrow)() = state().runtime.rethrowDeferred;
-    if constexpr (std::is_void_v<R>) {
-        typed(receiver, selector, arguments...);
-        if (rethrow) {
-            rethrow();
-        }
-    } else {
-        R result = typed(receiver, selector, arguments...);
-        if (rethrow) {
-            rethrow();
-        }
-        return result;
-    }
-}
-
-// As a compiled message send: nil answers zero; a method the receiver lacks raises, as the runtime
-// raises on an unrecognized selector.
-template <typename R, typename... A> R message(PlatformId receiver, const char *name, A... arguments) {
-    if (!receiver) {
-        return R();
-    }
-    const Runtime &runtime = state().runtime;
-    PlatformSel selector = runtime.selector(name);
-    PlatformImp imp = runtime.lookUp(receiver, selector);
-    if (!imp) {
-        runtime.raise(std::string(name) + ": unrecognized selector sent to " + runtime.describe(receiver));
-    }
-    return call<R>(imp, receiver, selector, arguments...);
 }
 
 template <const char *Cls> void nameSetter(PlatformId self, PlatformSel cmd, PlatformId name) {
@@ -217,13 +180,6 @@ template <const char *Cls> void dualSIMSetter(PlatformId self, PlatformSel cmd, 
     state().dualSIM[self] = enabled != 0;
 }
 
-// [NSBundle bundleForClass:<the status-bar data provider's class>]: where its texts are.
-PlatformId dataProviderBundle() {
-    const Runtime &runtime = state().runtime;
-    auto providerClass = reinterpret_cast<PlatformClass>(runtime.classNamed(domainDataProvider));
-    return message<PlatformId>(runtime.classNamed(bundle), "bundleForClass:", providerClass);
-}
-
 template <typename F> PlatformImp imp(F *function) {
     return reinterpret_cast<PlatformImp>(function);
 }
@@ -238,31 +194,32 @@ struct ClassDefinition {
 const std::vector<ClassDefinition> &definitions() {
     static const std::vector<ClassDefinition> classes = {
         {manager,
-         {{"setOperatorName:", imp(&nameSetter<manager>), "v@:@"},
-          {"_reallySetOperatorName:", imp(&nameSetter<manager>), "v@:@"},
-          {"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<manager>), "v@:@@"},
-          {"isRadioModuleDead", imp(&radioModuleDead<manager>), "c@:"},
-          {"isDualSIMEnabled", imp(&isDualSIMEnabled<manager>), "c@:"},
-          {"setDualSIMEnabled:", imp(&dualSIMSetter<manager>), "v@:c"}}},
+         {{sel::setOperatorName, imp(&nameSetter<manager>), "v@:@"},
+          {sel::reallySetOperatorName, imp(&nameSetter<manager>), "v@:@"},
+          {sel::reallySetOperatorNameInContext, imp(&nameInContextSetter<manager>), "v@:@@"},
+          {sel::isRadioModuleDead, imp(&radioModuleDead<manager>), "c@:"},
+          {sel::isDualSIMEnabled, imp(&isDualSIMEnabled<manager>), "c@:"},
+          {sel::setDualSIMEnabled, imp(&dualSIMSetter<manager>), "v@:c"}}},
         {provider,
-         {{"_reallySetOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<provider>), "v@:@@"},
-          {"_setOperatorName:inSubscriptionContext:", imp(&nameInContextSetter<provider>), "v@:@@"},
-          {"isRadioModuleDead", imp(&radioModuleDead<provider>), "c@:"},
-          {"setCachedDualSIMEnabled:", imp(&dualSIMSetter<provider>), "v@:c"},
-          {"needsUserIdentificationModule", imp(&needsUserIdentificationModule), "c@:"}}},
-        {aggregator, {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<aggregator>), "@@:@"}}},
+         {{sel::reallySetOperatorNameInContext, imp(&nameInContextSetter<provider>), "v@:@@"},
+          {sel::setOperatorNameInContext, imp(&nameInContextSetter<provider>), "v@:@@"},
+          {sel::isRadioModuleDead, imp(&radioModuleDead<provider>), "c@:"},
+          {sel::setCachedDualSIMEnabled, imp(&dualSIMSetter<provider>), "v@:c"},
+          {sel::needsUserIdentificationModule, imp(&needsUserIdentificationModule), "c@:"}}},
+        {aggregator, {{sel::displayStringForSIMStatus, imp(&displayStringForSIMStatus<aggregator>), "@@:@"}}},
         {statusData,
-         {{"_otherSIMInfoIfSIMPresent:", imp(&otherSIMInfoIfSIMPresent), "@@:@"},
-          {"isDualSIMEnabled", imp(&isDualSIMEnabled<statusData>), "c@:"}}},
+         {{sel::otherSIMInfoIfSIMPresent, imp(&otherSIMInfoIfSIMPresent), "@@:@"},
+          {sel::isDualSIMEnabled, imp(&isDualSIMEnabled<statusData>), "c@:"}}},
         // The mutable status data inherits its getters from the immutable one.
-        {mutableStatusData, {{"setDualSIMEnabled:", imp(&dualSIMSetter<mutableStatusData>), "v@:c"}}},
+        {mutableStatusData, {{sel::setDualSIMEnabled, imp(&dualSIMSetter<mutableStatusData>), "v@:c"}}},
         {dataManager,
-         {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<dataManager>), "@@:@"}}},
+         {{sel::displayStringForSIMStatus, imp(&displayStringForSIMStatus<dataManager>), "@@:@"}}},
         {domainDataProvider,
-         {{"_displayStringForSIMStatus:", imp(&displayStringForSIMStatus<domainDataProvider>), "@@:@"}}},
+         {{sel::displayStringForSIMStatus, imp(&displayStringForSIMStatus<domainDataProvider>), "@@:@"}}},
         {subscriptionInfo,
-         {{"operatorName", imp(&operatorName), "@@:"}, {"SIMStatus", imp(&simStatus), "@@:"}}},
-        {mutableSubscriptionInfo, {{"setOperatorName:", imp(&nameSetter<mutableSubscriptionInfo>), "v@:@"}}},
+         {{sel::operatorName, imp(&operatorName), "@@:"}, {sel::simStatus, imp(&simStatus), "@@:"}}},
+        {mutableSubscriptionInfo,
+         {{sel::setOperatorName, imp(&nameSetter<mutableSubscriptionInfo>), "v@:@"}}},
     };
     return classes;
 }
@@ -284,7 +241,7 @@ const std::vector<HostMethod> &methods() {
                 }
             }
         }
-        found.push_back({bundle, lookUpText, "@@:@@@", bundle});
+        found.push_back({bundle, sel::lookUpText, "@@:@@@", bundle});
         return found;
     }();
     return all;
@@ -331,19 +288,6 @@ const Host &installedHost() {
     return state().host;
 }
 
-void setOperatorNameDirectly(PlatformId name) {
-    // The direct setters are the provider's: without it nothing hands the name on.
-    PlatformId info = instance(mutableSubscriptionInfo);
-    if (!info || !instance(provider)) {
-        return;
-    }
-    PlatformId current = message<PlatformId>(info, "operatorName");
-    // A message to nil answers NO: no name is always news.
-    if (!name || !message<PlatformBool>(name, "isEqualToString:", current)) {
-        message<void>(info, "setOperatorName:", name);
-    }
-}
-
 PlatformId simStatusTextDirectly(PlatformId status) {
     return simStatusText(status);
 }
@@ -353,54 +297,13 @@ void setSimCard(SimCard card) {
     state().simCard = card;
 }
 
-namespace {
-
-// The SIM key the data provider picks for a CoreTelephony status, or null.
-const char *simKeyOf(PlatformId status) {
-    std::string described = status ? state().runtime.describe(status) : "";
-    for (const SimCardState &card : simCards) {
-        if (described == card.status) {
-            return card.key;
-        }
-    }
-    return nullptr;
+const Runtime &hostRuntime() {
+    return state().runtime;
 }
 
-// [[NSBundle bundleForClass:<the data provider's class>] localizedStringForKey:KEY value:@""
-// table:@"SystemStatusServer-Telephony"], as the data provider asks.
-PlatformId telephonyText(const char *key) {
-    const Runtime &runtime = state().runtime;
-    return message<PlatformId>(dataProviderBundle(), lookUpText, runtime.autoreleasedString(key),
-                               runtime.autoreleasedString(""), runtime.autoreleasedString(telephonyTable));
-}
-
-// CoreTelephony's registration: 2 registered, 3 no service (the radio off), 0 searching.
-enum Registration { searching = 0, registered = 2, noService = 3 };
-
-} // namespace
-
-PlatformId serviceDescription() {
-    PlatformId stateProvider = instance(provider);
-    PlatformId info = instance(mutableSubscriptionInfo);
-    // The simulator's card never registers without being ready, and is never emergency-only.
-    Registration registration = message<PlatformBool>(stateProvider, "isRadioModuleDead") ? noService
-                                : currentCard() == SimCard::ready                         ? registered
-                                                                                          : searching;
-    if (registration == registered) {
-        return message<PlatformId>(info, "operatorName");
-    }
-    const char *simKey = simKeyOf(message<PlatformId>(info, "SIMStatus"));
-    const char *second = registration == noService ? "NO_SERVICE" : "SEARCHING";
-    bool locked = simKey && std::string_view(simKey) == "LOCKED_SIM";
-    if (locked || message<PlatformBool>(stateProvider, "needsUserIdentificationModule")) {
-        return telephonyText(simKey ? simKey : second);
-    }
-    return telephonyText(second);
-}
-
-PlatformId lookedUpSIMText() {
-    const char *simKey = simKeyOf(message<PlatformId>(instance(mutableSubscriptionInfo), "SIMStatus"));
-    return simKey ? telephonyText(simKey) : nullptr;
+SimCard currentCard() {
+    std::lock_guard guard(state().lock);
+    return state().simCard;
 }
 
 PlatformId instance(const std::string &className) {

@@ -153,6 +153,30 @@ PlatformId serviceDescription();
 // The SIM-status text the same method looks up for the card's status, or null where it has none.
 PlatformId lookedUpSIMText();
 
+// Registering on the network, the host hands its telephony classes the operator's name: the full
+// host both of them, a release's host as that release's own code does. `context` is the
+// subscription context the setters that take one receive.
+void registerOnNetwork(PlatformId name, PlatformId context);
+
+// What the status bar reads, piece by piece. A piece is absent where the host has no class for
+// it, unset where its class has received nothing yet, else held: the name or text (null: none),
+// alive until the caller's autorelease pool drains or the host's next name arrives.
+struct Piece {
+    enum class State { absent, unset, held } state = State::absent;
+    PlatformId value = nullptr;
+};
+enum class Radio { absent, on, dead };
+enum class Switch { absent, off, on };
+struct StatusBarReading {
+    Piece carrier;         // the operator name of the class the status bar shows it from
+    Piece providerCarrier; // the state provider's
+    Piece sim;             // the SIM-status text
+    Piece shown;           // what stands in the carrier's place
+    Radio radio = Radio::absent;
+    Switch dualSIM = Switch::absent;
+};
+StatusBarReading readStatusBar();
+
 void setRadioModuleDead(const std::string &className, bool dead);
 // Makes the host's own implementation raise after recording its arguments.
 void setRaising(const std::string &className, const std::string &selector, bool raising);

@@ -228,6 +228,25 @@ PlatformId makeToken(std::string name) {
     return (new Token(std::move(name)))->id();
 }
 
+KindOf kindOf(PlatformId id) {
+    Object *found = id ? object(id) : nullptr;
+    if (!found) {
+        return {KindOf::Kind::nil, ""};
+    }
+    if (auto *string = dynamic_cast<String *>(found)) {
+        return {KindOf::Kind::string, string->text()};
+    }
+    if (auto *token = dynamic_cast<Token *>(found)) {
+        return {KindOf::Kind::token, token->name()};
+    }
+    auto *number = dynamic_cast<Number *>(found);
+    if (number && number->kind() != Number::Kind::real) {
+        bool truth = number->kind() == Number::Kind::boolean;
+        return {truth ? KindOf::Kind::boolean : KindOf::Kind::integer, "", number->integer()};
+    }
+    return {KindOf::Kind::other, found->describe()};
+}
+
 std::optional<std::string> stringValue(PlatformId id) {
     auto *string = id ? dynamic_cast<String *>(object(id)) : nullptr;
     if (!string) {

@@ -40,6 +40,7 @@ class Number : public Object {
     // kCFBooleanTrue and kCFBooleanFalse: the platform has one of each, never freed.
     static Number *boolean(bool value);
     Kind kind() const { return kind_; }
+    int64_t integer() const { return integer_; }
     bool truth() const;
     std::string describe() const override;
 
@@ -97,6 +98,7 @@ class Dictionary : public Object {
 class Token : public Object {
   public:
     explicit Token(std::string name);
+    const std::string &name() const { return name_; }
     std::string describe() const override { return "@" + name_; }
 
   private:

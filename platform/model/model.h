@@ -235,6 +235,15 @@ PlatformId makeDictionary(const std::vector<std::pair<std::string, PlatformId>> 
 // An object with no behaviour of its own, printed as "@name".
 PlatformId makeToken(std::string name);
 std::optional<std::string> stringValue(PlatformId object); // the text of a string, else nothing
+// What an object is, told by its kind and never by how it prints, with its value where the kind
+// has one: a string's text or a token's name in `text`, a boolean's or an integer's value in
+// `integer`. Anything else is `other`, with `text` as it prints.
+struct KindOf {
+    enum class Kind { nil, string, boolean, integer, token, other } kind;
+    std::string text;
+    int64_t integer = 0;
+};
+KindOf kindOf(PlatformId object);
 bool isValidUTF8(std::string_view bytes);
 
 // The property-list reader behind initWithContentsOfFile:. Null for anything but a whole,

@@ -19,7 +19,7 @@
 
 namespace {
 
-const char *const twoArgument = "_reallySetOperatorName:inSubscriptionContext:";
+const char *const twoArgument = springboard::sel::reallySetOperatorNameInContext;
 
 void writePreferences(const std::string &entries) {
     std::filesystem::path path = BRINDLEWICK_PREFERENCE_PATH;
@@ -55,7 +55,7 @@ TEST_F(Gnustep, StartUpInstallsEveryGroupThroughTheRealRuntime) {
         ASSERT_EQ(hooks.size(), 19u); // every group finds its own methods: no release site is tried
         for (const auto &hook : hooks) {
             // Only the site of the class left out finds nothing; every other is installed.
-            EXPECT_EQ(hook.outcome, hook.selector == "setDualSIMEnabled:" ? 1 : 0)
+            EXPECT_EQ(hook.outcome, hook.selector == springboard::sel::setDualSIMEnabled ? 1 : 0)
                 << hook.className << " " << hook.selector;
         }
         // The three groups on the two-argument setter, each on both classes, in table order.
@@ -103,19 +103,22 @@ TEST_F(Gnustep, SimTextRadioAndDualSimTillANotificationTurnsThemOff) {
         startAsSpringBoard();
         PlatformId status = gnustepString("ready");
         auto display = [&] {
-            return gnustepText(
-                hostSend<PlatformId>("SBStatusBarStateAggregator", "_displayStringForSIMStatus:", status));
+            return gnustepText(hostSend<PlatformId>("SBStatusBarStateAggregator",
+                                                    springboard::sel::displayStringForSIMStatus, status));
         };
         EXPECT_EQ(display(), "Mine");
-        EXPECT_EQ(hostSend<PlatformBool>("STTelephonyStateProvider", "isRadioModuleDead"), 1);
-        EXPECT_EQ(hostSend<PlatformBool>("STMutableTelephonyStatusDomainData", "isDualSIMEnabled"), 1);
+        EXPECT_EQ(hostSend<PlatformBool>("STTelephonyStateProvider", springboard::sel::isRadioModuleDead), 1);
+        EXPECT_EQ(
+            hostSend<PlatformBool>("STMutableTelephonyStatusDomainData", springboard::sel::isDualSIMEnabled),
+            1);
 
         writePreferences("");
         gnustepPostDarwinNotification(BRINDLEWICK_CHANGE_NOTIFICATION);
         EXPECT_EQ(settingsFlag(&Settings::k3Enabled), 0);
         EXPECT_EQ(display(), "SIM ready");
-        EXPECT_EQ(hostSend<PlatformBool>("SBTelephonyManager", "isRadioModuleDead"), 0);
-        EXPECT_EQ(hostSend<PlatformBool>("STTelephonyStatusDomainData", "isDualSIMEnabled"), 1); // for good
+        EXPECT_EQ(hostSend<PlatformBool>("SBTelephonyManager", springboard::sel::isRadioModuleDead), 0);
+        EXPECT_EQ(hostSend<PlatformBool>("STTelephonyStatusDomainData", springboard::sel::isDualSIMEnabled),
+                  1); // for good
     });
 }
 
@@ -129,7 +132,7 @@ TEST_F(Gnustep, FromIOS16TheSimTextIsAnsweredInGnustepsOwnLocalizedLookup) {
         EXPECT_EQ(gnustepHookRecords().back().className, "NSBundle");
         EXPECT_EQ(gnustepHookRecords().back().outcome, 0);
         auto lookUp = [](const char *key, const char *table) {
-            return gnustepText(hostSend<PlatformId>(springboard::bundle, springboard::lookUpText,
+            return gnustepText(hostSend<PlatformId>(springboard::bundle, springboard::sel::lookUpText,
                                                     gnustepString(key), gnustepString(""),
                                                     gnustepString(table)));
         };
