@@ -1,6 +1,7 @@
 // The simulator's commands: one row each, read by dispatch and by help alike.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct Command {
 };
 
 const std::vector<Command> &commands();
+// The examples of an edit, from the first feature's own keys.
+const std::string &setExample();
+const std::string &unsetExample();
 const Command *findCommand(std::string_view name);
 
 } // namespace sim

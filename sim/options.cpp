@@ -120,12 +120,10 @@ const std::vector<OptionRow> &optionRows() {
     static const std::vector<OptionRow> rows = {
         {"--root", "DIR",
          "the device's root; the preference file is "
-         "DIR/User/Library/Preferences/com.moxfathom.brindlewick.plist "
-         "(default: your own copy of the bundled example device, in {root}, a binary property list with the "
-         "custom "
-         "texts, the Wi-Fi address and dual SIM on, where User is a link to var/mobile as on a phone, so "
-         "every "
-         "build of the library reads the same file)",
+         "DIR/User/Library/Preferences/com.moxfathom.brindlewick.plist (default: your own copy of the "
+         "bundled example device, in {root}, a binary property list with the custom texts, the Wi-Fi address "
+         "and dual SIM on, where User is a link to var/mobile as on a phone, so every build of the library "
+         "reads the same file)",
          [](Options &o, Given &g) { o.root = g.path(); }},
         {"--reset", nullptr, "make that copy afresh from the bundled example first",
          [](Options &o, Given &) { o.reset = true; }},
@@ -144,27 +142,23 @@ const std::vector<OptionRow> &optionRows() {
         {"--ios", "VERSION",
          "the host as that iOS release has it, MAJOR[.MINOR[.PATCH]], a public release from {releases} (the "
          "releases command lists them): only its classes and runtime methods (default: the full host, every "
-         "class "
-         "and method of the library's own sites at once, which no release has)",
+         "class and method of the library's own sites at once, which no release has)",
          &readIos},
         {"--without-class", "CLASS", "the host lacks CLASS, and any subclass of it (repeatable)",
          &readWithoutClass},
         {"--host-raises", "'CLASS SELECTOR'",
          "the host's own implementation of that method raises, as a host method may, after it records what "
-         "it "
-         "received (repeatable)",
+         "it received (repeatable)",
          &readRaising},
         {"--operator", "NAME", "the network's operator name given at boot and by update (default Carrier)",
          [](Options &o, Given &g) { o.operatorName = g.text(); }},
         {"--sim", "ready|absent|locked",
          "the SIM card's state (default ready); a phone shows the SIM-status text in the carrier's place "
-         "only when "
-         "it is not ready",
+         "only when it is not ready",
          &readSimCard},
         {"--interface", "NAME[=ADDRESS]",
          "an interface of the device, with an IPv4 or IPv6 address or none, in list order (repeatable; "
-         "default: "
-         "this machine's interfaces)",
+         "default: this machine's interfaces)",
          [](Options &o, Given &g) {
              o.interfaces.push_back(parseInterface(g.value()));
              o.useInterfaces = true;
@@ -175,8 +169,7 @@ const std::vector<OptionRow> &optionRows() {
          [](Options &o, Given &) { o.noLibrary = true; }},
         {"--library", "PATH",
          "load PATH: a native shared library (dlopen), or a Mach-O device library, thin or fat, whose "
-         "machine code "
-         "then runs under CPU emulation",
+         "machine code then runs under CPU emulation",
          [](Options &o, Given &g) { o.library = g.path(); }},
         {"--arch", "ARCH",
          "the slice of a device library to run: armv7, armv7s, arm64 or arm64e (needed when the file holds "
@@ -184,17 +177,14 @@ const std::vector<OptionRow> &optionRows() {
          &readArch},
         {"--phone", "MODEL",
          "the iPhone the host runs on, as Apple names it, as in \"iPhone XS\" (help package lists them): "
-         "--ios "
-         "must be a release it ran, a device library runs the slice its processor takes, package answers for "
-         "it, "
-         "status says where it shows the carrier, and picture draws its bars",
+         "--ios must be a release it ran, a device library runs the slice its processor takes, package "
+         "answers for it, status says where it shows the carrier, and picture draws its bars",
          [](Options &o, Given &g) { o.phone = g.text(); }},
         {"--trace", nullptr, "record every platform call the library makes, for the trace command",
          [](Options &o, Given &) { o.trace = true; }},
         {"--json", nullptr,
          "one JSON object per printed line, on both streams (errors, warnings and --help too); a byte that "
-         "is not "
-         "UTF-8 is written \\xNN, as the command language writes it",
+         "is not UTF-8 is written \\xNN, as the command language writes it",
          [](Options &o, Given &) { o.json = true; }},
         {"--help", nullptr, "the options and the commands", [](Options &o, Given &) { o.help = true; }},
     };

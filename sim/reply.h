@@ -32,6 +32,11 @@ enum class Output { pipe, terminal, json };
 // The lines that print `reply`: one, but for an aligned reply on a terminal `columns` wide.
 std::vector<std::string> render(const Reply &reply, Output output, size_t columns = 0);
 
+// A reply of one line of words, as most commands make.
+inline Reply words(Json json, std::vector<std::string> cells) {
+    return Reply{std::move(json), {std::move(cells)}};
+}
+
 // A value of the command language as JSON: text, null, true, false, an integer, {"object":NAME}.
 Json toJson(const Value &value);
 // Text as JSON can carry it: UTF-8 as it is, and each byte of none as \xNN, the notation's escape.

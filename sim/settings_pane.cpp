@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/model/model.h"
 #include "sim/preference_file.h"
 
 namespace sim {
@@ -132,6 +133,16 @@ void editPreference(const std::filesystem::path &file, const PaneCell &cell,
     std::string encodedBytes(encoded, length);
     free(encoded);
     replaceAtomically(target, encodedBytes);
+}
+
+PlatformId lookUp(PlatformId dictionary, const std::string &key) {
+    model::Ref name = model::Ref::adopt(model::makeString(key));
+    return model::send<PlatformId>(dictionary, "objectForKey:", name.get());
+}
+
+bool paneShowsOn(PlatformId value) {
+    return model::respondsTo(value, model::selector("boolValue")) &&
+           model::send<PlatformBool>(value, "boolValue");
 }
 
 } // namespace sim

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/objects.h"
 #include "sim/command_line.h"
 
 namespace sim {
@@ -34,5 +35,10 @@ std::vector<PaneCell> loadPane(const std::filesystem::path &file);
 // that cannot be written.
 void editPreference(const std::filesystem::path &file, const PaneCell &cell,
                     const std::optional<Value> &value);
+
+// The pane's own reading of the file, as Settings reads it, none of it the library's: the value
+// of `key` in a dictionary, and whether a switch shows it as on.
+PlatformId lookUp(PlatformId dictionary, const std::string &key);
+bool paneShowsOn(PlatformId value);
 
 } // namespace sim

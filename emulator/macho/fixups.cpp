@@ -226,16 +226,11 @@ void FixupReader::binds(Bytes opcodes, bool lazy) {
         case 0x80:
             offset += in.uleb();
             break;
-        case 0x90:
-            bind();
-            break;
+        case 0x90: // bind; then skip nothing, an encoded count of bytes, or `immediate` pointers
         case 0xa0:
-            bind();
-            offset += in.uleb();
-            break;
         case 0xb0:
             bind();
-            offset += immediate * pointer_;
+            offset += (byte & 0xf0) == 0xa0 ? in.uleb() : (byte & 0xf0) == 0xb0 ? immediate * pointer_ : 0;
             break;
         case 0xc0: {
             uint64_t times = in.uleb();

@@ -143,6 +143,20 @@ void expectAnswersOf(const char *operatorText, const char *simText) {
     EXPECT_EQ(hostCall<PlatformBool>("STTelephonyStateProvider", "isRadioModuleDead"), 1);
 }
 
+// An in-place write, seen half-done by whoever reads meanwhile.
+void writeInPlaceInHalves(const std::filesystem::path &file, const std::string &bytes) {
+    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        return; // replaced or removed by the other writer just then
+    }
+    size_t half = bytes.size() / 2;
+    bool whole = write(fd, bytes.data(), half) == static_cast<ssize_t>(half);
+    std::this_thread::yield();
+    whole = whole && write(fd, bytes.data() + half, bytes.size() - half) > 0;
+    close(fd);
+    EXPECT_TRUE(whole);
+}
+
 TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
     inFreshProcess([] {
         TestDevice device;
@@ -185,19 +199,9 @@ TEST(Soak, SitesWritersAndAnotherProcessPostingAtOnce) {
                 }
             }
         });
-        threads.emplace_back([&] { // in-place writes, seen half-done by whoever reads meanwhile
+        threads.emplace_back([&] {
             for (size_t round = 0; !stop; ++round) {
-                const std::string &bytes = states[round % 2];
-                int fd = open(device.preferenceFile().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                if (fd < 0) {
-                    continue;
-                }
-                size_t half = bytes.size() / 2;
-                bool whole = write(fd, bytes.data(), half) == static_cast<ssize_t>(half);
-                std::this_thread::yield();
-                whole = whole && write(fd, bytes.data() + half, bytes.size() - half) > 0;
-                close(fd);
-                EXPECT_TRUE(whole);
+                writeInPlaceInHalves(device.preferenceFile(), states[round % 2]);
             }
         });
         std::string posts;
