@@ -17,18 +17,6 @@ std::string failure(const std::string &what, const std::filesystem::path &file) 
     return "cannot " + what + " " + file.string() + ": " + std::strerror(errno);
 }
 
-// Big-endian unsigned integer of `size` bytes at `at`, or nothing past the end.
-std::optional<uint64_t> bigEndian(std::string_view bytes, uint64_t at, uint64_t size) {
-    if (size == 0 || size > 8 || at > bytes.size() || size > bytes.size() - at) {
-        return std::nullopt;
-    }
-    uint64_t value = 0;
-    for (uint64_t i = 0; i < size; ++i) {
-        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-    }
-    return value;
-}
-
 } // namespace
 
 std::optional<std::string> readRegularFile(const std::filesystem::path &file, size_t upTo) {
@@ -105,57 +93,6 @@ void replaceAtomically(const std::filesystem::path &file, const std::string &byt
         ::unlink(staged.c_str());
         throw InputError(message);
     }
-}
-
-bool holdsTextWithNul(std::string_view bytes) {
-    // The trailer: offset size, reference size, object count, top object, offset table's start.
-    if (bytes.size() < 40 || bytes.substr(0, 6) != "bplist") {
-        return false;
-    }
-    uint64_t trailer = bytes.size() - 32;
-    uint64_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
-    std::optional<uint64_t> count = bigEndian(bytes, trailer + 8, 8);
-    std::optional<uint64_t> table = bigEndian(bytes, trailer + 24, 8);
-    if (!count || !table || offsetSize == 0 || *count > bytes.size()) {
-        return false;
-    }
-    for (uint64_t i = 0; i < *count; ++i) {
-        std::optional<uint64_t> at = bigEndian(bytes, *table + i * offsetSize, offsetSize);
-        if (!at || *at >= trailer) {
-            return false;
-        }
-        unsigned char marker = static_cast<unsigned char>(bytes[*at]);
-        uint64_t kind = marker >> 4;
-        if (kind != 0x5 && kind != 0x6) {
-            continue;
-        }
-        // A string: ASCII (0x5) or UTF-16 (0x6), its length in the marker or in an integer after it.
-        uint64_t length = marker & 0xf;
-        uint64_t start = *at + 1;
-        if (length == 0xf) {
-            std::optional<uint64_t> size = bigEndian(bytes, start, 1);
-            if (!size || (*size >> 4) != 0x1) {
-                return false;
-            }
-            uint64_t width = uint64_t{1} << (*size & 0xf);
-            std::optional<uint64_t> read = bigEndian(bytes, start + 1, width);
-            if (!read) {
-                return false;
-            }
-            length = *read;
-            start += 1 + width;
-        }
-        uint64_t unit = kind == 0x6 ? 2 : 1;
-        if (length > trailer / unit || start > trailer || length * unit > trailer - start) {
-            return false;
-        }
-        for (uint64_t c = 0; c < length; ++c) {
-            if (bigEndian(bytes, start + c * unit, unit) == 0u) {
-                return true;
-            }
-        }
-    }
-    return false;
 }
 
 } // namespace sim

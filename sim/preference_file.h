@@ -26,8 +26,4 @@ std::filesystem::path writtenPath(const std::filesystem::path &file);
 // left as it was, when it cannot.
 void replaceAtomically(const std::filesystem::path &file, const std::string &bytes);
 
-// Whether a binary property list holds a text (a key or a value) with a NUL character, which the
-// property-list library this editor writes with would cut short.
-bool holdsTextWithNul(std::string_view bytes);
-
 } // namespace sim

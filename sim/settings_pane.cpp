@@ -108,6 +108,17 @@ std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
     return cells;
 }
 
+namespace {
+
+// Whether the file holds a text with a NUL character, which libplist, writing it back, would cut short.
+bool holdsTextWithNul(std::string_view bytes) {
+    model::PropertyListReading reading = model::readPropertyList(bytes);
+    model::Ref::adopt(reading.dictionary);
+    return reading.textWithNul;
+}
+
+} // namespace
+
 void editPreference(const std::filesystem::path &file, const PaneCell &cell,
                     const std::optional<Value> &value) {
     Plist node(value ? valueNode(cell, *value) : nullptr);

@@ -25,6 +25,9 @@ class BinaryReader {
         }
     }
 
+    // Whether a text read so far, a key or a value, holds a NUL character.
+    bool textWithNul() const { return textWithNul_; }
+
     // The root object, or null.
     Ref read() {
         uint64_t trailer = bytes_.size() - trailerSize;
@@ -137,13 +140,13 @@ class BinaryReader {
             if (!contents(at, 1, count, start) || !isValidUTF8(bytes_.substr(start, count))) {
                 return nullptr;
             }
-            return new String(std::string(bytes_.substr(start, count)));
+            return text(std::string(bytes_.substr(start, count)));
         case 0x6: {
             std::string text;
             if (!contents(at, 2, count, start) || !utf8FromUTF16(start, count, text)) {
                 return nullptr;
             }
-            return new String(std::move(text));
+            return this->text(std::move(text));
         }
         case 0x8: {
             // A keyed-archiver reference, up to sixteen bytes holding 32 bits: an object with no
@@ -163,6 +166,11 @@ class BinaryReader {
         default:
             return nullptr;
         }
+    }
+
+    Object *text(std::string utf8) {
+        textWithNul_ = textWithNul_ || utf8.find('\0') != std::string::npos;
+        return new String(std::move(utf8));
     }
 
     double doubleAt(uint64_t at) const {
@@ -271,15 +279,21 @@ class BinaryReader {
     uint64_t table_ = 0;
     std::vector<Object *> made_; // one reference each, given up when the reader goes
     std::vector<bool> reading_;  // on the path from the root to the object being made
+    bool textWithNul_ = false;
 };
 
 } // namespace
 
-PlatformId readBinaryPropertyList(std::string_view bytes, int maximumDepth) {
+PlatformId readBinaryPropertyList(std::string_view bytes, int maximumDepth, bool *textWithNul) {
     if (bytes.size() < headerSize + trailerSize || bytes.substr(0, headerSize) != "bplist00") {
         return nullptr;
     }
-    return BinaryReader(bytes, maximumDepth).read().release();
+    BinaryReader reader(bytes, maximumDepth);
+    Ref root = reader.read();
+    if (textWithNul) {
+        *textWithNul = reader.textWithNul();
+    }
+    return root.release();
 }
 
 } // namespace model

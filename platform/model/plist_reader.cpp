@@ -136,21 +136,27 @@ Ref convert(plist_t node, int depth) {
 
 } // namespace
 
-PlatformId readPropertyListDictionary(std::string_view bytes) {
+PropertyListReading readPropertyList(std::string_view bytes) {
     if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) {
-        return nullptr;
+        return {};
     }
     if (bytes.substr(0, 8) == "bplist00") {
-        Ref root = Ref::adopt(readBinaryPropertyList(bytes, maximumDepth));
-        return dynamic_cast<Dictionary *>(object(root.get())) ? root.release() : nullptr;
+        PropertyListReading reading;
+        Ref root = Ref::adopt(readBinaryPropertyList(bytes, maximumDepth, &reading.textWithNul));
+        reading.dictionary = dynamic_cast<Dictionary *>(object(root.get())) ? root.release() : nullptr;
+        return reading;
     }
     plist_t parsed = nullptr;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &parsed);
     PlistRoot root(parsed);
     if (!parsed || plist_get_node_type(parsed) != PLIST_DICT) {
-        return nullptr;
+        return {};
     }
-    return convert(parsed, 0).release();
+    return {convert(parsed, 0).release(), false};
+}
+
+PlatformId readPropertyListDictionary(std::string_view bytes) {
+    return readPropertyList(bytes).dictionary;
 }
 
 } // namespace model
