@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/model/text.h"
 #include "sim/failures.h"
 
 namespace sim {
@@ -31,10 +32,8 @@ Value parseValue(const Token &token);
 // The notation back: "text" with escapes, nil, YES, NO, an integer, @NAME. A byte that is no part
 // of UTF-8 is written \xNN, as the notation reads it.
 std::string formatValue(const Value &value);
-std::string quoteText(std::string_view text);
-// The length of the UTF-8 sequence that starts at `at`, or 0 where the byte there starts none.
-size_t utf8SequenceAt(std::string_view text, size_t at);
-// \xNN
-std::string escapedByte(unsigned char byte);
+using model::escapedByte;
+using model::quoteText;
+using model::utf8SequenceAt;
 
 } // namespace sim

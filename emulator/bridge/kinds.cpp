@@ -63,7 +63,7 @@ void stringToNative(Bridge &bridge, uint64_t raw, NativeValue &value, std::strin
     value.pointer = text.data();
 }
 std::string describeString(Bridge &bridge, uint64_t raw) {
-    return raw ? model::trace::quoted(bridge.processor().readCString(raw)) : "NULL";
+    return raw ? model::quoteText(bridge.processor().readCString(raw)) : "NULL";
 }
 
 // The library's own opaque values (a notification's observer and object) come back as it gave

@@ -27,7 +27,7 @@ std::string describe(PlatformClass value) {
     return value ? classOf(value)->name() : "nil";
 }
 std::string describe(const char *value) {
-    return trace::quoted(value);
+    return quoteText(value);
 }
 std::string describe(PlatformUInteger value) {
     return std::to_string(value);
@@ -81,7 +81,7 @@ struct ifaddrs *entry(PlatformInterface handle) {
 
 extern "C" PlatformId __CFStringMakeConstantString(const char *utf8) {
     if (trace::enabled()) {
-        trace::record(trace::call("__CFStringMakeConstantString", {trace::quoted(utf8)}));
+        trace::record(trace::call("__CFStringMakeConstantString", {quoteText(utf8)}));
     }
     return String::constant(utf8)->id();
 }

@@ -13,6 +13,7 @@
 #include "platform/model/process.h"
 #include "platform/model/property_lists.h"
 #include "platform/model/runtime.h"
+#include "platform/model/text.h"
 #include "platform/model/trace.h"
 #include "platform/notify.h"
 

@@ -359,7 +359,7 @@ using namespace model;
 
 extern "C" PlatformClass objc_getClass(const char *name) {
     if (trace::enabled()) {
-        trace::record(trace::call("objc_getClass", {trace::quoted(name)}));
+        trace::record(trace::call("objc_getClass", {quoteText(name)}));
     }
     Class *found = findClass(name);
     Runtime &rt = runtime();
@@ -372,7 +372,7 @@ extern "C" PlatformClass objc_getClass(const char *name) {
 
 extern "C" PlatformSel sel_registerName(const char *name) {
     if (trace::enabled()) {
-        trace::record(trace::call("sel_registerName", {trace::quoted(name)}));
+        trace::record(trace::call("sel_registerName", {quoteText(name)}));
     }
     return selector(name);
 }

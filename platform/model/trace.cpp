@@ -39,33 +39,12 @@ std::vector<std::string> take() {
     return std::exchange(calls().calls, {});
 }
 
-std::string quoted(std::string_view text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 std::string object(PlatformId id) {
     if (!id) {
         return "nil";
     }
     if (std::optional<std::string> text = stringValue(id)) {
-        return trace::quoted(*text);
+        return quoteText(*text);
     }
     return model::object(id)->describe();
 }

@@ -18,7 +18,6 @@ void record(std::string call);
 std::vector<std::string> take();
 
 // How an argument reads in a call.
-std::string quoted(std::string_view text);
 std::string object(PlatformId object);
 std::string selector(PlatformSel selector);
 // `function(argument, ...)`
