@@ -19,10 +19,9 @@ __init_offsets when no object holds an authenticated relocation. What is left is
 linker cannot write.
 """
 import struct
-import sys
-from pathlib import Path
 
 from . import macho_sign
+from .commands import BuildError
 
 CPU_TYPE_ARM64 = 0x0100000C
 CPU_SUBTYPE_ARM64E_VERSIONED = 0x80000002
@@ -37,18 +36,11 @@ PERSONALITY = "___gxx_personality_v0"
 AUTHENTICATED_SECTION = "__auth_ptr"
 
 
-class Arm64eError(Exception):
-    pass
-
-
 def _image(data):
     """The image as the signer's reader finds it: a 64-bit ARM Mach-O file."""
-    try:
-        image = macho_sign.MachO(data)
-    except macho_sign.SignError as error:
-        raise Arm64eError(str(error)) from None
+    image = macho_sign.MachO(data)
     if not image.is64 or struct.unpack_from("<I", data, 4)[0] != CPU_TYPE_ARM64:
-        raise Arm64eError("not a 64-bit ARM Mach-O file")
+        raise BuildError("not a 64-bit ARM Mach-O file")
     return image
 
 
@@ -80,7 +72,7 @@ def authenticated_relocations(data):
 def _chained_imports(data, blob):
     _, _, imports_offset, symbols_offset, count, imports_format, _ = struct.unpack_from("<IIIIIII", data, blob)
     if imports_format != 1:
-        raise Arm64eError(f"chained imports of format {imports_format}, not DYLD_CHAINED_IMPORT")
+        raise BuildError(f"chained imports of format {imports_format}, not DYLD_CHAINED_IMPORT")
     names = []
     for i in range(count):
         raw = struct.unpack_from("<I", data, blob + imports_offset + 4 * i)[0]
@@ -104,7 +96,7 @@ def _rechain(data, segments, blob, base):
         at = starts + info
         _, page_size, pointer_format, segment_offset, _, page_count = struct.unpack_from("<IHHQIH", data, at)
         if pointer_format not in (PTR_64, PTR_64_OFFSET):
-            raise Arm64eError(f"chains of pointer format {pointer_format}, not DYLD_CHAINED_PTR_64")
+            raise BuildError(f"chains of pointer format {pointer_format}, not DYLD_CHAINED_PTR_64")
         name, vmaddr, fileoff = segments[s].name, segments[s].vmaddr, segments[s].fileoff
         for page in range(page_count):
             start = struct.unpack_from("<H", data, at + 22 + 2 * page)[0]
@@ -116,16 +108,16 @@ def _rechain(data, segments, blob, base):
                 file_at = fileoff + (vm - vmaddr)
                 raw = struct.unpack_from("<Q", data, file_at)[0]
                 if vm % 8:
-                    raise Arm64eError(f"a fixed-up pointer at {vm:#x} in {name} is not 8-aligned")
+                    raise BuildError(f"a fixed-up pointer at {vm:#x} in {name} is not 8-aligned")
                 step = ((raw >> 51) & 0xFFF) * 4
                 if step % 8 or in_page + step + 8 > page_size:
-                    raise Arm64eError(f"the chain at {vm:#x} in {name} cannot keep 8-byte strides within its page")
+                    raise BuildError(f"the chain at {vm:#x} in {name} cannot keep 8-byte strides within its page")
                 authenticate = any(low <= vm < high for low, high in authenticated_ranges)
                 if raw >> 63:  # a bind
                     ordinal, addend = raw & 0xFFFFFF, (raw >> 24) & 0xFF
                     authenticate = authenticate or ordinal in personality
                     if ordinal >= 1 << 16 or (authenticate and addend):
-                        raise Arm64eError(f"the bind at {vm:#x} does not fit an arm64e bind")
+                        raise BuildError(f"the bind at {vm:#x} does not fit an arm64e bind")
                     new = ordinal | (1 << 62) | (step // 8) << 51
                     new |= (1 << 63 | 1 << 48 | KEY_IA << 49) if authenticate else addend << 32
                 else:
@@ -134,7 +126,7 @@ def _rechain(data, segments, blob, base):
                         target += base
                     if authenticate:
                         if high8 or not 0 <= target - base < 1 << 32:
-                            raise Arm64eError(f"the rebase at {vm:#x} does not fit an authenticated rebase")
+                            raise BuildError(f"the rebase at {vm:#x} does not fit an authenticated rebase")
                         new = (target - base) | 1 << 63 | 1 << 48 | KEY_IA << 49 | (step // 8) << 51
                     else:
                         new = target | high8 << 43 | (step // 8) << 51
@@ -152,15 +144,15 @@ def finish(linked, identifier):
     """The linked image as a signed arm64e slice, and the addresses of its authenticated slots."""
     data = bytearray(linked)
     if struct.unpack_from("<I", data, 8)[0] != 0:
-        raise Arm64eError("the image is not a plain arm64 image")
+        raise BuildError("the image is not a plain arm64 image")
     image = _image(data)
     commands = {cmd: offset for offset, cmd, _ in image.commands}
     if LC_DYLD_INFO in commands or LC_DYLD_INFO_ONLY in commands or LC_DYLD_CHAINED_FIXUPS not in commands:
-        raise Arm64eError("the image must have chained fixups and no classic dyld info")
+        raise BuildError("the image must have chained fixups and no classic dyld info")
     segments = image.segments()
     sections = {section.name: section.offset for segment in segments for section in segment.sections}
     if "__mod_init_func" in sections:
-        raise Arm64eError("initializers must be __init_offsets, which the loader signs itself")
+        raise BuildError("initializers must be __init_offsets, which the loader signs itself")
     base = min(segment.vmaddr for segment in segments if segment.name != "__PAGEZERO")
     blob = struct.unpack_from("<I", data, commands[LC_DYLD_CHAINED_FIXUPS] + 8)[0]
     signed = _rechain(data, segments, blob, base)
@@ -170,20 +162,3 @@ def finish(linked, identifier):
         flags = struct.unpack_from("<I", data, offset + 4)[0]
         struct.pack_into("<I", data, offset + 4, flags | IMAGE_INFO_SIGNED_CLASS_RO)
     return macho_sign.sign(bytes(data), identifier), signed
-
-
-def main(argv):
-    if len(argv) != 4:
-        print("usage: arm64e.py LINKED OUTPUT IDENTIFIER", file=sys.stderr)
-        return 2
-    try:
-        finished, _ = finish(Path(argv[1]).read_bytes(), argv[3])
-    except (Arm64eError, macho_sign.SignError, struct.error) as error:
-        print(f"arm64e.py: {error}", file=sys.stderr)
-        return 1
-    Path(argv[2]).write_bytes(finished)
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv))

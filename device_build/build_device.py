@@ -28,6 +28,7 @@ object may hold an authenticated relocation, which the linker cannot write: the 
 import argparse
 import json
 import shutil
+from dataclasses import dataclass
 import sys
 import tempfile
 from pathlib import Path
@@ -119,18 +120,32 @@ def write_stub_dylibs(directory, imports, slice_, layout):
     return paths
 
 
-# The sources and flags of the library, as CMake lists them for every build (device-build.json).
-DESCRIPTION = {}
+@dataclass(frozen=True)
+class Description:
+    """The sources and flags of the library, as CMake lists them for every build (device-build.json),
+    the package version and where the build's own repository is served; `thumb` compiles the 32-bit
+    slices in Thumb mode, which only a test of the old linker's Thumb shims wants."""
+    system_sources: list
+    darwin_sources: list
+    flags: list
+    version: str
+    repository_url: str
+    thumb: bool = False
+
+    @classmethod
+    def read(cls, path):
+        try:
+            data = json.loads(Path(path).read_text())
+            return cls(*(data[name] for name in ("system_sources", "darwin_sources", "flags", "version",
+                                                 "repository_url")))
+        except (OSError, ValueError, KeyError) as error:
+            raise BuildError(f"{path} is no build description: {error}") from None
 
 
-def configure(description):
-    DESCRIPTION.update(json.loads(Path(description).read_text()))
-
-
-def sources(directory, slice_):
+def sources(directory, slice_, description):
     """The files to compile. The 32-bit slices take each language's files as one unit, so that no
     reference crosses files: the old linker leaves the non-lazy pointers such references need unbound."""
-    system, darwin = DESCRIPTION["system_sources"], DESCRIPTION["darwin_sources"]
+    system, darwin = description.system_sources, description.darwin_sources
     if not slice_.old_linker:
         return [Path(source) for source in system + darwin]
     units = []
@@ -141,15 +156,15 @@ def sources(directory, slice_):
     return units
 
 
-def compile_slice(directory, slice_, layout):
+def compile_slice(directory, slice_, layout, description):
     clang = CLANG_AUTHENTICATING if slice_.authenticated else CLANG
     resources = run(clang, "-print-resource-dir").strip()
-    flags = DESCRIPTION["flags"] + ["-target", layout.slice_target(slice_), "-std=c++20", "-O2", "-isystem",
-                                    f"{resources}/include", f"-I{ROOT}"] + layout.defines
+    flags = description.flags + ["-target", layout.slice_target(slice_), "-std=c++20", "-O2", "-isystem",
+                                 f"{resources}/include", f"-I{ROOT}"] + layout.defines
     # No Thumb trampolines and no personality pointer on the 32-bit slices (see sources()).
-    flags += ["-marm", "-fno-exceptions"] if slice_.old_linker else ["-fexceptions"]
+    flags += ["-mthumb" if description.thumb else "-marm", "-fno-exceptions"] if slice_.old_linker else ["-fexceptions"]
     objects = []
-    for source in sources(directory, slice_):
+    for source in sources(directory, slice_, description):
         obj = directory / (source.stem + ".o")
         language = []
         if source.suffix == ".mm" and slice_.old_linker:
@@ -185,9 +200,9 @@ def rename_section(path, old, new):
     path.write_bytes(bytes(data))
 
 
-def link_slice(directory, slice_, layout):
+def link_slice(directory, slice_, layout, description):
     minimum = layout.slice_minimum(slice_)
-    objects = compile_slice(directory, slice_, layout)
+    objects = compile_slice(directory, slice_, layout, description)
     imports = imports_for(slice_, layout)
     install_name = layout.install_name
     output = directory / f"Brindlewick-{slice_.name}.dylib"
@@ -232,11 +247,11 @@ FILTER = """<?xml version="1.0" encoding="UTF-8"?>
 """
 
 
-def control(layout):
+def control(layout, version):
     where = "".join(f" {line}\n" for line in releases.where_it_acts(version_key(layout.firmware)[0]))
     return (f"Package: {layout.package}\n"
             "Name: Brindlewick\n"
-            f"Version: {DESCRIPTION['version']}\n"
+            f"Version: {version}\n"
             f"Architecture: {layout.architecture}\n"
             f"Description: {releases.tagline(version_key(layout.firmware)[0])}\n"
             " Shows, as you choose in Settings: your own text instead of the carrier name, no carrier\n"
@@ -251,13 +266,7 @@ def control(layout):
             f"Depends: firmware (>= {layout.firmware}), mobilesubstrate, preferenceloader\n")
 
 
-def draw_icon(folder):
-    """The pane's icon at the sizes Settings shows it, 29 points at 1x, 2x and 3x."""
-    for scale, suffix in ((1, ""), (2, "@2x"), (3, "@3x")):
-        deb.draw(deb.ICON, folder / f"{ICON_NAME}{suffix}.png", ICON_POINTS * scale)
-
-
-def build_package(out, layout, library):
+def build_package(out, layout, library, version):
     stage = out / f"package-{layout.name}"
     shutil.rmtree(stage, ignore_errors=True)
     target = stage / (layout.prefix.lstrip("/") + INSTALL_DIR).lstrip("/")
@@ -268,11 +277,11 @@ def build_package(out, layout, library):
     pane = stage / (layout.prefix + PANE_DIR).lstrip("/")
     pane.mkdir(parents=True)
     (pane / "Brindlewick.plist").write_bytes(pane_cells.render())
-    draw_icon(pane)
-    return deb.build(stage, control(layout), out / layout.file_name(DESCRIPTION["version"]))
+    deb.draw_icon(pane, ICON_NAME, ICON_POINTS)
+    return deb.build(stage, control(layout, version), out / layout.file_name(version))
 
 
-def build(out):
+def build(out, description):
     out.mkdir(parents=True, exist_ok=True)
     for stale in out.glob(f"{IDENTIFIER}_*.deb"):  # another version's, which would sit beside this one's
         stale.unlink()
@@ -283,18 +292,18 @@ def build(out):
             for slice_ in layout.slices:
                 directory = Path(scratch) / slice_.name
                 directory.mkdir()
-                slices.append(link_slice(directory, slice_, layout))
+                slices.append(link_slice(directory, slice_, layout, description))
             library = out / f"{layout_name}" / "Brindlewick.dylib"
             library.parent.mkdir(exist_ok=True)
             if len(slices) > 1:
                 run(LIPO, "-create", *slices, "-output", library)
             else:
                 shutil.copyfile(slices[0], library)
-        made[layout_name] = (library, build_package(out, layout, library))
+        made[layout_name] = (library, build_package(out, layout, library, description.version))
     signer = build_signer(out / "signing")
     try:
         repository.write(out / "repository", [package for _, package in made.values()],
-                         DESCRIPTION["repository_url"], signer)
+                         description.repository_url, signer)
     finally:
         signer.stop()
     return made
@@ -313,17 +322,16 @@ def main():
     parser.add_argument("description", type=Path, help="device-build.json, the sources and flags CMake lists")
     parser.add_argument("out", type=Path, help="the folder to build into")
     arguments = parser.parse_args()
-    configure(arguments.description)
     for tool in (CLANG, CLANG_AUTHENTICATING, LINKER, OLD_LINKER, LIPO, OBJCOPY, "dpkg-deb", "rsvg-convert",
                  *repository.TOOLS):
         if not shutil.which(tool):
             print(f"build_device.py: {tool} is missing (tools/install-deps installs it)", file=sys.stderr)
             return 2
     try:
-        for layout_name, (library, package) in build(arguments.out).items():
+        for layout_name, (library, package) in build(arguments.out, Description.read(arguments.description)).items():
             print(f"{layout_name}: {library} and {package}")
         print(f"repository: {arguments.out / 'repository'}")
-    except (BuildError, macho_sign.SignError, arm64e.Arm64eError) as error:
+    except BuildError as error:
         print(f"build_device.py: {error}", file=sys.stderr)
         return 1
     return 0

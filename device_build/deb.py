@@ -41,3 +41,9 @@ def build(stage, control, output):
 def draw(source, file, width, height=None):
     """Renders a vector source into a PNG of `width` by `height` pixels (square by default)."""
     run("rsvg-convert", "-w", str(width), "-h", str(height or width), source, "-o", file)
+
+
+def draw_icon(folder, name, points):
+    """The icon, `points` square, at the scales iPhones draw it: NAME.png, NAME@2x.png, NAME@3x.png."""
+    for scale, suffix in ((1, ""), (2, "@2x"), (3, "@3x")):
+        draw(ICON, folder / f"{name}{suffix}.png", points * scale)

@@ -8,8 +8,9 @@ and extends __LINKEDIT over the blob; `verify` parses it back and recomputes eve
 """
 import hashlib
 import struct
-import sys
 from typing import NamedTuple
+
+from .commands import BuildError
 
 MH_MAGIC, MH_MAGIC_64 = 0xFEEDFACE, 0xFEEDFACF
 LC_SEGMENT, LC_SEGMENT_64, LC_CODE_SIGNATURE = 0x1, 0x19, 0x1D
@@ -28,10 +29,6 @@ PAGE_SIZE = 1 << PAGE_SHIFT
 SPECIAL_SLOTS = 2  # info.plist (absent: zeros), requirements
 
 HASHES = {CS_HASHTYPE_SHA1: hashlib.sha1, CS_HASHTYPE_SHA256: hashlib.sha256}
-
-
-class SignError(Exception):
-    pass
 
 
 FAT_MAGIC = 0xCAFEBABE
@@ -84,7 +81,7 @@ class MachO:
         self.data = bytearray(data)
         magic = struct.unpack_from("<I", self.data, 0)[0]
         if magic not in (MH_MAGIC, MH_MAGIC_64):
-            raise SignError("not a thin little-endian Mach-O file")
+            raise BuildError("not a thin little-endian Mach-O file")
         self.is64 = magic == MH_MAGIC_64
         self.header_size = 32 if self.is64 else 28
         self.ncmds, self.sizeofcmds = struct.unpack_from("<II", self.data, 16)
@@ -93,7 +90,7 @@ class MachO:
         for _ in range(self.ncmds):
             cmd, size = struct.unpack_from("<II", self.data, offset)
             if size < 8 or offset + size > self.header_size + self.sizeofcmds:
-                raise SignError("malformed load command")
+                raise BuildError("malformed load command")
             self.commands.append((offset, cmd, size))
             offset += size
 
@@ -183,7 +180,7 @@ def sign(data, identifier):
     linkedit = macho.segment("__LINKEDIT")
     text = macho.segment("__TEXT")
     if not linkedit or not text:
-        raise SignError("no __LINKEDIT or __TEXT segment")
+        raise BuildError("no __LINKEDIT or __TEXT segment")
     existing = macho.code_signature()
     if existing:
         command_offset, dataoff, _ = existing
@@ -191,7 +188,7 @@ def sign(data, identifier):
     else:
         end = macho.header_size + macho.sizeofcmds
         if end + 16 > macho.first_section_offset():
-            raise SignError("no room for another load command")
+            raise BuildError("no room for another load command")
         command_offset = end
         struct.pack_into("<II", macho.data, 16, macho.ncmds + 1, macho.sizeofcmds + 16)
         image = macho.data
@@ -221,78 +218,50 @@ def sign(data, identifier):
 
 
 def verify(data):
-    """Checks a signature from scratch; returns what it found, or raises SignError."""
+    """Checks a signature from scratch; returns what it found, or raises BuildError."""
     macho = MachO(data)
     found = macho.code_signature()
     if not found:
-        raise SignError("no code signature")
+        raise BuildError("no code signature")
     _, dataoff, datasize = found
     if dataoff + datasize != len(data):
-        raise SignError("the signature does not end the file")
+        raise BuildError("the signature does not end the file")
     linkedit = macho.segment("__LINKEDIT")
     if not linkedit or linkedit.fileoff + linkedit.filesize != len(data):
-        raise SignError("__LINKEDIT does not cover the signature")
+        raise BuildError("__LINKEDIT does not cover the signature")
     blob = bytes(data[dataoff:])
     magic, length, count = struct.unpack_from(">III", blob, 0)
     if magic != CSMAGIC_EMBEDDED_SIGNATURE or length > datasize:
-        raise SignError("not an embedded-signature superblob")
+        raise BuildError("not an embedded-signature superblob")
     slots = {}
     for i in range(count):
         slot, offset = struct.unpack_from(">II", blob, 12 + 8 * i)
         slots[slot] = blob[offset:offset + struct.unpack_from(">I", blob, offset + 4)[0]]
     requirements = slots.get(CSSLOT_REQUIREMENTS)
     if requirements is None:
-        raise SignError("no requirements blob")
+        raise BuildError("no requirements blob")
     seen = {}
     for slot in (CSSLOT_CODEDIRECTORY, CSSLOT_ALTERNATE_CODEDIRECTORIES):
         directory = slots.get(slot)
         if directory is None:
-            raise SignError(f"no code directory in slot {slot:#x}")
+            raise BuildError(f"no code directory in slot {slot:#x}")
         (magic, length, version, flags, hash_offset, ident_offset, n_special, n_code, code_limit, hash_size,
          hash_type, _, page_shift) = struct.unpack_from(">IIIIIIIIIBBBB", directory, 0)
         if magic != CSMAGIC_CODEDIRECTORY or not flags & CS_ADHOC or hash_type not in HASHES:
-            raise SignError("not an ad-hoc code directory")
+            raise BuildError("not an ad-hoc code directory")
         hasher = HASHES[hash_type]
         if code_limit != dataoff or hasher().digest_size != hash_size:
-            raise SignError("code directory limits are wrong")
+            raise BuildError("code directory limits are wrong")
         page = 1 << page_shift
         for p in range(n_code):
             want = directory[hash_offset + p * hash_size:hash_offset + (p + 1) * hash_size]
             if hasher(bytes(data[p * page:min(code_limit, (p + 1) * page)])).digest() != want:
-                raise SignError(f"page {p} does not match its {hasher().name} hash")
+                raise BuildError(f"page {p} does not match its {hasher().name} hash")
         if n_code != (code_limit + page - 1) // page:
-            raise SignError("code directory does not cover every page")
+            raise BuildError("code directory does not cover every page")
         if n_special >= 2 and directory[hash_offset - 2 * hash_size:hash_offset - hash_size] != hasher(
                 requirements).digest():
-            raise SignError("requirements hash is wrong")
+            raise BuildError("requirements hash is wrong")
         identifier = directory[ident_offset:directory.index(b"\0", ident_offset)].decode()
         seen[hasher().name] = identifier
     return seen
-
-
-def main(argv):
-    if len(argv) != 4 or argv[1] not in ("sign", "verify"):
-        print("usage: macho_sign.py sign FILE IDENTIFIER | verify FILE -", file=sys.stderr)
-        return 2
-    try:
-        with open(argv[2], "rb") as f:
-            data = f.read()
-        if argv[1] == "verify":
-            print(argv[2], verify(data))
-            return 0
-        signed = sign(data, argv[3])
-        verify(signed)
-    except (OSError, SignError, struct.error) as error:
-        print(f"macho_sign.py: {argv[2]}: {error}", file=sys.stderr)
-        return 1
-    staged = argv[2] + ".signing"
-    with open(staged, "wb") as f:
-        f.write(signed)
-    import os
-    os.chmod(staged, 0o755)
-    os.replace(staged, argv[2])
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main(sys.argv))

@@ -126,7 +126,6 @@ def write(folder, debs, base, signer=None):
     (folder / "Release").write_text(run("apt-ftparchive", *options, "release", ".", cwd=folder))
     if signer:
         signer.sign(folder / "Release")
-    for scale, suffix in ((1, ""), (2, "@2x"), (3, "@3x")):
-        deb.draw(deb.ICON, folder / f"CydiaIcon{suffix}.png", ICON_POINTS * scale)
+    deb.draw_icon(folder, "CydiaIcon", ICON_POINTS)
     depiction.write(folder / "depictions" / definitions.IDENTIFIER, f"{base}depictions/{definitions.IDENTIFIER}/")
     return folder

@@ -11,6 +11,7 @@ call is set against the loads it makes (one per reloading layer it passes throug
 device, a call costs the instructions the library's own code executes, counted exactly under
 emulation, and the platform calls it makes, set against the least a load needs.
 """
+import argparse
 import json
 import plistlib
 import re
@@ -20,13 +21,14 @@ import tempfile
 from collections import Counter
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
 from device_build import definitions
 from device_build import packages
+from tools import build_paths
 
-BUILD = ROOT / "build" / "default" / "bench"
-SIMULATOR = ROOT / "build" / "default" / "brindlewick-sim"
-DEVICE_LIBRARY = ROOT / "build" / "default" / "device" / "rootful" / "Brindlewick.dylib"
+ROOT = build_paths.ROOT
+BUILD = build_paths.BENCHMARKS
+SIMULATOR = build_paths.SIMULATOR
+DEVICE_LIBRARY = build_paths.DEVICE_OUT / "rootful" / "Brindlewick.dylib"
 SLICES = tuple(slice_.name for slice_ in packages.LAYOUTS["rootful"].slices)
 # One call of each replaced method, as the host makes it.
 SITE_CALLS = [
@@ -149,20 +151,33 @@ def device(library, markdown=False):
     return 0 if same else 1
 
 
+def build(*targets):
+    subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", "--preset", "default", "--target", *targets], cwd=ROOT, check=True,
+                   stdout=subprocess.DEVNULL)
+
+
 def main():
-    if "--device" in sys.argv:
-        rest = [argument for argument in sys.argv[sys.argv.index("--device") + 1:] if argument != "--markdown"]
-        if not SIMULATOR.exists() or (not rest and not DEVICE_LIBRARY.exists()):
-            subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-            subprocess.run(["cmake", "--build", "--preset", "default", "--target", "brindlewick-sim", "device_library"],
-                           cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-        return device(rest[0] if rest else str(DEVICE_LIBRARY), markdown="--markdown" in sys.argv)
-    quick = "--quick" in sys.argv
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--quick", action="store_true", help="shorter runs, for a first look")
+    parser.add_argument("--device", action="store_true", help="only what each call costs on the device")
+    parser.add_argument("--markdown", action="store_true", help="with --device: as docs/benchmarks.md's table")
+    parser.add_argument("library", nargs="?", type=Path, help="with --device: a fat Mach-O library")
+    arguments = parser.parse_args()
+    if arguments.library and not arguments.device:
+        parser.error("a library is measured with --device")
+    if arguments.device:
+        if not SIMULATOR.exists() or (not arguments.library and not DEVICE_LIBRARY.exists()):
+            build("brindlewick-sim", "device_library")
+        return device(str(arguments.library or DEVICE_LIBRARY), markdown=arguments.markdown)
     if not (BUILD / "load_bench").exists():
-        subprocess.run(["cmake", "--preset", "default"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-        subprocess.run(["cmake", "--build", "--preset", "default", "--target", "load_bench", "sites_bench",
-                        "lookup_bench"], cwd=ROOT,
-                       check=True, stdout=subprocess.DEVNULL)
+        build("load_bench", "sites_bench", "lookup_bench")
+    host(arguments.quick)
+    return device(str(DEVICE_LIBRARY))
+
+
+def host(quick):
+    """The figures of the native library on this machine, each beside its floor."""
     loads = {}
     for result in run("load_bench", quick=quick):
         loads.setdefault(result["label"], {})[result["name"].split("/")[0]] = result["real_time"]
@@ -206,7 +221,6 @@ def main():
         against = f"{replaced / own:8.2f}x" if not loads else f"{(replaced - own) / (loads * load):8.2f}L"
         print(f"{what:44} {own:8.0f} {replaced:12.0f} {loads:6.0f} {against}")
     print("targets: another table within 1.5x of the host's own, with no load; a SIM text one load (1.00L)\n")
-    return device(str(DEVICE_LIBRARY))
 
 
 if __name__ == "__main__":

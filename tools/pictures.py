@@ -3,23 +3,25 @@ each on the bundled example device, into DIR (default build/default/pictures).
 
   tools/pictures [DIR]     tools/pictures docs draws the README's own again
 """
+import argparse
 import os
 import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
 from device_build import depiction
+from tools import build_paths
 
 
 def main():
-    out = Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build/default/pictures").resolve()
-    simulator = os.environ.get("BRINDLEWICK_SIMULATOR", str(ROOT / "build/default/brindlewick-sim"))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("out", nargs="?", type=Path, default=build_paths.BUILD / "pictures",
+                        help="the folder to draw into")
+    out = parser.parse_args().out.resolve()
+    simulator = os.environ.get("BRINDLEWICK_SIMULATOR", str(build_paths.SIMULATOR))
     if not os.access(simulator, os.X_OK):
-        print(f"pictures: {simulator} is not built; run tools/run-example, or "
-              "cmake --preset default && cmake --build --preset default", file=sys.stderr)
-        return 1
+        return build_paths.not_built("pictures", simulator)
     out.mkdir(parents=True, exist_ok=True)
     # A state directory of its own: the pictures show the example as bundled, whatever the user's own
     # copy of it now holds.

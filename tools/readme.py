@@ -12,8 +12,9 @@ import sys
 from pathlib import Path
 
 from device_build import releases
+from tools import build_paths
 
-ROOT = Path(__file__).resolve().parent.parent
+ROOT = build_paths.ROOT
 README = ROOT / "README.md"
 
 
@@ -52,13 +53,11 @@ def parts(simulator):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--simulator", type=Path, default=ROOT / "build/default/brindlewick-sim")
+    parser.add_argument("--simulator", type=Path, default=build_paths.SIMULATOR)
     parser.add_argument("--write", action="store_true")
     arguments = parser.parse_args()
     if not arguments.simulator.is_file():
-        print(f"readme: {arguments.simulator} is not built; run cmake --preset default && "
-              "cmake --build --preset default", file=sys.stderr)
-        return 1
+        return build_paths.not_built("readme", arguments.simulator)
     stale = [name for name, content in parts(arguments.simulator).items() if section(name) != content]
     for name in stale:
         if arguments.write:

@@ -17,11 +17,12 @@ import sys
 import tempfile
 from pathlib import Path
 
-ROOT = Path(__file__).resolve().parent.parent
 from device_build import packages
 from device_build import releases
 from tools import phone, readme
+from tools import build_paths
 
+ROOT = build_paths.ROOT
 
 def ask(simulator, *arguments, root=None):
     """The JSON a simulator command prints, on `root` or on a device root of its own."""
@@ -126,15 +127,13 @@ def eras(majors, core_foundation, shows, ran):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--simulator", type=Path, default=ROOT / "build/default/brindlewick-sim")
-    parser.add_argument("--device-out", type=Path, default=ROOT / "build/default/device")
+    parser.add_argument("--simulator", type=Path, default=build_paths.SIMULATOR)
+    parser.add_argument("--device-out", type=Path, default=build_paths.DEVICE_OUT)
     parser.add_argument("--native", action="store_true", help="the native library alone")
     parser.add_argument("--write", action="store_true", help="keep the measurement and put the table into README.md")
     arguments = parser.parse_args()
     if not arguments.simulator.is_file():
-        print(f"releases: {arguments.simulator} is not built; run tools/run-example, or "
-              "cmake --preset default && cmake --build --preset default", file=sys.stderr)
-        return 1
+        return build_paths.not_built("releases", arguments.simulator)
     try:
         measured = eras(*measure(str(arguments.simulator), arguments.device_out, arguments.native))
     except (RuntimeError, subprocess.SubprocessError, json.JSONDecodeError) as error:

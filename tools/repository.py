@@ -14,14 +14,15 @@ import sys
 from pathlib import Path
 from urllib.parse import urlparse
 
-ROOT = Path(__file__).resolve().parent.parent
 from device_build import definitions
 from device_build import depiction
 from device_build import repository
 from device_build.commands import BuildError, run
+from tools import build_paths
 
+ROOT = build_paths.ROOT
 BAD_INPUT = 2
-DEFAULT_DEVICE_OUT = ROOT / "build" / "default" / "device"
+DEFAULT_DEVICE_OUT = build_paths.DEVICE_OUT
 BUILD = ["cmake", "--build", "--preset", "default", "--target", "device_library"]
 
 

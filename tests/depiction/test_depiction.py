@@ -12,12 +12,12 @@ from pathlib import Path
 
 from PIL import Image
 
-REPOSITORY = Path(__file__).resolve().parents[2]
 from device_build import definitions
 from device_build import depiction
 from device_build import releases
 from tests.support import published
 
+REPOSITORY = Path(__file__).resolve().parents[2]
 DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]
 CHROMIUM = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
             "--disable-background-networking", "--disable-component-update", "--disable-sync",

@@ -5,6 +5,7 @@ Written from the loader's rules, not from the code that writes the slice, so tha
 the one is not repeated in the other. `problems` lists every rule a fat file's arm64e slice
 breaks; an empty list means the loader would accept it.
 """
+import argparse
 import hashlib
 import struct
 import sys
@@ -245,15 +246,14 @@ def problems(fat):
     return found + chained_fixup_problems(image) + initializer_problems(image) + code_signature_problems(data)
 
 
-def main(argv):
-    if len(argv) != 2:
-        print("usage: arm64e_check.py FAT_LIBRARY", file=sys.stderr)
-        return 2
-    found = problems(Path(argv[1]).read_bytes())
+def main():
+    parser = argparse.ArgumentParser(description="Checks a library's arm64e slice as the loader would.")
+    parser.add_argument("library", type=Path, help="a fat Mach-O library")
+    found = problems(parser.parse_args().library.read_bytes())
     for problem in found:
         print(f"arm64e_check.py: {problem}", file=sys.stderr)
     return 1 if found else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(main())

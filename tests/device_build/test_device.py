@@ -2,16 +2,15 @@
 """Structural checks of the built device library and packages, with the LLVM tools: what can be
 known about them without a device."""
 import os
+import plistlib
 import re
 import subprocess
 import tempfile
 import unittest
 from pathlib import Path
 
+from device_build import build_device, definitions, macho_sign, packages
 from tests.device_build import arm64e_check
-from device_build import build_device, packages
-from device_build import definitions
-from device_build import macho_sign
 
 OUT = Path(os.environ.get("BRINDLEWICK_DEVICE_OUT", "build/device"))
 OBJDUMP, NM = (f"llvm-{tool}-{packages.TOOLCHAIN['LLVM']}" for tool in ("objdump", "nm"))
@@ -203,7 +202,6 @@ def pane_cells():
         binary = Path(directory) / "pane.bplist"
         tool("plistutil", "-i", installed, "-f", "bin", "-o", binary)
         xml = tool("plistutil", "-i", binary, "-f", "xml")
-    import plistlib
     pane = plistlib.loads(xml.encode())
     return pane, [item for item in pane["items"] if item["cell"] != "PSGroupCell"]
 

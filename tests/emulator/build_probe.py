@@ -7,14 +7,16 @@ description being CMake's device-build.json):
   thumb-armv7.dylib      the library's armv7 slice compiled in Thumb mode, which the old linker's
                          broken Thumb shims make crash
 """
+import argparse
+import dataclasses
 import shutil
 import sys
 import tempfile
 from pathlib import Path
 
+from device_build import arm64e, build_device, packages
+
 HERE = Path(__file__).resolve().parent
-from device_build import arm64e
-from device_build import build_device, packages
 
 PROBE_IMPORTS = {
     "/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_sel_registerName"],
@@ -41,35 +43,34 @@ def arm64e_library(directory, sources, imports, name):
     return finished
 
 
-def probe(directory, out):
+def probe(directory, out, _):
     finished = arm64e_library(directory, [HERE / "probe.c", HERE / "probe_auth.s"], PROBE_IMPORTS, "probe.dylib")
     (out / "probe-arm64e.dylib").write_bytes(finished)
 
 
-def refusing(directory, out):
+def refusing(directory, out, _):
     imports = {"/usr/lib/libobjc.A.dylib": ["_objc_getClass", "_objc_msgSend", "_sel_registerName"]}
     (out / "refusing-arm64e.dylib").write_bytes(arm64e_library(directory, [HERE / "refusing.c"], imports,
                                                                "refusing.dylib"))
 
 
-def thumb(directory, out):
-    run = build_device.run
-    build_device.run = lambda *command: run(*["-mthumb" if part == "-marm" else part for part in command])
-    try:
-        rootful = packages.LAYOUTS["rootful"]
-        linked = build_device.link_slice(directory, rootful.slice_named("armv7"), rootful)
-    finally:
-        build_device.run = run
+def thumb(directory, out, description):
+    rootful = packages.LAYOUTS["rootful"]
+    linked = build_device.link_slice(directory, rootful.slice_named("armv7"), rootful,
+                                     dataclasses.replace(description, thumb=True))
     shutil.copyfile(linked, out / "thumb-armv7.dylib")
 
 
 def main():
-    build_device.configure(sys.argv[1])
-    out = Path(sys.argv[2])
-    out.mkdir(parents=True, exist_ok=True)
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("description", help="device-build.json, the sources and flags CMake lists")
+    parser.add_argument("out", type=Path, help="the folder to build into")
+    arguments = parser.parse_args()
+    description = build_device.Description.read(arguments.description)
+    arguments.out.mkdir(parents=True, exist_ok=True)
     for build in (probe, refusing, thumb):
         with tempfile.TemporaryDirectory() as directory:
-            build(Path(directory), out)
+            build(Path(directory), arguments.out, description)
     return 0
 
 

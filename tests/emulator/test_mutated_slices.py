@@ -16,10 +16,10 @@ import tempfile
 import unittest
 from pathlib import Path
 
-REPOSITORY = Path(__file__).resolve().parents[2]
 from device_build import definitions
 from tools import phone
 
+REPOSITORY = Path(__file__).resolve().parents[2]
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 DEVICE_OUT = Path(os.environ["BRINDLEWICK_DEVICE_OUT"])
 MUTATIONS = int(os.environ.get("BRINDLEWICK_MUTATIONS", "60"))

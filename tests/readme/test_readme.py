@@ -11,14 +11,12 @@ import tempfile
 import unittest
 from pathlib import Path
 
-REPOSITORY = Path(__file__).resolve().parents[2]
 from device_build import releases
 from tools import readme
 
+REPOSITORY = Path(__file__).resolve().parents[2]
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 DEVICE_OUT = os.environ["BRINDLEWICK_DEVICE_OUT"]
-
-
 BENCHMARKS = REPOSITORY / "docs" / "benchmarks.md"
 EMULATION = REPOSITORY / "docs" / "emulation.md"
 

@@ -14,10 +14,10 @@ from pathlib import Path
 
 from PIL import Image, ImageChops
 
-REPOSITORY = Path(__file__).resolve().parents[2]
 from device_build import definitions
 from tools import phone
 
+REPOSITORY = Path(__file__).resolve().parents[2]
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 EXAMPLE = REPOSITORY / "examples" / "device"
 BAD_INPUT = 2

@@ -12,10 +12,10 @@ import tempfile
 import unittest
 from pathlib import Path
 
-REPOSITORY = Path(__file__).resolve().parents[2]
 from device_build import definitions
 from tools import phone
 
+REPOSITORY = Path(__file__).resolve().parents[2]
 SIMULATOR = os.environ["BRINDLEWICK_SIMULATOR"]
 
 
