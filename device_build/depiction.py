@@ -100,8 +100,7 @@ def by_era(table):
         lines = []
         for feature in releases.FEATURES:
             cell = era.shows[feature.name]
-            reason = next((why for label, why in table.why.get(feature.name, {}).items()
-                           if releases.label_covers(label, era.first)), "")
+            reason = table.why_not(feature.name, era)
             lines.append((feature.name, releases.acts(cell),
                           releases.in_your_words(feature, cell) if releases.acts(cell) else reason or cell))
         eras.append((f"iOS {era.label}", lines))

@@ -24,14 +24,6 @@ def _slice_of(chip):
     return next(slice_.name for slice_ in packages.SLICES.values() if slice_.takes(chip))
 
 
-def _why(facts, feature, era):
-    for label, why in facts.why.get(feature, {}).items():
-        first, last = releases.parse_label(label)
-        if first <= era.first and (last is None or (era.last is not None and era.last <= last)):
-            return why
-    return ""
-
-
 def normalised(version, facts=None):
     facts = facts or releases.load()
     return {
@@ -49,7 +41,7 @@ def normalised(version, facts=None):
                      for layout in packages.LAYOUTS.values()],
         "eras": [{"first": era.first, "last": era.last,
                   "features": [{"name": name, "shows": shows, "acts": releases.acts(shows),
-                                "why": "" if releases.acts(shows) else _why(facts, name, era)}
+                                "why": "" if releases.acts(shows) else facts.why_not(name, era)}
                                for name, shows in era.shows.items()]} for era in facts.eras],
         "samples": [{"feature": feature.name, "text": feature.sample, "yours": feature.yours}
                     for feature in releases.FEATURES if feature.sample],

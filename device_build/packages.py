@@ -1,5 +1,5 @@
-"""What the device build makes and for whom, read from packages.json, which the simulator's
-`package` command reads too: the processors it builds a slice for, the packages and their
+"""What the device build makes and for whom, read from packages.json, from which facts.py decides
+the simulator's package answers at build time: the processors it builds a slice for, the packages and their
 file-system schemes, the jailbreaks of each scheme, and the iPhones with their processors and
 releases."""
 import json

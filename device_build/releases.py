@@ -108,6 +108,11 @@ class Facts:
     def cells(self, feature):
         return [era.shows[feature] for era in self.eras]
 
+    def why_not(self, feature, era):
+        """Why a feature does nothing in `era`, as the reason for the run of eras it is in says; "" where
+        none does."""
+        return next((why for label, why in self.why.get(feature, {}).items() if label_covers(label, era.first)), "")
+
 
 def load(path=DATA):
     data = json.loads(Path(path).read_text())
