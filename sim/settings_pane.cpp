@@ -1,39 +1,14 @@
 #include "sim/settings_pane.h"
 
-#include <plist/plist.h>
-
-#include <cstdlib>
-#include <memory>
-
 #include "platform/model/model.h"
+#include "sim/plist_nodes.h"
 #include "sim/preference_file.h"
 
 namespace sim {
 namespace {
 
-struct PlistFree {
-    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using Plist = std::unique_ptr<void, PlistFree>;
-
-Plist parse(const std::string &bytes) {
-    plist_t root = nullptr;
-    if (!bytes.empty()) {
-        plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-    }
-    return Plist(root);
-}
-
 std::string stringAt(plist_t dictionary, const char *key) {
-    plist_t node = plist_dict_get_item(dictionary, key);
-    if (!node || plist_get_node_type(node) != PLIST_STRING) {
-        return "";
-    }
-    char *text = nullptr;
-    plist_get_string_val(node, &text);
-    std::string copy = text ? text : "";
-    free(text);
-    return copy;
+    return textOf(plist_dict_get_item(dictionary, key)).value_or("");
 }
 
 plist_t valueNode(const PaneCell &cell, const Value &value) {
@@ -85,7 +60,7 @@ bool PaneCell::shownAt(std::optional<double> version) const {
 
 std::vector<PaneCell> loadPane(const std::filesystem::path &file) {
     std::optional<std::string> bytes = readRegularFile(file);
-    Plist pane = bytes ? parse(*bytes) : Plist(nullptr);
+    Plist pane = bytes ? parsePlist(*bytes) : Plist(nullptr);
     plist_t items = pane ? plist_dict_get_item(pane.get(), "items") : nullptr;
     if (!items || plist_get_node_type(items) != PLIST_ARRAY) {
         throw InputError("cannot read the settings pane " + file.string());
@@ -124,7 +99,7 @@ void editPreference(const std::filesystem::path &file, const PaneCell &cell,
     Plist node(value ? valueNode(cell, *value) : nullptr);
     std::filesystem::path target = writtenPath(file);
     std::optional<std::string> bytes = readRegularFile(target);
-    Plist dictionary(bytes ? parse(*bytes) : Plist(plist_new_dict()));
+    Plist dictionary(bytes ? parsePlist(*bytes) : Plist(plist_new_dict()));
     if (!dictionary || plist_get_node_type(dictionary.get()) != PLIST_DICT) {
         throw InputError(file.string() + " is not a property-list dictionary; it was left as it is");
     }

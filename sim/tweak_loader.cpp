@@ -1,11 +1,8 @@
 #include "sim/tweak_loader.h"
 
-#include <plist/plist.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <memory>
 
+#include "sim/plist_nodes.h"
 #include "sim/preference_file.h"
 
 namespace sim {
@@ -15,11 +12,6 @@ constexpr const char *tweaks = "Library/MobileSubstrate/DynamicLibraries";
 // roothide keeps the jailbreak among the apps' bundles, in a folder whose name changes every time.
 constexpr const char *roothideHome = "var/containers/Bundle/Application";
 constexpr const char *roothidePrefix = ".jbroot-";
-
-struct PlistFree {
-    void operator()(void *node) const { plist_free(static_cast<plist_t>(node)); }
-};
-using Plist = std::unique_ptr<void, PlistFree>;
 
 std::optional<std::filesystem::path> roothideFolder(const std::filesystem::path &root) {
     std::error_code failed;
@@ -39,14 +31,11 @@ std::optional<std::vector<std::string>> strings(plist_t node) {
     }
     std::vector<std::string> found;
     for (uint32_t i = 0; i < plist_array_get_size(node); ++i) {
-        plist_t item = plist_array_get_item(node, i);
-        if (plist_get_node_type(item) != PLIST_STRING) {
+        std::optional<std::string> text = textOf(plist_array_get_item(node, i));
+        if (!text) {
             return std::nullopt;
         }
-        char *text = nullptr;
-        plist_get_string_val(item, &text);
-        found.emplace_back(text ? text : "");
-        free(text);
+        found.push_back(std::move(*text));
     }
     return found;
 }
@@ -87,9 +76,7 @@ Tweak judge(const std::filesystem::path &library, const std::string &scheme, con
     if (!bytes) {
         return {library, false, "no " + plistFile.filename().string() + " beside it"};
     }
-    plist_t parsed = nullptr;
-    plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &parsed);
-    Plist root(parsed);
+    Plist root = parsePlist(*bytes);
     plist_t filter = root && plist_get_node_type(root.get()) == PLIST_DICT
                          ? plist_dict_get_item(root.get(), "Filter")
                          : nullptr;
